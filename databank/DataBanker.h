@@ -1,0 +1,104 @@
+#pragma once
+// The asset bank: the one way the game gets art, sound and models. The constructor reads every
+// list the game uses from the data file, once, and checks that each item the game asks for is
+// there with its kind and size; a file that fails is refused with an exception that says what
+// is wrong. Requests are then served from memory: no file is read once the game is running.
+
+#include "databank/AssetIds.h"
+#include "databank/ChunkList.h"
+
+#include <QImage>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+class SoNode;
+class SoSeparator;
+class SoTexture2;
+
+// Texture pixels, bottom row first. The caller sets the size; LoadTextureFromBin the pixels.
+struct TagTexture
+{
+    int32_t nReserved = 0;
+    int32_t nWidth = 0;
+    int32_t nHeight = 0;
+    int32_t nComponents = 0;
+    int32_t nSize = 0;  // bytes in pTexture
+    std::unique_ptr<uint8_t[]> pTexture;
+};
+
+// A complete sound file image (WAV or Ogg Vorbis).
+struct TSndInfo
+{
+    int32_t nReserved[2] = {0, 0};
+    int32_t nSize = 0;  // bytes in pSound
+    std::unique_ptr<uint8_t[]> pSound;
+};
+
+using TVecTextures = std::vector<TagTexture>;
+using TVecPtrTextures = std::vector<SoTexture2*>;
+
+// A data file that cannot serve the game: missing, unreadable, malformed or incomplete.
+class TDataError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class TDataBanker
+{
+public:
+    // Throws TDataError: "[TDataBanker::TDataBanker] Errore: File di dati non trovato !" when no
+    // file is there, otherwise a message naming the list, item and fault.
+    explicit TDataBanker(const std::string& strDataFile);
+    ~TDataBanker();
+    TDataBanker(const TDataBanker&) = delete;
+    TDataBanker& operator=(const TDataBanker&) = delete;
+
+    // Each fills the record with a new buffer of its own, which the caller then owns; false
+    // when the playlist or the item (of kind wav / bmp) is not in the file.
+    bool LoadSoundFromBin(int32_t nPlaylist, int32_t nItem, TSndInfo& Snd);
+    bool LoadTextureFromBin(int32_t nPlaylist, int32_t nItem, TagTexture& Tex);
+
+    // A texture node holding a copy of the pixels, with one reference for the caller; null when
+    // the record has no pixels or fewer than width x height x components of them.
+    static SoTexture2* CreateTexture(const TagTexture& Tex);
+
+    // The preloaded textures, by name, whatever the case: "ASTEROID", "MISSILE" (null for any
+    // other name) and the 20 explosion frames "EXPLOSION". They stay the bank's.
+    SoTexture2* GetTexture(const std::string& strName) const;
+    const TVecPtrTextures* GetTextures(const std::string& strName) const;
+
+    // A picture file item decoded; a null image when it is missing or does not decode.
+    QImage LoadBitmapFromBin(int32_t nPlaylist, int32_t nItem) const;
+
+    // The model list's scene under a new separator (reference count zero), after a quarter turn
+    // about x when bRotate is set; null when the playlist is missing or not a model list.
+    SoSeparator* LoadShapeFromBin(int32_t nPlaylist, bool bRotate) const;
+
+    // A fresh copy of one list, read from the file now; null when missing or malformed.
+    std::unique_ptr<TVEChunkList> LoadList(int32_t nPlaylist);
+
+    const std::string& GetDataFile() const { return m_DataFile; }
+    // How many list images have been read from the file so far.
+    int GetListLoads() const { return m_nListLoads; }
+
+private:
+    void ReadAllLists();
+    void CheckAssets();
+    void LoadTextures();
+    const TVEChunk* FindItem(int32_t nPlaylist, int32_t nKind, int32_t nItem) const;
+
+    TVecPtrTextures m_VecTexExplosion;
+    SoTexture2* m_pTexAsteroid = nullptr;
+    SoTexture2* m_pTexMissile = nullptr;
+    std::string m_DataFile;
+
+    std::map<int32_t, std::unique_ptr<TVEChunkList>> m_mapLists;
+    SoNode* m_pModel = nullptr;  // the model list's scene, read once; referenced
+    int m_nListLoads = 0;
+};

@@ -1,0 +1,276 @@
+// The asset bank over a complete small data file, and its refusal of incomplete ones.
+#include "databank/DataBanker.h"
+#include "tests/support/TestDataFile.h"
+
+#include <Inventor/SoDB.h>
+#include <Inventor/nodes/SoSeparator.h>
+#include <Inventor/nodes/SoTexture2.h>
+#include <Inventor/nodes/SoTransform.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <functional>
+
+namespace {
+uint8_t FirstPixel(const SoTexture2* pTex, SbVec2s& Size, int& nComponents)
+{
+    const unsigned char* pPixels = pTex->image.getValue(Size, nComponents);
+    return pPixels ? pPixels[0] : 0;
+}
+
+TVEChunkList& ListOf(TTestLists& vecLists, int32_t nId)
+{
+    for (auto& pList : vecLists)
+        if (pList->GetHeader().nId == nId)
+            return *pList;
+    throw std::runtime_error("no list");
+}
+
+void RemoveList(TTestLists& vecLists, int32_t nId)
+{
+    vecLists.erase(std::remove_if(vecLists.begin(), vecLists.end(),
+                                  [nId](const auto& pList) { return pList->GetHeader().nId == nId; }),
+                   vecLists.end());
+}
+
+// Rebuilds one list without one item (or with a different payload for it).
+void ReplaceItem(TTestLists& vecLists, int32_t nListId, int32_t nItem, const std::vector<uint8_t>* pNewBytes)
+{
+    TVEChunkList& Old = ListOf(vecLists, nListId);
+    auto pNew = std::make_unique<TVEChunkList>();
+    pNew->SetId(nListId);
+    pNew->SetType(Old.GetType());
+    for (int i = 0; i < Old.GetCount(); ++i) {
+        const TVEChunk* pChunk = Old.GetChunk(i);
+        if (pChunk->m_Data.nId == nItem && !pNewBytes)
+            continue;
+        const bool bReplace = pChunk->m_Data.nId == nItem;
+        TVEChunk& Copy = pNew->AddChunk(pChunk->GetType(), pChunk->m_Data.nId, pChunk->m_Data.szName,
+                                        bReplace ? pNewBytes->data() : pChunk->m_Data.pData.get(),
+                                        bReplace ? static_cast<int32_t>(pNewBytes->size()) : pChunk->m_Data.nSize);
+        if (auto* pImage = dynamic_cast<TVEChunkImageRawRgba*>(&Copy)) {
+            const auto* pOld = static_cast<const TVEChunkImageRawRgba*>(pChunk);
+            pImage->nWidth = pOld->nWidth;
+            pImage->nHeight = pOld->nHeight;
+            pImage->nComponents = pOld->nComponents;
+        }
+    }
+    for (auto& pList : vecLists)
+        if (pList->GetHeader().nId == nListId)
+            pList = std::move(pNew);
+}
+
+class BankerTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        SoDB::init();
+        m_strDir = MakeTempDir();
+    }
+    std::string Write(const TTestLists& vecLists)
+    {
+        const std::string strPath = m_strDir + "/Drelk_II.bin";
+        WriteTestDataFile(strPath, vecLists);
+        return strPath;
+    }
+    std::string m_strDir;
+};
+}  // namespace
+
+TEST_F(BankerTest, MissingFileOrFolderThrowsTheNotFoundMessage)
+{
+    for (const std::string& strPath : {m_strDir + "/nothing.bin", m_strDir}) {
+        try {
+            TDataBanker Bank(strPath);
+            FAIL() << "no exception for " << strPath;
+        } catch (const TDataError& Error) {
+            EXPECT_STREQ(Error.what(), "[TDataBanker::TDataBanker] Errore: File di dati non trovato !");
+        }
+    }
+}
+
+TEST_F(BankerTest, PreloadedTexturesByName)
+{
+    TDataBanker Bank(MakeTestDataFile(m_strDir));
+    SbVec2s Size;
+    int nComponents = 0;
+    ASSERT_TRUE(Bank.GetTexture("missile"));
+    EXPECT_EQ(Bank.GetTexture("Missile"), Bank.GetTexture("MISSILE"));
+    EXPECT_EQ(FirstPixel(Bank.GetTexture("MISSILE"), Size, nComponents), static_cast<uint8_t>(ID_BMP_MISSILE));
+    EXPECT_EQ(Size, SbVec2s(64, 64));
+    EXPECT_EQ(nComponents, 4);
+    EXPECT_EQ(FirstPixel(Bank.GetTexture("asteroid"), Size, nComponents), static_cast<uint8_t>(ID_BMP_ROCK));
+    EXPECT_EQ(Size, SbVec2s(256, 256));
+    EXPECT_EQ(nComponents, 3);
+    EXPECT_EQ(Bank.GetTexture("ROCK"), nullptr);
+
+    const TVecPtrTextures* pFrames = Bank.GetTextures("explosion");
+    ASSERT_TRUE(pFrames);
+    ASSERT_EQ(pFrames->size(), 20u);
+    EXPECT_EQ(FirstPixel(pFrames->front(), Size, nComponents), static_cast<uint8_t>(351));
+    EXPECT_EQ(FirstPixel(pFrames->back(), Size, nComponents), static_cast<uint8_t>(370));
+    EXPECT_EQ(Size, SbVec2s(128, 128));
+    EXPECT_EQ(Bank.GetTextures("MISSILE"), nullptr);
+}
+
+TEST_F(BankerTest, SoundsAndTexturesAreFreshCopies)
+{
+    TDataBanker Bank(MakeTestDataFile(m_strDir));
+    TSndInfo First, Second;
+    ASSERT_TRUE(Bank.LoadSoundFromBin(ID_PLAYLIST_SOUNDS, ID_SOUND_LASER, First));
+    ASSERT_TRUE(Bank.LoadSoundFromBin(ID_PLAYLIST_SOUNDS, ID_SOUND_LASER, Second));
+    ASSERT_EQ(First.nSize, Second.nSize);
+    EXPECT_NE(First.pSound.get(), Second.pSound.get());
+    EXPECT_EQ(std::memcmp(First.pSound.get(), Second.pSound.get(), static_cast<size_t>(First.nSize)), 0);
+    EXPECT_EQ(std::memcmp(First.pSound.get(), "RIFF", 4), 0);
+
+    TSndInfo Missing;
+    EXPECT_FALSE(Bank.LoadSoundFromBin(ID_PLAYLIST_SOUNDS, 999, Missing));
+    EXPECT_FALSE(Bank.LoadSoundFromBin(ID_PLAYLIST_BITMAPS, ID_BMP_ENGINE, Missing));  // not a sound
+
+    TagTexture Engine;
+    Engine.nWidth = 32;
+    Engine.nHeight = 32;
+    Engine.nComponents = 4;
+    ASSERT_TRUE(Bank.LoadTextureFromBin(ID_PLAYLIST_BITMAPS, ID_BMP_ENGINE, Engine));
+    EXPECT_EQ(Engine.nSize, 32 * 32 * 4);
+    SoTexture2* pTex = TDataBanker::CreateTexture(Engine);
+    ASSERT_TRUE(pTex);
+    EXPECT_EQ(pTex->getRefCount(), 1);
+    Engine.pTexture.reset();  // the texture keeps its own copy
+    SbVec2s Size;
+    int nComponents = 0;
+    EXPECT_EQ(FirstPixel(pTex, Size, nComponents), static_cast<uint8_t>(ID_BMP_ENGINE));
+    pTex->unref();
+
+    // A record that claims more pixels than it holds makes no texture.
+    TagTexture Short;
+    ASSERT_TRUE(Bank.LoadTextureFromBin(ID_PLAYLIST_BITMAPS, ID_BMP_ENGINE, Short));
+    Short.nWidth = 64;
+    Short.nHeight = 64;
+    Short.nComponents = 4;
+    EXPECT_EQ(TDataBanker::CreateTexture(Short), nullptr);
+    EXPECT_EQ(TDataBanker::CreateTexture(TagTexture()), nullptr);
+}
+
+TEST_F(BankerTest, ShapeWithAndWithoutTheQuarterTurn)
+{
+    TDataBanker Bank(MakeTestDataFile(m_strDir));
+    SoSeparator* pPlain = Bank.LoadShapeFromBin(ID_PLAYLIST_MODELS, false);
+    ASSERT_TRUE(pPlain);
+    pPlain->ref();
+    EXPECT_EQ(pPlain->getNumChildren(), 1);
+
+    SoSeparator* pTurned = Bank.LoadShapeFromBin(ID_PLAYLIST_MODELS, true);
+    ASSERT_TRUE(pTurned);
+    pTurned->ref();
+    ASSERT_EQ(pTurned->getNumChildren(), 2);
+    ASSERT_TRUE(pTurned->getChild(0)->isOfType(SoTransform::getClassTypeId()));
+    SbVec3f Axis;
+    float fAngle = 0.0f;
+    static_cast<SoTransform*>(pTurned->getChild(0))->rotation.getValue().getValue(Axis, fAngle);
+    EXPECT_NEAR(fAngle, 1.5707964f, 1e-6f);
+    EXPECT_NEAR(Axis[0], 1.0f, 1e-6f);
+
+    EXPECT_EQ(Bank.LoadShapeFromBin(ID_PLAYLIST_BITMAPS, true), nullptr);
+    pPlain->unref();
+    pTurned->unref();
+}
+
+TEST_F(BankerTest, PicturesDecode)
+{
+    TDataBanker Bank(MakeTestDataFile(m_strDir));
+    const QImage Back = Bank.LoadBitmapFromBin(ID_PLAYLIST_ENDING, ID_BMP_ENDING_BACK);
+    EXPECT_EQ(Back.size(), QSize(512, 340));
+    EXPECT_TRUE(Bank.LoadBitmapFromBin(ID_PLAYLIST_ENDING, 999).isNull());
+    // Raw texture pixels are not a picture file.
+    EXPECT_TRUE(Bank.LoadBitmapFromBin(ID_PLAYLIST_BITMAPS, ID_BMP_ENGINE).isNull());
+}
+
+TEST_F(BankerTest, EachListIsReadOnceAndNeverDuringRequests)
+{
+    TDataBanker Bank(MakeTestDataFile(m_strDir));
+    const int nAfterStart = Bank.GetListLoads();
+    EXPECT_EQ(nAfterStart, 6);
+    for (int i = 0; i < 50; ++i) {
+        TSndInfo Snd;
+        TagTexture Tex;
+        EXPECT_TRUE(Bank.LoadSoundFromBin(ID_PLAYLIST_SOUNDS, ID_SOUND_ROCK_EXPLOSION_0 - 5 * (i % 3), Snd));
+        EXPECT_TRUE(Bank.LoadSoundFromBin(ID_PLAYLIST_MUSICS, ID_MUSIC_GAME, Snd));
+        EXPECT_TRUE(Bank.LoadTextureFromBin(ID_PLAYLIST_BITMAPS, ID_BMP_BACKGROUND, Tex));
+    }
+    EXPECT_FALSE(Bank.LoadBitmapFromBin(ID_PLAYLIST_ENDING, ID_BMP_ENDING_FORE).isNull());
+    SoSeparator* pShape = Bank.LoadShapeFromBin(ID_PLAYLIST_MODELS, true);
+    pShape->ref();
+    pShape->unref();
+    EXPECT_EQ(Bank.GetListLoads(), nAfterStart);
+}
+
+TEST_F(BankerTest, TheFileIsNotNeededOnceTheBankIsOpen)
+{
+    const std::string strPath = MakeTestDataFile(m_strDir);
+    TDataBanker Bank(strPath);
+    ASSERT_EQ(std::remove(strPath.c_str()), 0);
+    TSndInfo Snd;
+    EXPECT_TRUE(Bank.LoadSoundFromBin(ID_PLAYLIST_SOUNDS, ID_SOUND_ENGINE, Snd));
+}
+
+// Incomplete or wrong data files are refused at once, saying what is wrong.
+TEST_F(BankerTest, IncompleteDataFilesAreRefused)
+{
+    const std::vector<uint8_t> SmallRock(16 * 16 * 3, 1);
+    const std::vector<uint8_t> SmallBackground(10, 1);
+    const char* szNoScene = "not a scene";
+    const std::vector<uint8_t> BadScene(szNoScene, szNoScene + std::strlen(szNoScene));
+    struct TCase
+    {
+        const char* szWhat;
+        std::function<void(TTestLists&)> Change;
+        const char* szError;
+    };
+    const TCase CASES[] = {
+        {"no shot sound", [](TTestLists& v) { ReplaceItem(v, ID_PLAYLIST_SOUNDS, ID_SOUND_LASER, nullptr); },
+         "list 200 item 235 (shot sound) is missing"},
+        {"a rock texture of the wrong size",
+         [&](TTestLists& v) { ReplaceItem(v, ID_PLAYLIST_BITMAPS, ID_BMP_ROCK, &SmallRock); },
+         "list 300 item 325 (rock texture) holds 768 bytes, not 196608"},
+        {"a background of the wrong size",
+         [&](TTestLists& v) { ReplaceItem(v, ID_PLAYLIST_BITMAPS, ID_BMP_BACKGROUND, &SmallBackground); },
+         "list 300 item 310 (background texture) holds 10 bytes"},
+        {"no explosion frames", [](TTestLists& v) { RemoveList(v, ID_PLAYLIST_XPLOSIONS); }, "list 350 is missing"},
+        {"a missing frame", [](TTestLists& v) { ReplaceItem(v, ID_PLAYLIST_XPLOSIONS, 360, nullptr); },
+         "list 350 item 360 (explosion frame) is missing"},
+        {"a model list of type 0", [](TTestLists& v) { ListOf(v, ID_PLAYLIST_MODELS).SetType(0); },
+         "list 500 is not a model list"},
+        {"an unreadable model", [&](TTestLists& v) { ReplaceItem(v, ID_PLAYLIST_MODELS, 1, &BadScene); },
+         "no readable scene in list 500"},
+    };
+    for (const TCase& Case : CASES) {
+        SCOPED_TRACE(Case.szWhat);
+        TTestLists vecLists = MakeTestLists();
+        Case.Change(vecLists);
+        const std::string strPath = Write(vecLists);
+        try {
+            TDataBanker Bank(strPath);
+            ADD_FAILURE() << "accepted";
+        } catch (const TDataError& Error) {
+            EXPECT_NE(std::string(Error.what()).find(Case.szError), std::string::npos) << Error.what();
+        }
+    }
+}
+
+TEST_F(BankerTest, MusicAndBackgroundMayBeMissing)
+{
+    TTestLists vecLists = MakeTestLists();
+    RemoveList(vecLists, ID_PLAYLIST_MUSICS);
+    ReplaceItem(vecLists, ID_PLAYLIST_BITMAPS, ID_BMP_BACKGROUND, nullptr);
+    TDataBanker Bank(Write(vecLists));
+    TSndInfo Music;
+    EXPECT_FALSE(Bank.LoadSoundFromBin(ID_PLAYLIST_MUSICS, ID_MUSIC_GAME, Music));
+    EXPECT_FALSE(Music.pSound);
+    TagTexture Background;
+    EXPECT_FALSE(Bank.LoadTextureFromBin(ID_PLAYLIST_BITMAPS, ID_BMP_BACKGROUND, Background));
+}
