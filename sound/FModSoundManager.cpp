@@ -1,0 +1,363 @@
+#include "sound/FModSoundManager.h"
+
+#include <SDL.h>
+#include <SDL_mixer.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+// A decoded sound, shared by every source loaded from the same bytes. The copy of the image is
+// what identifies it: callers free or reuse their buffers after loading.
+struct TFModSoundSource::TSound
+{
+    std::vector<uint8_t> vecImage;
+    Mix_Chunk* pChunk = nullptr;
+    int nRefs = 0;
+};
+
+namespace {
+// Creation serial numbers of all sources of the process; never reused.
+int s_nSources = 0;
+TFModSoundManager::TErrorHook s_pErrorHook = nullptr;
+// SDL_mixer keeps one device per process, so one manager may have it open at a time.
+const TFModSoundManager* s_pOpenManager = nullptr;
+
+// SDL keeps its open devices in a small table; ids start at 1.
+constexpr SDL_AudioDeviceID MAX_DEVICE_ID = 16;
+
+std::vector<SDL_AudioDeviceID> OpenDeviceIds()
+{
+    std::vector<SDL_AudioDeviceID> vecIds;
+    for (SDL_AudioDeviceID nId = 1; nId <= MAX_DEVICE_ID; ++nId) {
+        if (SDL_GetAudioDeviceStatus(nId) != SDL_AUDIO_STOPPED)
+            vecIds.push_back(nId);
+    }
+    return vecIds;
+}
+
+// SDL_mixer does not tell which device it opened; it is the one that appeared.
+SDL_AudioDeviceID FindNewDevice(const std::vector<SDL_AudioDeviceID>& vecBefore)
+{
+    SDL_AudioDeviceID nFound = 0;
+    for (SDL_AudioDeviceID nId : OpenDeviceIds()) {
+        if (std::find(vecBefore.begin(), vecBefore.end(), nId) != vecBefore.end())
+            continue;
+        if (nFound != 0)
+            return 0;  // ambiguous: better no lock than the wrong one
+        nFound = nId;
+    }
+    return nFound;
+}
+
+// SDL_mixer refuses to play a chunk shorter than one sample frame of the device.
+bool HasWholeFrame(const Mix_Chunk* pChunk)
+{
+    int nFrequency = 0;
+    int nChannels = 0;
+    Uint16 nFormat = 0;
+    if (Mix_QuerySpec(&nFrequency, &nFormat, &nChannels) == 0)
+        return false;
+    const Uint32 nFrameBytes = static_cast<Uint32>(SDL_AUDIO_BITSIZE(nFormat) / 8 * nChannels);
+    return pChunk->alen >= nFrameBytes;
+}
+
+int ScaleVolume(float fVolume)
+{
+    if (!(fVolume > 0.0f))  // also NaN
+        return 0;
+    return static_cast<int>(std::lround(std::min(fVolume, 1.0f) * MIX_MAX_VOLUME));
+}
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// TFModSoundSource
+
+TFModSoundSource::TFModSoundSource(TFModSoundManager* pSystem)
+    : m_nId(++s_nSources), m_pSystem(pSystem)
+{
+    if (m_pSystem)
+        m_nChannel = m_pSystem->AcquireChannel(this);
+}
+
+TFModSoundSource::~TFModSoundSource()
+{
+    if (!m_pSystem)
+        return;
+    ReleaseSound();
+    m_pSystem->ReleaseChannel(m_nChannel);
+}
+
+bool TFModSoundSource::LoadFromMemory(const uint8_t* pData, int32_t nSize, bool /*b3D*/, bool bLoop)
+{
+    if (!m_pSystem)
+        return false;
+    ReleaseSound();
+    if (!pData || nSize <= 0)
+        return false;
+    m_pSound = m_pSystem->AcquireSound(pData, nSize);
+    if (!m_pSound)
+        return false;
+    m_bLoop = bLoop;
+    Play();
+    return true;
+}
+
+void TFModSoundSource::Play()
+{
+    if (!m_pSystem || !m_pSound)
+        return;
+    m_pSystem->StartPaused(m_nChannel, m_pSound->pChunk, m_bLoop);
+}
+
+void TFModSoundSource::SetPlaying(bool bPlaying)
+{
+    if (!m_pSystem || !m_pSound)
+        return;
+    if (bPlaying)
+        Mix_Resume(m_nChannel);  // a playback that has ended stays ended
+    else
+        m_pSystem->PauseChannel(m_nChannel);
+}
+
+void TFModSoundSource::SetVolume(float fVolume)
+{
+    if (!m_pSystem || !m_pSound)
+        return;
+    Mix_Volume(m_nChannel, ScaleVolume(fVolume));
+}
+
+// Stops this source's playback first: the sound may be freed once nobody holds it.
+void TFModSoundSource::ReleaseSound()
+{
+    if (!m_pSound)
+        return;
+    Mix_HaltChannel(m_nChannel);
+    m_pSystem->ReleaseSound(m_pSound);
+    m_pSound = nullptr;
+}
+
+// The manager is going away: stop, drop the sound, and do nothing from now on.
+void TFModSoundSource::Detach()
+{
+    ReleaseSound();
+    m_pSystem = nullptr;
+    m_nChannel = -1;
+}
+
+// ---------------------------------------------------------------------------------------------
+// TFModSoundManager
+
+TFModSoundManager::TFModSoundManager()
+{
+    Init();
+}
+
+TFModSoundManager::~TFModSoundManager()
+{
+    Close();
+}
+
+void TFModSoundManager::Init()
+{
+    if (m_bOpen)
+        return;
+    DRELK_ASSERT(s_pOpenManager == nullptr);
+    int nResult = OpenDevice();
+    if (nResult < 0) {
+        // No usable device (a remote session, a machine without sound): the silent driver
+        // keeps the game going. The override beats SDL_AUDIODRIVER from the environment.
+        SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
+        nResult = OpenDevice();
+        SDL_ResetHint(SDL_HINT_AUDIODRIVER);
+        if (nResult < 0)
+            Fail(nResult);
+    }
+    m_bOpen = true;
+    s_pOpenManager = this;
+    const char* szDriver = SDL_GetCurrentAudioDriver();
+    m_bSilent = szDriver && std::strcmp(szDriver, "dummy") == 0;
+
+    nResult = Mix_AllocateChannels(MIXER_CHANNELS);
+    if (nResult != MIXER_CHANNELS)
+        Fail(nResult);
+    m_nChannels = MIXER_CHANNELS;
+    m_vecChannelOwners.assign(m_nChannels, nullptr);
+    // Channel 0 stays unused, so that while no source has been deleted a source's channel is
+    // its serial number.
+    for (int nChannel = 1; nChannel < m_nChannels; ++nChannel)
+        m_vecFreeChannels.push(nChannel);
+}
+
+// 0 or the failing call's (negative) result; on failure nothing stays open.
+int TFModSoundManager::OpenDevice()
+{
+    int nResult = SDL_InitSubSystem(SDL_INIT_AUDIO);
+    if (nResult < 0)
+        return nResult;
+    const std::vector<SDL_AudioDeviceID> vecBefore = OpenDeviceIds();
+    nResult = Mix_OpenAudio(FREQUENCY, MIX_DEFAULT_FORMAT, OUTPUT_CHANNELS, BUFFER_FRAMES);
+    if (nResult < 0) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        return nResult;
+    }
+    m_nDevice = FindNewDevice(vecBefore);
+    return 0;
+}
+
+void TFModSoundManager::Close()
+{
+    if (!m_bOpen)
+        return;
+    for (TFModSoundSource* pSource : m_vecChannelOwners) {
+        if (pSource)
+            pSource->Detach();
+    }
+    m_vecChannelOwners.clear();
+    m_vecFreeChannels = {};
+    for (const auto& Entry : m_mapSounds) {
+        DRELK_ASSERT(Entry.second->nRefs == 0);
+        Mix_FreeChunk(Entry.second->pChunk);
+    }
+    m_mapSounds.clear();
+    Mix_CloseAudio();
+    Mix_Quit();
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    m_bOpen = false;
+    m_nDevice = 0;
+    s_pOpenManager = nullptr;
+}
+
+TFModSoundSource* TFModSoundManager::CreateSource()
+{
+    return new TFModSoundSource(this);
+}
+
+bool TFModSoundManager::IsSilent() const
+{
+    return m_bSilent;
+}
+
+void TFModSoundManager::Fail(int nResult)
+{
+    std::string strText = "FMOD error! (" + std::to_string(nResult) + ")";
+    const char* szDetail = SDL_GetError();
+    if (szDetail && *szDetail)
+        strText += std::string("\n") + szDetail;
+    std::fprintf(stderr, "%s\n", strText.c_str());
+    std::fflush(stderr);
+    // Take the hook once so that an error inside the hook cannot recurse.
+    if (TErrorHook pHook = s_pErrorHook) {
+        s_pErrorHook = nullptr;
+        pHook("FMOD error!", strText);
+    }
+    std::exit(-1);
+}
+
+void TFModSoundManager::SetErrorHook(TErrorHook pHook)
+{
+    s_pErrorHook = pHook;
+}
+
+// A new channel for a source, growing the mixer when all are taken: a long game makes a
+// source per asteroid, and each must keep a channel of its own to restart only itself.
+int TFModSoundManager::AcquireChannel(TFModSoundSource* pSource)
+{
+    DRELK_ASSERT(m_bOpen);
+    if (m_vecFreeChannels.empty()) {
+        const int nWanted = m_nChannels * 2;
+        const int nResult = Mix_AllocateChannels(nWanted);
+        if (nResult != nWanted)
+            Fail(nResult);
+        for (int nChannel = m_nChannels; nChannel < nWanted; ++nChannel)
+            m_vecFreeChannels.push(nChannel);
+        m_nChannels = nWanted;
+        m_vecChannelOwners.resize(m_nChannels, nullptr);
+    }
+    const int nChannel = m_vecFreeChannels.top();
+    m_vecFreeChannels.pop();
+    m_vecChannelOwners[nChannel] = pSource;
+    return nChannel;
+}
+
+void TFModSoundManager::ReleaseChannel(int nChannel)
+{
+    DRELK_ASSERT(nChannel > 0 && nChannel < m_nChannels);
+    Mix_HaltChannel(nChannel);
+    m_vecChannelOwners[nChannel] = nullptr;
+    m_vecFreeChannels.push(nChannel);
+}
+
+// The decoded sound of an image, shared when the same bytes were loaded before; null when the
+// image does not decode. Comparing whole images costs far less than decoding one.
+TFModSoundManager::TSound* TFModSoundManager::AcquireSound(const uint8_t* pData, int32_t nSize)
+{
+    const auto range = m_mapSounds.equal_range(nSize);
+    for (auto it = range.first; it != range.second; ++it) {
+        TSound* pSound = it->second.get();
+        if (std::memcmp(pSound->vecImage.data(), pData, static_cast<size_t>(nSize)) == 0) {
+            ++pSound->nRefs;
+            return pSound;
+        }
+    }
+    SDL_RWops* pStream = SDL_RWFromConstMem(pData, nSize);
+    if (!pStream)
+        return nullptr;
+    Mix_Chunk* pChunk = Mix_LoadWAV_RW(pStream, 1);
+    if (!pChunk)
+        return nullptr;
+    if (!HasWholeFrame(pChunk)) {
+        Mix_FreeChunk(pChunk);
+        return nullptr;
+    }
+    auto pSound = std::make_unique<TSound>();
+    pSound->vecImage.assign(pData, pData + nSize);
+    pSound->pChunk = pChunk;
+    pSound->nRefs = 1;
+    TSound* pResult = pSound.get();
+    m_mapSounds.emplace(nSize, std::move(pSound));
+    return pResult;
+}
+
+// The caller has stopped its own playback of the sound. Short effects stay decoded when their
+// last source goes: a new level's rocks come right after the old ones are purged, and decoding
+// again would stall that tick. Music is freed.
+void TFModSoundManager::ReleaseSound(TSound* pSound)
+{
+    DRELK_ASSERT(pSound && pSound->nRefs > 0);
+    if (--pSound->nRefs > 0 || pSound->vecImage.size() <= KEEP_DECODED_BYTES)
+        return;
+    const auto range = m_mapSounds.equal_range(static_cast<int32_t>(pSound->vecImage.size()));
+    const auto it = std::find_if(range.first, range.second,
+                                 [pSound](const auto& entry) { return entry.second.get() == pSound; });
+    DRELK_ASSERT(it != range.second);
+    Mix_FreeChunk(pSound->pChunk);
+    m_mapSounds.erase(it);
+}
+
+// Restarts the chunk on the channel at full volume and pauses it at once. The audio thread is
+// held off meanwhile, so that no sample of the new playback reaches the output before the pause.
+void TFModSoundManager::StartPaused(int nChannel, Mix_Chunk* pChunk, bool bLoop)
+{
+    SDL_LockAudioDevice(m_nDevice);
+    Mix_Volume(nChannel, MIX_MAX_VOLUME);
+    const int nResult = Mix_PlayChannel(nChannel, pChunk, bLoop ? -1 : 0);
+    if (nResult >= 0)
+        PauseChannel(nChannel);
+    SDL_UnlockAudioDevice(m_nDevice);
+    if (nResult < 0)
+        Fail(nResult);
+}
+
+// SDL_mixer marks a pause with the tick count, which reads 0 in SDL's first millisecond (and
+// once every 49 days): a pause made then would not hold.
+void TFModSoundManager::PauseChannel(int nChannel)
+{
+    Mix_Pause(nChannel);
+    while (Mix_Playing(nChannel) && !Mix_Paused(nChannel)) {
+        SDL_Delay(1);
+        Mix_Pause(nChannel);
+    }
+}

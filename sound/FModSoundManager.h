@@ -1,0 +1,116 @@
+#pragma once
+// Sound and music over SDL2_mixer. A source is one sound made from a complete sound-file image
+// in memory (WAV or Ogg Vorbis) with a mixer channel of its own: playing it again restarts it
+// from the beginning and cuts off only its own previous playback. Sounds start paused.
+// Without an audio device the manager runs on SDL's silent driver and the game plays on.
+//
+// Every call comes from one thread; SDL_mixer mixes on its own audio thread.
+
+#include "core/Assert.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <queue>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+struct Mix_Chunk;
+class TFModSoundManager;
+
+class TFModSoundSource
+{
+public:
+    // Takes the next serial number and, with a manager, a mixer channel of its own.
+    explicit TFModSoundSource(TFModSoundManager* pSystem);
+    // Stops the playback and gives the channel and the sound back to the manager.
+    ~TFModSoundSource();
+    TFModSoundSource(const TFModSoundSource&) = delete;
+    TFModSoundSource& operator=(const TFModSoundSource&) = delete;
+
+    // Makes the sound from the image (the caller keeps the bytes) and leaves it paused at its
+    // start on this source's channel. False when there is no system or the image does not decode;
+    // the source then holds no sound. b3D is accepted and ignored: all mixing is 2D.
+    bool LoadFromMemory(const uint8_t* pData, int32_t nSize, bool b3D, bool bLoop);
+    // Restarts the sound from its beginning, paused, at full volume; nothing without a sound.
+    void Play();
+    // Un-pauses (true) or pauses (false) the current playback; nothing without one.
+    void SetPlaying(bool bPlaying);
+    // 0.0 to 1.0 (clamped); nothing without a playback.
+    void SetVolume(float fVolume);
+
+    int GetId() const { return m_nId; }
+
+private:
+    friend class TFModSoundManager;
+    struct TSound;
+
+    void ReleaseSound();
+    void Detach();
+
+    int m_nId;
+    TFModSoundManager* m_pSystem;  // null without a manager or once the manager is gone
+    int m_nChannel = -1;           // the mixer channel this source alone plays on
+    TSound* m_pSound = nullptr;    // the manager's shared decoded sound; null until loaded
+    bool m_bLoop = false;
+};
+
+class TFModSoundManager
+{
+public:
+    // Shows an error to the player; installed by the game window once a GUI exists.
+    using TErrorHook = TAssert::TMessageHook;
+
+    TFModSoundManager();  // runs Init
+    // Detaches the sources still alive (they go quiet) and closes the audio device.
+    ~TFModSoundManager();
+    TFModSoundManager(const TFModSoundManager&) = delete;
+    TFModSoundManager& operator=(const TFModSoundManager&) = delete;
+
+    // Opens the audio device: the default driver, else SDL's silent one. Any other failure
+    // ends the program through Fail. SDL_mixer has one device per process, so one manager may
+    // be alive at a time.
+    void Init();
+    // A new source bound to this manager; the caller owns it.
+    TFModSoundSource* CreateSource();
+    // True when no audio device was found and sound goes to SDL's silent driver.
+    bool IsSilent() const;
+
+    // The audio error path: "FMOD error! (nResult)" and SDL's error text on standard error and
+    // through the hook (caption "FMOD error!"), then exit status -1.
+    [[noreturn]] static void Fail(int nResult);
+    static void SetErrorHook(TErrorHook pHook);
+
+    // The output format the device is opened with (the driver may change rate and channels).
+    static constexpr int FREQUENCY = 44100;
+    static constexpr int OUTPUT_CHANNELS = 2;
+    static constexpr int BUFFER_FRAMES = 1024;
+    // Mixer channels opened at start; the pool grows past it when more sources are alive.
+    static constexpr int MIXER_CHANNELS = 512;
+    // Sound images up to this size stay decoded when no source uses them any more.
+    static constexpr size_t KEEP_DECODED_BYTES = 512 * 1024;
+
+private:
+    friend class TFModSoundSource;
+    using TSound = TFModSoundSource::TSound;
+
+    int OpenDevice();
+    void Close();
+    int AcquireChannel(TFModSoundSource* pSource);
+    void ReleaseChannel(int nChannel);
+    TSound* AcquireSound(const uint8_t* pData, int32_t nSize);
+    void ReleaseSound(TSound* pSound);
+    void StartPaused(int nChannel, Mix_Chunk* pChunk, bool bLoop);
+    void PauseChannel(int nChannel);
+
+    bool m_bOpen = false;
+    bool m_bSilent = false;
+    uint32_t m_nDevice = 0;  // SDL's id of the mixer's device, for its lock; 0 when unknown
+    int m_nChannels = 0;
+    // Free channels, lowest first, so that the first source plays on channel 1.
+    std::priority_queue<int, std::vector<int>, std::greater<int>> m_vecFreeChannels;
+    std::vector<TFModSoundSource*> m_vecChannelOwners;
+    // Decoded sounds by image size; sources loaded from identical bytes share one.
+    std::unordered_multimap<int32_t, std::unique_ptr<TSound>> m_mapSounds;
+};
