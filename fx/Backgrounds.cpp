@@ -1,0 +1,90 @@
+#include "fx/Backgrounds.h"
+
+#include "core/Assert.h"
+
+#include <Inventor/nodekits/SoNodeKit.h>
+#include <Inventor/nodekits/SoWrapperKit.h>
+#include <Inventor/nodes/SoCoordinate3.h>
+#include <Inventor/nodes/SoFaceSet.h>
+#include <Inventor/nodes/SoGroup.h>
+#include <Inventor/nodes/SoSeparator.h>
+#include <Inventor/nodes/SoSwitch.h>
+#include <Inventor/nodes/SoTexture2.h>
+#include <Inventor/nodes/SoTextureCoordinate2.h>
+
+#include <limits>
+
+TBackground::TBackground(SoGroup* pRootParent) : m_pRootParent(pRootParent)
+{
+}
+
+TBackground2D::TBackground2D(SoGroup* pRootParent, const SbVec3f& vPosition, const SbVec2f& vSize,
+                             const TVecTextures* pTextures)
+    : TBackground(pRootParent)
+{
+    DRELK_ASSERT(m_pRootParent);
+    m_pRoot = new SoSeparator;
+    DRELK_ASSERT(m_pRoot);
+    // Headless runs have no viewer to initialise the node kits; a second call costs nothing.
+    SoNodeKit::init();
+    m_pShape = new SoWrapperKit;
+    DRELK_ASSERT(m_pShape);
+    SoSeparator* pSep = SO_GET_PART(m_pShape, "contents", SoSeparator);
+    DRELK_ASSERT(pSep);
+
+    SoTextureCoordinate2* pTexCoords = new SoTextureCoordinate2;
+    DRELK_ASSERT(pTexCoords);
+    const SbVec2f TexPoints[4] = {SbVec2f(0, 0), SbVec2f(1, 0), SbVec2f(1, 1), SbVec2f(0, 1)};
+    pTexCoords->point.setValues(0, 4, TexPoints);
+    pSep->addChild(pTexCoords);
+
+    const float fX = vPosition[0], fY = vPosition[1], fZ = vPosition[2];
+    const float fHalfW = vSize[0] / 2, fHalfH = vSize[1] / 2;
+    // Counter-clockwise seen from the camera above.
+    const SbVec3f Corners[4] = {SbVec3f(fX - fHalfW, fY - fHalfH, fZ), SbVec3f(fX + fHalfW, fY - fHalfH, fZ),
+                                SbVec3f(fX + fHalfW, fY + fHalfH, fZ), SbVec3f(fX - fHalfW, fY + fHalfH, fZ)};
+    SoCoordinate3* pCoords = new SoCoordinate3;
+    DRELK_ASSERT(pCoords);
+    pCoords->point.setValues(0, 4, Corners);
+
+    m_pSwitch = new SoSwitch;
+    DRELK_ASSERT(m_pSwitch);
+    AddTextures(pTextures);
+    m_pSwitch->whichChild.setValue(0);
+
+    SoFaceSet* pFaceSet = new SoFaceSet;
+    DRELK_ASSERT(pFaceSet);
+
+    pSep->addChild(m_pSwitch);
+    pSep->addChild(pCoords);
+    pSep->addChild(pFaceSet);
+    m_pRoot->addChild(m_pShape);
+    m_pRootParent->addChild(m_pRoot);
+}
+
+bool TBackground2D::IsUsableRecord(const TagTexture& Tex)
+{
+    const int64_t nMaxSide = std::numeric_limits<int16_t>::max();
+    if (!Tex.pTexture || Tex.nWidth <= 0 || Tex.nHeight <= 0 || Tex.nWidth > nMaxSide ||
+        Tex.nHeight > nMaxSide || Tex.nComponents < 1 || Tex.nComponents > 4)
+        return false;
+    const int64_t nNeeded = int64_t(Tex.nWidth) * Tex.nHeight * Tex.nComponents;
+    return Tex.nSize >= nNeeded;
+}
+
+void TBackground2D::AddTextures(const TVecTextures* pTextures)
+{
+    if (!pTextures)
+        return;
+    for (const TagTexture& Tex : *pTextures) {
+        SoTexture2* pTex = new SoTexture2;
+        DRELK_ASSERT(pTex);
+        pTex->wrapS.setValue(SoTexture2::CLAMP);
+        pTex->wrapT.setValue(SoTexture2::CLAMP);
+        // The node copies the pixels; a record too short for its size would be read past its end.
+        if (IsUsableRecord(Tex))
+            pTex->image.setValue(SbVec2s(static_cast<short>(Tex.nWidth), static_cast<short>(Tex.nHeight)),
+                                 Tex.nComponents, Tex.pTexture.get(), SoSFImage::COPY);
+        m_pSwitch->addChild(pTex);
+    }
+}

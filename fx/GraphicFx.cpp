@@ -1,0 +1,325 @@
+#include "fx/GraphicFx.h"
+
+#include "core/Assert.h"
+#include "core/GameClock.h"
+#include "core/Random.h"
+#include "sound/FModSoundManager.h"
+
+#include <Inventor/SbRotation.h>
+#include <Inventor/nodes/SoCoordinate3.h>
+#include <Inventor/nodes/SoFaceSet.h>
+#include <Inventor/nodes/SoGroup.h>
+#include <Inventor/nodes/SoMaterial.h>
+#include <Inventor/nodes/SoSeparator.h>
+#include <Inventor/nodes/SoSwitch.h>
+#include <Inventor/nodes/SoTexture2.h>
+#include <Inventor/nodes/SoTransform.h>
+#include <Inventor/sensors/SoTimerSensor.h>
+
+#include <cmath>
+
+namespace {
+
+constexpr double PI = 3.14159265358979323846;
+
+// A draw scaled to [0, 1].
+double DrawUnit()
+{
+    return TRandom::Draw() / double(TRandom::MAX);
+}
+
+// w x h centred on the origin in the plane z = 0, counter-clockwise seen from +z. No texture
+// coordinates: the default mapping stretches the texture over the quad.
+SoCoordinate3* NewQuadCoords(const SbVec2f& vSize)
+{
+    SoCoordinate3* pCoords = new SoCoordinate3;
+    DRELK_ASSERT(pCoords);
+    const float w = vSize[0] / 2, h = vSize[1] / 2;
+    const SbVec3f Points[4] = {SbVec3f(w, -h, 0), SbVec3f(w, h, 0), SbVec3f(-w, h, 0), SbVec3f(-w, -h, 0)};
+    pCoords->point.setValues(0, 4, Points);
+    return pCoords;
+}
+
+// Takes a node out of its parent if it is still there.
+void Unhook(SoGroup* pParent, SoNode* pNode)
+{
+    const int nIndex = pParent->findChild(pNode);
+    if (nIndex >= 0)
+        pParent->removeChild(nIndex);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// TFxExplosion
+
+TFxExplosion::TFxExplosion(SoGroup* pRoot, TFModSoundSource* pSnd, const TVecPtrTextures* pTextures,
+                           const SbVec3f& vPosition, const SbVec2f& vSize, double dInterval)
+    : m_pRoot(pRoot), m_pSnd(pSnd), m_dInterval(dInterval)
+{
+    DRELK_ASSERT(m_pRoot);
+    DRELK_ASSERT(pSnd);
+    m_pTimer = new SoTimerSensor(TimerCallback, this);
+    DRELK_ASSERT(m_pTimer);
+    m_pTimer->setInterval(SbTime(m_dInterval));
+    TGameClock::Schedule(m_pTimer);
+    Build(pTextures, vPosition, vSize);
+}
+
+TFxExplosion::~TFxExplosion()
+{
+    DRELK_ASSERT(m_pTimer);
+    TGameClock::Unschedule(m_pTimer);
+    delete m_pTimer;
+    DRELK_ASSERT(m_pSnd);
+    delete m_pSnd;
+    // Our own reference keeps the subtree valid even if the parent has dropped it already.
+    Unhook(m_pRoot, m_pThisRoot);
+    m_pRoot->unrefNoDelete();
+    m_pThisRoot->unref();
+}
+
+void TFxExplosion::TimerCallback(void* pData, SoSensor*)
+{
+    if (pData)
+        static_cast<TFxExplosion*>(pData)->OnTimer();
+}
+
+void TFxExplosion::Build(const TVecPtrTextures* pTextures, const SbVec3f& vPosition, const SbVec2f& vSize)
+{
+    SoGroup* pRoot = m_pRoot;
+    DRELK_ASSERT(pRoot);
+    DRELK_ASSERT(pTextures);
+    m_pThisRoot = new SoSeparator;
+    DRELK_ASSERT(m_pThisRoot);
+    m_pThisRoot->ref();
+
+    m_pSwitch = new SoSwitch;  // whichChild defaults to none: hidden until started
+    DRELK_ASSERT(m_pSwitch);
+    m_pThisRoot->addChild(m_pSwitch);
+
+    SoSeparator* pSep = new SoSeparator;
+    DRELK_ASSERT(pSep);
+    m_pSwitch->addChild(pSep);
+
+    m_pXf = new SoTransform;
+    DRELK_ASSERT(m_pXf);
+    m_pXf->translation.setValue(vPosition);
+    // Orientation and base scale are chosen once per effect, angle first.
+    const double dAngle = DrawUnit() * PI;
+    m_pXf->rotation.setValue(SbVec3f(0, 0, 1), static_cast<float>(dAngle));
+    const float fScale = static_cast<float>(1.5 + 0.5 * DrawUnit());
+    m_pXf->scaleFactor.setValue(fScale, fScale, fScale);
+    pSep->addChild(m_pXf);
+
+    m_pMat = new SoMaterial;
+    DRELK_ASSERT(m_pMat);
+    pSep->addChild(m_pMat);
+
+    m_pSwTextures = new SoSwitch;
+    DRELK_ASSERT(m_pSwTextures);
+    pSep->addChild(m_pSwTextures);
+
+    m_nTextures = static_cast<int>(pTextures->size());
+    DRELK_ASSERT(m_nTextures);
+    for (SoTexture2* pTex : *pTextures)
+        m_pSwTextures->addChild(pTex);
+    m_pSwTextures->whichChild.setValue(0);
+
+    SoCoordinate3* pCoords = NewQuadCoords(vSize);
+    DRELK_ASSERT(pCoords);
+    pSep->addChild(pCoords);
+    SoFaceSet* pSet = new SoFaceSet;
+    DRELK_ASSERT(pSet);
+    pSep->addChild(pSet);
+
+    // Hung in place whole, so the ancestors hear of it once.
+    pRoot->ref();  // the destructor unhooks us from it
+    pRoot->addChild(m_pThisRoot);
+}
+
+void TFxExplosion::OnTimer()
+{
+    if (m_nTextures == 0 || !m_bActive)
+        return;
+    if (m_nFrame < m_nTextures) {
+        m_pSwTextures->whichChild.setValue(m_nFrame);
+        // The second half of the frames fades out.
+        if (m_nFrame > m_nTextures * 0.5)
+            m_pMat->transparency.setValue(static_cast<float>(m_nFrame) / static_cast<float>(m_nTextures));
+    } else {
+        Stop();
+    }
+    // Also after a stop: a finished explosion starts its next run from frame 1.
+    ++m_nFrame;
+}
+
+void TFxExplosion::Stop()
+{
+    m_bActive = false;
+    m_nFrame = 0;
+    m_pMat->transparency.setValue(0.0f);
+    m_pSwTextures->whichChild.setValue(0);
+}
+
+void TFxExplosion::Start()
+{
+    Show(true);
+    DRELK_ASSERT(m_pSnd);
+    m_pSnd->Play();
+    m_pSnd->SetPlaying(true);
+    m_bActive = true;
+}
+
+void TFxExplosion::Show(bool bShow)
+{
+    if (m_nTextures == 0)
+        return;
+    DRELK_ASSERT(m_pSwitch);
+    m_pSwitch->whichChild.setValue(bShow ? SO_SWITCH_ALL : SO_SWITCH_NONE);
+}
+
+void TFxExplosion::SetPosition(const SbVec3f& vPosition)
+{
+    DRELK_ASSERT(m_pXf);
+    m_pXf->translation.setValue(vPosition);
+}
+
+void TFxExplosion::SetScale(float fScale)
+{
+    DRELK_ASSERT(m_pXf);
+    m_pXf->scaleFactor.setValue(fScale, fScale, fScale);
+}
+
+// ---------------------------------------------------------------------------------------------
+// TFxEngine
+
+uint32_t TFxEngine::s_nLastSoundTick = 0;
+bool TFxEngine::s_bSoundStarted = false;
+int TFxEngine::s_nSoundStarts = 0;
+
+TFxEngine::TFxEngine(SoGroup* pRoot, TFModSoundSource* pSnd, SoTexture2* pTex, const SbVec3f& vPosition,
+                     const SbVec2f& vSize, double dInterval)
+    : m_pRoot(pRoot), m_pSnd(pSnd), m_dInterval(dInterval), m_vSize(vSize)
+{
+    DRELK_ASSERT(m_pRoot);
+    DRELK_ASSERT(m_pSnd);
+    m_pTimer = new SoTimerSensor(TimerCallback, this);
+    DRELK_ASSERT(m_pTimer);
+    m_pTimer->setInterval(SbTime(m_dInterval));
+    TGameClock::Schedule(m_pTimer);
+    Build(pTex, vPosition);
+}
+
+TFxEngine::~TFxEngine()
+{
+    DRELK_ASSERT(m_pTimer);
+    TGameClock::Unschedule(m_pTimer);
+    delete m_pTimer;
+    DRELK_ASSERT(m_pThisRoot);
+    m_pThisRoot->removeAllChildren();
+    // Our own reference keeps the switch valid even if the owner has emptied its subtree first.
+    Unhook(m_pRoot, m_pSwitch);
+    m_pRoot->unrefNoDelete();
+    m_pSwitch->unref();
+    delete m_pSnd;
+}
+
+void TFxEngine::TimerCallback(void* pData, SoSensor*)
+{
+    if (pData)
+        static_cast<TFxEngine*>(pData)->OnTimer();
+}
+
+void TFxEngine::Build(SoTexture2* pTex, const SbVec3f& vPosition)
+{
+    SoGroup* pRoot = m_pRoot;
+    DRELK_ASSERT(pRoot);
+    DRELK_ASSERT(pTex);
+    m_pSwitch = new SoSwitch;
+    DRELK_ASSERT(m_pSwitch);
+    m_pSwitch->ref();
+    m_pSwitch->whichChild.setValue(SO_SWITCH_NONE);
+    pRoot->ref();  // the destructor unhooks us from it
+    pRoot->addChild(m_pSwitch);
+
+    m_pThisRoot = new SoSeparator;
+    DRELK_ASSERT(m_pThisRoot);
+    m_pSwitch->addChild(m_pThisRoot);
+
+    m_pXf = new SoTransform;
+    DRELK_ASSERT(m_pXf);
+    m_pXf->translation.setValue(vPosition);
+    // The transform scales before it turns: the quad's x axis (the flicker's width) ends up
+    // along the ship's y axis.
+    m_pXf->rotation.setValue(SbVec3f(0, 0, 1), static_cast<float>(-PI / 2));
+    m_pThisRoot->addChild(m_pXf);
+
+    SoCoordinate3* pCoords = NewQuadCoords(m_vSize);
+    DRELK_ASSERT(pCoords);
+    m_pThisRoot->addChild(pCoords);
+    m_pThisRoot->addChild(pTex);
+    SoFaceSet* pSet = new SoFaceSet;
+    DRELK_ASSERT(pSet);
+    m_pThisRoot->addChild(pSet);
+}
+
+void TFxEngine::Start()
+{
+    m_nSteps = 0;
+    m_bActive = true;
+    Show(true);
+    DRELK_ASSERT(m_pSnd);
+    if (TakeSoundTurn()) {
+        m_pSnd->Play();
+        m_pSnd->SetPlaying(true);
+    }
+}
+
+// True when the engine sound may be restarted now; then the restart is recorded. The elapsed
+// time is taken modulo 2^32, so the limit holds at any tick count and across its wrap.
+bool TFxEngine::TakeSoundTurn()
+{
+    const uint32_t nNow = TGameClock::GetTickCount();
+    const uint32_t nElapsed = nNow - s_nLastSoundTick;
+    if (s_bSoundStarted && nElapsed <= SOUND_GAP_MS)
+        return false;
+    s_nLastSoundTick = nNow;
+    s_bSoundStarted = true;
+    ++s_nSoundStarts;
+    return true;
+}
+
+void TFxEngine::ResetSoundLimit()
+{
+    s_nLastSoundTick = 0;
+    s_bSoundStarted = false;
+    s_nSoundStarts = 0;
+}
+
+void TFxEngine::OnTimer()
+{
+    if (!m_bActive)
+        return;
+    const double w = m_vSize[0], h = m_vSize[1];
+    // The height is drawn first.
+    const double sy = h + DrawUnit() * h * 0.1;
+    const double sx = w + DrawUnit() * w * 0.5;
+    DRELK_ASSERT(m_pXf);
+    m_pXf->scaleFactor.setValue(static_cast<float>(sx), static_cast<float>(sy), 1.0f);
+    if (++m_nSteps >= BURST_STEPS)
+        Stop();
+}
+
+void TFxEngine::Stop()
+{
+    m_nSteps = 0;
+    m_bActive = false;
+    Show(false);
+}
+
+void TFxEngine::Show(bool bShow)
+{
+    DRELK_ASSERT(m_pSwitch);
+    m_pSwitch->whichChild.setValue(bShow ? SO_SWITCH_ALL : SO_SWITCH_NONE);
+}

@@ -1,0 +1,302 @@
+#include "objects/Asteroids.h"
+
+#include "core/Assert.h"
+#include "core/Random.h"
+#include "databank/DataBanker.h"
+#include "fx/GraphicFx.h"
+#include "objects/CollisionBox.h"
+#include "sound/FModSoundManager.h"
+
+#include <Inventor/SbRotation.h>
+#include <Inventor/SbViewportRegion.h>
+#include <Inventor/nodes/SoCoordinate3.h>
+#include <Inventor/nodes/SoGroup.h>
+#include <Inventor/nodes/SoIndexedFaceSet.h>
+#include <Inventor/nodes/SoNormal.h>
+#include <Inventor/nodes/SoNormalBinding.h>
+#include <Inventor/nodes/SoSeparator.h>
+#include <Inventor/nodes/SoSwitch.h>
+#include <Inventor/nodes/SoTexture2.h>
+#include <Inventor/nodes/SoTransform.h>
+
+#include <cmath>
+#include <memory>
+
+namespace {
+
+constexpr double PI = 3.14159265358979323846;
+constexpr int RINGS = 8;
+constexpr int SEGMENTS = 8;
+// Radius of each ring relative to the extents: the rock narrows towards its poles.
+constexpr double RING_PROFILE[RINGS] = {0.65, 0.85, 0.95, 0.95, 0.95, 0.95, 0.85, 0.65};
+// Jitter of the ring points, as a share of the extent: up to +-4 % in z, +-5 % in x.
+constexpr double JITTER_Z = 0.04;
+constexpr double JITTER_X = 0.05;
+
+constexpr float EXPLOSION_SIZE = 4.0f;
+constexpr double EXPLOSION_INTERVAL = 0.025;
+
+// Ring point number of ring k, segment j.
+int RingPoint(int k, int j)
+{
+    return 1 + SEGMENTS * k + (j % SEGMENTS);
+}
+
+void SetTriangle(int32_t* pIndices, int nEntry, int a, int b, int c)
+{
+    pIndices[nEntry] = a;
+    pIndices[nEntry + 1] = b;
+    pIndices[nEntry + 2] = c;
+    pIndices[nEntry + 3] = -1;
+}
+
+}  // namespace
+
+TAsteroid::TAsteroid(SoGroup* pRoot, TFModSoundManager* pSM, TDataBanker* pDB, const SbVec3f& vPosition,
+                     const SbVec3f& vExtents, int nType)
+    : m_nType(nType), m_vSpeed(0, 0, 0), m_vSpinAxis(0, 0, 1), m_pRoot(pRoot)
+{
+    DRELK_ASSERT(pSM);
+    DRELK_ASSERT(pDB);
+    DRELK_ASSERT(m_pRoot);
+
+    SoTexture2* pTex = pDB->GetTexture("ASTEROID");
+    DRELK_ASSERT(pTex);
+    BuildMesh(m_pRoot, pTex, vExtents, vPosition);
+
+    const int nIdSound = SoundIdForType(m_nType);
+    m_pSnd = pSM->CreateSource();
+    DRELK_ASSERT(m_pSnd);
+    TSndInfo SndInfo;
+    DRELK_ASSERT(pDB->LoadSoundFromBin(ID_PLAYLIST_SOUNDS, nIdSound, SndInfo));
+    m_pSnd->LoadFromMemory(SndInfo.pSound.get(), SndInfo.nSize, false, false);
+
+    const TVecPtrTextures* pTexFx = pDB->GetTextures("EXPLOSION");
+    DRELK_ASSERT(pTexFx);
+    // A sibling of the rock, so it stays on show after the rock is hidden.
+    m_pFxXplosion = new TFxExplosion(m_pRoot, m_pSnd, pTexFx, SbVec3f(0, 0, 0),
+                                     SbVec2f(EXPLOSION_SIZE, EXPLOSION_SIZE), EXPLOSION_INTERVAL);
+    DRELK_ASSERT(m_pFxXplosion);
+}
+
+TAsteroid::~TAsteroid()
+{
+    delete m_pFxXplosion;  // deletes m_pSnd too
+    // Our own reference keeps the subtree valid even if the parent has dropped it already.
+    const int nIndex = m_pRoot->findChild(m_pThisRoot);
+    if (nIndex >= 0)
+        m_pRoot->removeChild(nIndex);
+    m_pRoot->unrefNoDelete();
+    m_pThisRoot->unref();
+}
+
+int TAsteroid::SoundIdForType(int nType)
+{
+    switch (nType) {
+    case 2:
+        return ID_SOUND_ROCK_EXPLOSION_2;
+    case 1:
+        return ID_SOUND_ROCK_EXPLOSION_1;
+    default:
+        return ID_SOUND_ROCK_EXPLOSION_0;
+    }
+}
+
+void TAsteroid::BuildMesh(SoGroup* pRoot, SoTexture2* pTex, const SbVec3f& vExtents, const SbVec3f& vPosition)
+{
+    DRELK_ASSERT(pRoot);
+    DRELK_ASSERT(pTex);
+    m_pThisRoot = new SoSeparator;
+    DRELK_ASSERT(m_pThisRoot);
+    m_pThisRoot->ref();
+
+    m_pSwitch = new SoSwitch;
+    DRELK_ASSERT(m_pSwitch);
+    m_pSwitch->whichChild.setValue(SO_SWITCH_ALL);
+    m_pThisRoot->addChild(m_pSwitch);
+
+    SoSeparator* pSep = new SoSeparator;
+    DRELK_ASSERT(pSep);
+    m_pSwitch->addChild(pSep);
+
+    m_pXf = new SoTransform;
+    DRELK_ASSERT(m_pXf);
+    m_pXf->translation.setValue(vPosition[0], vPosition[1], 0);
+    pSep->addChild(m_pXf);
+
+    SbVec3f Points[MESH_POINTS];
+    MakeMeshPoints(vExtents, Points);
+
+    SoNormalBinding* pNB = new SoNormalBinding;
+    DRELK_ASSERT(pNB);
+    pNB->value.setValue(SoNormalBinding::PER_VERTEX_INDEXED);
+    pSep->addChild(pNB);
+
+    // The rock is roughly a sphere around its centre: each point's position is its normal.
+    SoNormal* pNorm = new SoNormal;
+    DRELK_ASSERT(pNorm);
+    pNorm->vector.setValues(0, MESH_POINTS, Points);
+    pSep->addChild(pNorm);
+
+    SoCoordinate3* pCoords = new SoCoordinate3;
+    DRELK_ASSERT(pCoords);
+    pCoords->point.setValues(0, MESH_POINTS, Points);
+    pSep->addChild(pCoords);
+    pSep->addChild(pTex);
+
+    std::unique_ptr<int32_t[]> pIndices(new int32_t[MESH_INDICES]);
+    DRELK_ASSERT(pIndices);
+    MakeMeshIndices(pIndices.get());
+    SoIndexedFaceSet* pSet = new SoIndexedFaceSet;
+    DRELK_ASSERT(pSet);
+    pSet->coordIndex.setValues(0, MESH_INDICES, pIndices.get());
+    pSep->addChild(pSet);
+
+    // Every index refers to a point, so the points' box is the mesh's; shrunk as all boxes are.
+    SbBox3f MeshBox;
+    for (const SbVec3f& vPoint : Points)
+        MeshBox.extendBy(vPoint);
+    m_LocalBox.setBounds(MeshBox.getMin() * COLLISION_BOX_FACTOR, MeshBox.getMax() * COLLISION_BOX_FACTOR);
+
+    // Hung in place whole: a subtree that grows in the scene would tell its ancestors of every
+    // node added.
+    pRoot->ref();  // the destructor unhooks us from it
+    pRoot->addChild(m_pThisRoot);
+}
+
+void TAsteroid::MakeMeshPoints(const SbVec3f& vExtents, SbVec3f* pPoints)
+{
+    const double ex = vExtents[0], ey = vExtents[1], ez = vExtents[2];
+    pPoints[0].setValue(0, static_cast<float>(-ey / 2), 0);
+    pPoints[MESH_POINTS - 1].setValue(0, static_cast<float>(ey / 2), 0);
+
+    const double dRingStep = ey * (1.0 / 9);
+    double y = -ey * 0.5 + dRingStep;
+    for (int k = 0; k < RINGS; ++k, y += dRingStep) {
+        double dPhi = 0;
+        for (int j = 0; j < SEGMENTS; ++j, dPhi += PI / 4) {
+            // Two draws per point, z before x: the order fixes the game's random sequence.
+            const double dJz = JITTER_Z * ez, dJx = JITTER_X * ex;
+            const int32_t d1 = TRandom::Draw();
+            const double z = std::sin(dPhi) * (ez / 2) * RING_PROFILE[k] + dJz - d1 * (2 * dJz) / TRandom::MAX;
+            const int32_t d2 = TRandom::Draw();
+            const double x = std::cos(dPhi) * (ex / 2) * RING_PROFILE[k] + dJx - d2 * (2 * dJx) / TRandom::MAX;
+            pPoints[RingPoint(k, j)].setValue(static_cast<float>(x), static_cast<float>(y),
+                                              static_cast<float>(z));
+        }
+    }
+}
+
+void TAsteroid::MakeMeshIndices(int32_t* pIndices)
+{
+    // Unused entries keep copies of the first triangle.
+    for (int i = 0; i < MESH_INDICES; i += 4)
+        SetTriangle(pIndices, i, 0, 1, 2);
+
+    const int nLowerPole = 0, nUpperPole = MESH_POINTS - 1;
+    for (int j = 0; j < SEGMENTS; ++j)
+        SetTriangle(pIndices, 4 * j, nLowerPole, RingPoint(0, j), RingPoint(0, j + 1));
+
+    for (int k = 0; k < RINGS - 1; ++k) {
+        for (int j = 0; j < SEGMENTS; ++j) {
+            const int a = RingPoint(k, j), b = a + SEGMENTS;
+            const int a2 = RingPoint(k, j + 1), b2 = a2 + SEGMENTS;
+            const int nEntry = 32 + 64 * k + 8 * j;
+            // The closing quad of a band is split along the other diagonal.
+            if (j < SEGMENTS - 1) {
+                SetTriangle(pIndices, nEntry, a, b, a2);
+                SetTriangle(pIndices, nEntry + 4, b, b2, a2);
+            } else {
+                SetTriangle(pIndices, nEntry, a, b, b2);
+                SetTriangle(pIndices, nEntry + 4, a, b2, a2);
+            }
+        }
+    }
+
+    for (int j = 0; j < SEGMENTS; ++j)
+        SetTriangle(pIndices, 480 + 4 * j, RingPoint(RINGS - 1, j), nUpperPole, RingPoint(RINGS - 1, j + 1));
+}
+
+void TAsteroid::SetVelocity(const SbVec2f& v)
+{
+    m_vSpeed.setValue(v[0], v[1], 0);
+}
+
+void TAsteroid::SetSpin(double dRate, const SbVec3f& vAxis)
+{
+    m_dSpinAngle = 0;
+    m_dSpinRate = dRate;
+    m_vSpinAxis = vAxis;
+}
+
+void TAsteroid::Move(double dt)
+{
+    DRELK_ASSERT(m_pXf);
+    if (m_dSpinRate != 0) {
+        m_dSpinAngle += m_dSpinRate * dt;
+        // The translation below tells the scene of the change for both fields: one notice
+        // up the scene per rock and tick instead of two.
+        const SbBool bNotify = m_pXf->rotation.enableNotify(FALSE);
+        m_pXf->rotation.setValue(m_vSpinAxis, static_cast<float>(m_dSpinAngle));
+        m_pXf->rotation.enableNotify(bNotify);
+    }
+    SbVec3f q = GetPosition();
+    q[0] = static_cast<float>(q[0] + m_vSpeed[0] * dt);
+    q[1] = static_cast<float>(q[1] + m_vSpeed[1] * dt);
+    q[2] = 0;
+    SetPosition(q);
+}
+
+SbVec3f TAsteroid::GetPosition() const
+{
+    DRELK_ASSERT(m_pXf);
+    return m_pXf->translation.getValue();
+}
+
+void TAsteroid::SetPosition(const SbVec3f& vPosition)
+{
+    DRELK_ASSERT(m_pXf);
+    m_pXf->translation.setValue(vPosition);
+}
+
+void TAsteroid::SetVisible(bool bVisible)
+{
+    DRELK_ASSERT(m_pSwitch);
+    m_pSwitch->whichChild.setValue(bVisible ? SO_SWITCH_ALL : SO_SWITCH_NONE);
+}
+
+void TAsteroid::Explode(bool bWithEffect)
+{
+    m_bAlive = false;
+    SetVisible(false);
+    if (m_pFxXplosion && bWithEffect && m_nType == 0) {
+        // The explosion plays m_pSnd itself.
+        m_pFxXplosion->SetPosition(GetPosition());
+        m_pFxXplosion->Start();
+        return;
+    }
+    DRELK_ASSERT(m_pSnd);
+    m_pSnd->Play();
+    m_pSnd->SetPlaying(true);
+}
+
+SbXfBox3f TAsteroid::GetBoundingBox(const SbViewportRegion& Region) const
+{
+    DRELK_ASSERT(m_pThisRoot);
+    return ComputeCollisionBox(m_pThisRoot, Region);
+}
+
+SbXfBox3f TAsteroid::GetCollisionBox() const
+{
+    DRELK_ASSERT(m_pSwitch);
+    DRELK_ASSERT(m_pXf);
+    if (m_pSwitch->whichChild.getValue() == SO_SWITCH_NONE)
+        return SbXfBox3f();  // hidden: empty, as the traversal finds it
+    // The matrix the transform node gives the traversal.
+    SbMatrix Matrix;
+    Matrix.setTransform(m_pXf->translation.getValue(), m_pXf->rotation.getValue(), m_pXf->scaleFactor.getValue(),
+                        m_pXf->scaleOrientation.getValue(), m_pXf->center.getValue());
+    SbXfBox3f Box(m_LocalBox);
+    Box.setTransform(Matrix);
+    return Box;
+}

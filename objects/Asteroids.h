@@ -1,0 +1,87 @@
+#pragma once
+// An asteroid: a rock with a mesh generated at random when it is made, drifting in the plane
+// z = 0 and tumbling about its own axis. It explodes with its own sound; the smallest class also
+// shows an animated explosion.
+
+#include <Inventor/SbVec2f.h>
+#include <Inventor/SbVec3f.h>
+#include <Inventor/SbXfBox3f.h>
+
+#include <cstdint>
+
+class SbViewportRegion;
+class SoGroup;
+class SoSeparator;
+class SoSwitch;
+class SoTexture2;
+class SoTransform;
+class TDataBanker;
+class TFModSoundManager;
+class TFModSoundSource;
+class TFxExplosion;
+
+class TAsteroid
+{
+public:
+    static constexpr int MESH_POINTS = 66;    // two poles and 8 rings of 8
+    static constexpr int MESH_INDICES = 576;  // 144 triangles, each closed by -1
+    static constexpr int MESH_DRAWS = 128;    // two per ring point
+
+    // nType: 0 small, 1 medium, 2 large. The position's z is ignored. Makes 128 draws for the
+    // mesh, then two for its explosion.
+    TAsteroid(SoGroup* pRoot, TFModSoundManager* pSM, TDataBanker* pDB, const SbVec3f& vPosition,
+              const SbVec3f& vExtents, int nType);
+    // Deletes the explosion (and its sound) and takes the asteroid's nodes out of the parent.
+    ~TAsteroid();
+    TAsteroid(const TAsteroid&) = delete;
+    TAsteroid& operator=(const TAsteroid&) = delete;
+
+    void SetVelocity(const SbVec2f& v);
+    SbVec3f GetVelocity() const { return m_vSpeed; }
+    // Restarts the tumble from angle 0.
+    void SetSpin(double dRate, const SbVec3f& vAxis);
+    // Tumbles by rate x dt and drifts by velocity x dt.
+    void Move(double dt);
+
+    SbVec3f GetPosition() const;
+    void SetPosition(const SbVec3f& vPosition);
+    void SetVisible(bool bVisible);
+
+    // Dead and hidden for good. The animation shows only for the small class with bWithEffect;
+    // otherwise only the sound plays.
+    void Explode(bool bWithEffect);
+
+    // The shrunk box of the rock; empty while hidden.
+    SbXfBox3f GetBoundingBox(const SbViewportRegion& Region) const;
+    // The same box without a traversal of the scene: the mesh's box, taken at construction,
+    // under the transform as it is now. The collision pass uses this one.
+    SbXfBox3f GetCollisionBox() const;
+
+    bool IsAlive() const { return m_bAlive; }
+    int GetType() const { return m_nType; }
+    SoSeparator* GetRootNode() const { return m_pThisRoot; }
+    TFxExplosion* GetExplosion() const { return m_pFxXplosion; }
+
+    // The mesh, apart so it can be checked and reused: 66 points for the given extents (128
+    // draws, ring by ring, z jitter before x), and the fixed 576-entry index list.
+    static void MakeMeshPoints(const SbVec3f& vExtents, SbVec3f* pPoints);
+    static void MakeMeshIndices(int32_t* pIndices);
+
+private:
+    void BuildMesh(SoGroup* pRoot, SoTexture2* pTex, const SbVec3f& vExtents, const SbVec3f& vPosition);
+    static int SoundIdForType(int nType);
+
+    bool m_bAlive = true;
+    SoTransform* m_pXf = nullptr;
+    SoSwitch* m_pSwitch = nullptr;
+    double m_dSpinAngle = 0;
+    double m_dSpinRate = 0;
+    int m_nType = 0;
+    SbVec3f m_vSpeed;
+    SbVec3f m_vSpinAxis;
+    TFModSoundSource* m_pSnd = nullptr;
+    TFxExplosion* m_pFxXplosion = nullptr;
+    SoGroup* m_pRoot = nullptr;
+    SoSeparator* m_pThisRoot = nullptr;
+    SbBox3f m_LocalBox;  // the shrunk box of the mesh in the rock's own frame
+};

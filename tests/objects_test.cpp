@@ -1,0 +1,721 @@
+// Game objects: missiles, asteroids and the player's ship on the real scene graph, with the real
+// asset bank over the test data file and the sound manager on SDL's silent driver. Effect timers
+// run in virtual time.
+#include "core/GameClock.h"
+#include "core/Random.h"
+#include "databank/DataBanker.h"
+#include "fx/GraphicFx.h"
+#include "objects/Asteroids.h"
+#include "objects/Ships.h"
+#include "objects/Weapons.h"
+#include "sound/FModSoundManager.h"
+#include "tests/support/TestDataFile.h"
+
+#include <Inventor/SbRotation.h>
+#include <Inventor/SbViewportRegion.h>
+#include <Inventor/SoDB.h>
+#include <Inventor/actions/SoGetBoundingBoxAction.h>
+#include <Inventor/nodes/SoCoordinate3.h>
+#include <Inventor/nodes/SoFaceSet.h>
+#include <Inventor/nodes/SoIndexedFaceSet.h>
+#include <Inventor/nodes/SoNormal.h>
+#include <Inventor/nodes/SoNormalBinding.h>
+#include <Inventor/nodes/SoSeparator.h>
+#include <Inventor/nodes/SoSwitch.h>
+#include <Inventor/nodes/SoTexture2.h>
+#include <Inventor/nodes/SoTransform.h>
+
+#include <SDL_mixer.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+#include <memory>
+#include <utility>
+#include <vector>
+
+namespace {
+
+constexpr double PI = 3.14159265358979323846;
+const SbViewportRegion REGION(800, 600);
+
+template <class T>
+T* ChildAs(SoNode* pParent, int nIndex)
+{
+    auto* pGroup = static_cast<SoGroup*>(pParent);
+    if (!pGroup || nIndex >= pGroup->getNumChildren())
+        return nullptr;
+    SoNode* pChild = pGroup->getChild(nIndex);
+    return pChild->isOfType(T::getClassTypeId()) ? static_cast<T*>(pChild) : nullptr;
+}
+
+double RotationAbout(const SoTransform* pXf, const SbVec3f& vAxis)
+{
+    SbVec3f vGot;
+    float fAngle = 0;
+    pXf->rotation.getValue().getValue(vGot, fAngle);
+    return vGot.dot(vAxis) < 0 ? -fAngle : fAngle;
+}
+
+class SceneTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        SoDB::init();
+        TGameClock::UseVirtualTime(0);
+        TRandom::Reset();
+        m_pRoot = new SoSeparator;
+        m_pRoot->ref();
+    }
+    void TearDown() override
+    {
+        m_pRoot->unref();
+        TGameClock::UseRealTime();
+    }
+    SoSeparator* m_pRoot = nullptr;
+};
+
+// The real bank over the test data file and the real sound manager, shared by a suite.
+class BankTest : public SceneTest
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        SoDB::init();
+        s_pSM = new TFModSoundManager;
+        s_pDB = new TDataBanker(MakeTestDataFile(MakeTempDir()));
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_pDB;
+        delete s_pSM;
+        s_pDB = nullptr;
+        s_pSM = nullptr;
+    }
+    static TFModSoundManager* s_pSM;
+    static TDataBanker* s_pDB;
+};
+TFModSoundManager* BankTest::s_pSM = nullptr;
+TDataBanker* BankTest::s_pDB = nullptr;
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Missiles
+
+class MissileTest : public SceneTest
+{
+protected:
+    void SetUp() override
+    {
+        SceneTest::SetUp();
+        m_pTex = new SoTexture2;
+        m_pTex->ref();  // shared, as the bank's missile texture
+    }
+    void TearDown() override
+    {
+        m_pTex->unref();
+        SceneTest::TearDown();
+    }
+    SoTexture2* m_pTex = nullptr;
+};
+
+TEST_F(MissileTest, NewMissileIsAHiddenSquareButCountsAsAlive)
+{
+    TMissile Missile(m_pRoot, SbVec2f(3, -4), 1.0, m_pTex);
+    ASSERT_EQ(m_pRoot->getNumChildren(), 1);
+    SoSeparator* pThisRoot = ChildAs<SoSeparator>(m_pRoot, 0);
+    SoSwitch* pSwitch = ChildAs<SoSwitch>(pThisRoot, 0);
+    SoSeparator* pSep = ChildAs<SoSeparator>(pSwitch, 0);
+    ASSERT_TRUE(pSep);
+    ASSERT_EQ(pSep->getNumChildren(), 4);
+    auto* pXf = ChildAs<SoTransform>(pSep, 0);
+    auto* pCoords = ChildAs<SoCoordinate3>(pSep, 2);
+    ASSERT_TRUE(pXf && pCoords && ChildAs<SoFaceSet>(pSep, 3));
+    EXPECT_EQ(pSep->getChild(1), m_pTex);
+    EXPECT_EQ(pXf->translation.getValue(), SbVec3f(3, -4, 0));
+    const SbVec3f Square[4] = {SbVec3f(0.5f, -0.5f, 0), SbVec3f(0.5f, 0.5f, 0), SbVec3f(-0.5f, 0.5f, 0),
+                               SbVec3f(-0.5f, -0.5f, 0)};
+    ASSERT_EQ(pCoords->point.getNum(), 4);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(pCoords->point[i], Square[i]);
+
+    EXPECT_EQ(pSwitch->whichChild.getValue(), SO_SWITCH_NONE);
+    EXPECT_TRUE(Missile.IsAlive());
+    Missile.SetVisible(true);
+    EXPECT_EQ(pSwitch->whichChild.getValue(), SO_SWITCH_ALL);
+    EXPECT_TRUE(Missile.IsAlive());
+    Missile.Kill();
+    EXPECT_EQ(pSwitch->whichChild.getValue(), SO_SWITCH_NONE);
+    EXPECT_FALSE(Missile.IsAlive());
+}
+
+TEST_F(MissileTest, FliesStraightInThePlaneWithoutTurning)
+{
+    TMissile Missile(m_pRoot, SbVec2f(0, 0), 1.0, m_pTex);
+    Missile.SetVelocity(SbVec2f(-12, 5));
+    EXPECT_EQ(Missile.GetVelocity(), SbVec3f(-12, 5, 0));
+    Missile.SetPosition(SbVec3f(1, 2, 7));  // a 3D position is kept as given
+    Missile.SetPosition(SbVec2f(1, 2));     // a 2D one lands on z = 0
+    for (int i = 0; i < 10; ++i)
+        Missile.Move(0.1);
+    const SbVec3f v = Missile.GetPosition();
+    EXPECT_NEAR(v[0], 1 - 12, 1e-4);
+    EXPECT_NEAR(v[1], 2 + 5, 1e-4);
+    EXPECT_EQ(v[2], 0.0f);
+    auto* pXf = ChildAs<SoTransform>(ChildAs<SoSeparator>(ChildAs<SoSwitch>(Missile.GetRootNode(), 0), 0), 0);
+    ASSERT_TRUE(pXf);
+    EXPECT_TRUE(pXf->rotation.getValue() == SbRotation::identity());
+}
+
+TEST_F(MissileTest, HitsTestsItsPositionAgainstTheTransformedBox)
+{
+    // A 2 x 2 x 2 box turned 45 degrees about z and moved to (10, 0, 0).
+    SbXfBox3f Box(SbVec3f(-1, -1, -1), SbVec3f(1, 1, 1));
+    SbMatrix Turn, Move;
+    Turn.setRotate(SbRotation(SbVec3f(0, 0, 1), float(PI / 4)));
+    Move.setTranslate(SbVec3f(10, 0, 0));
+    Box.setTransform(Turn * Move);
+
+    const struct
+    {
+        SbVec2f vPosition;
+        bool bHit;
+    } Cases[] = {
+        {SbVec2f(10, 0), true},      // centre
+        {SbVec2f(11.3f, 0), true},   // along the turned diagonal, inside
+        {SbVec2f(11.5f, 0), false},  // beyond the corner at 10 + sqrt(2)
+        {SbVec2f(10.9f, 0.9f), false},  // inside the unturned box only
+        {SbVec2f(0, 0), false},
+    };
+    TMissile Missile(m_pRoot, SbVec2f(0, 0), 1.0, m_pTex);
+    for (const auto& Case : Cases) {
+        Missile.SetPosition(Case.vPosition);
+        EXPECT_EQ(Missile.Hits(Box), Case.bHit) << Case.vPosition[0] << ", " << Case.vPosition[1];
+    }
+    // The box of a hidden object is empty and is never hit.
+    SbXfBox3f Empty;
+    Missile.SetPosition(SbVec2f(0, 0));
+    EXPECT_FALSE(Missile.Hits(Empty));
+}
+
+TEST_F(MissileTest, DeletedMissilesLeaveNoNodesBehind)
+{
+    std::vector<std::unique_ptr<TMissile>> vecMissiles;
+    for (int i = 0; i < 200; ++i)
+        vecMissiles.push_back(std::make_unique<TMissile>(m_pRoot, SbVec2f(0, 0), 1.0, m_pTex));
+    EXPECT_EQ(m_pRoot->getNumChildren(), 200);
+    vecMissiles.clear();
+    EXPECT_EQ(m_pRoot->getNumChildren(), 0);
+    EXPECT_EQ(m_pTex->getRefCount(), 1);
+
+    // A parent that dropped the missile first does not trouble the destructor.
+    auto pMissile = std::make_unique<TMissile>(m_pRoot, SbVec2f(0, 0), 1.0, m_pTex);
+    m_pRoot->removeAllChildren();
+    pMissile.reset();
+    EXPECT_EQ(m_pTex->getRefCount(), 1);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Asteroid mesh
+
+namespace {
+std::vector<int32_t> MeshIndices()
+{
+    std::vector<int32_t> vec(TAsteroid::MESH_INDICES, 12345);
+    TAsteroid::MakeMeshIndices(vec.data());
+    return vec;
+}
+
+std::vector<SbVec3f> MeshPoints(const SbVec3f& vExtents)
+{
+    std::vector<SbVec3f> vec(TAsteroid::MESH_POINTS, SbVec3f(99, 99, 99));
+    TAsteroid::MakeMeshPoints(vExtents, vec.data());
+    return vec;
+}
+}  // namespace
+
+TEST(AsteroidMeshTest, IndexListHasTheFixedEntries)
+{
+    const std::vector<int32_t> vecIndices = MeshIndices();
+    const std::map<int, std::vector<int32_t>> mapExpected = {
+        {0, {0, 1, 2, -1}},
+        {28, {0, 8, 1, -1}},
+        {32, {1, 9, 2, -1, 9, 10, 2, -1}},
+        {88, {8, 16, 9, -1, 8, 9, 1, -1}},  // the closing quad of band 0
+        {508, {64, 65, 57, -1, 0, 1, 2, -1}},
+        {572, {0, 1, 2, -1}},
+    };
+    for (const auto& [nAt, vecWant] : mapExpected)
+        EXPECT_EQ(std::vector<int32_t>(vecIndices.begin() + nAt, vecIndices.begin() + nAt + vecWant.size()), vecWant)
+            << "entries from " << nAt;
+    for (int i = 0; i < TAsteroid::MESH_INDICES; ++i) {
+        if (i % 4 == 3)
+            ASSERT_EQ(vecIndices[i], -1) << i;
+        else
+            ASSERT_TRUE(vecIndices[i] >= 0 && vecIndices[i] <= 65) << i;
+    }
+}
+
+TEST(AsteroidMeshTest, TrianglesCloseTheRockWithOneConsistentWinding)
+{
+    const std::vector<int32_t> vecIndices = MeshIndices();
+    // The first 128 triangles are distinct; the rest repeat the first.
+    std::map<std::pair<int, int>, int> mapDirected;
+    for (int t = 0; t < 128; ++t) {
+        const int* p = &vecIndices[4 * t];
+        for (int e = 0; e < 3; ++e)
+            ++mapDirected[{p[e], p[(e + 1) % 3]}];
+    }
+    // A closed surface wound one way: every edge once in each direction.
+    EXPECT_EQ(mapDirected.size(), 384u);  // 192 edges, each both ways
+    for (const auto& [Edge, nCount] : mapDirected) {
+        ASSERT_EQ(nCount, 1) << Edge.first << "->" << Edge.second;
+        ASSERT_EQ(mapDirected.count({Edge.second, Edge.first}), 1u) << Edge.first << "-" << Edge.second;
+    }
+    for (int t = 128; t < 144; ++t)
+        EXPECT_EQ(std::vector<int32_t>(&vecIndices[4 * t], &vecIndices[4 * t + 4]), std::vector<int32_t>({0, 1, 2, -1}));
+
+    // Counter-clockwise seen from outside: every face normal points away from the centre.
+    TRandom::Reset();
+    const std::vector<SbVec3f> vecPoints = MeshPoints(SbVec3f(6, 8, 5));
+    for (int t = 0; t < 128; ++t) {
+        const SbVec3f& a = vecPoints[vecIndices[4 * t]];
+        const SbVec3f& b = vecPoints[vecIndices[4 * t + 1]];
+        const SbVec3f& c = vecPoints[vecIndices[4 * t + 2]];
+        EXPECT_GT((b - a).cross(c - a).dot(a + b + c), 0.0f) << "triangle " << t;
+    }
+}
+
+TEST(AsteroidMeshTest, PointsArePolesAndEightJitteredRingsFromTheirOwnDraws)
+{
+    TRandom::Reset();
+    for (int i = 0; i < TAsteroid::MESH_DRAWS; ++i)
+        TRandom::Draw();
+    const uint32_t nStateAfterOneMesh = TRandom::GetState();
+
+    TRandom::Reset();
+    const SbVec3f vExtents(2, 3, 2);
+    const std::vector<SbVec3f> vecPoints = MeshPoints(vExtents);
+    EXPECT_EQ(TRandom::GetState(), nStateAfterOneMesh);
+
+    EXPECT_EQ(vecPoints[0], SbVec3f(0, -1.5f, 0));
+    EXPECT_EQ(vecPoints[65], SbVec3f(0, 1.5f, 0));
+    const double Profile[8] = {0.65, 0.85, 0.95, 0.95, 0.95, 0.95, 0.85, 0.65};
+    for (int k = 0; k < 8; ++k) {
+        for (int j = 0; j < 8; ++j) {
+            const SbVec3f& v = vecPoints[1 + 8 * k + j];
+            SCOPED_TRACE(testing::Message() << "ring " << k << " segment " << j);
+            EXPECT_NEAR(v[1], -1.5 + (k + 1) / 3.0, 1e-5);
+            const double dPhi = j * PI / 4;
+            EXPECT_NEAR(v[0], std::cos(dPhi) * 1.0 * Profile[k], 0.05 * 2 + 1e-5);
+            EXPECT_NEAR(v[2], std::sin(dPhi) * 1.0 * Profile[k], 0.04 * 2 + 1e-5);
+        }
+    }
+    // Ring 0, segment 0.
+    EXPECT_TRUE(vecPoints[1][0] >= 0.55f && vecPoints[1][0] <= 0.75f);
+    EXPECT_TRUE(vecPoints[1][2] >= -0.08f && vecPoints[1][2] <= 0.08f);
+
+    // Draws 1 and 2 jitter point 1: z first, then x.
+    TRandom::Reset();
+    const int32_t d1 = TRandom::Draw(), d2 = TRandom::Draw();
+    EXPECT_FLOAT_EQ(vecPoints[1][2], static_cast<float>(0.08 - d1 * 0.16 / 32767));
+    EXPECT_FLOAT_EQ(vecPoints[1][0], static_cast<float>(0.65 + 0.1 - d2 * 0.2 / 32767));
+}
+
+TEST(AsteroidMeshTest, SameGeneratorStateSameMeshNextMeshDiffers)
+{
+    const SbVec3f vExtents(4, 5, 4);
+    TRandom::Seed(777);
+    const std::vector<SbVec3f> vecFirst = MeshPoints(vExtents);
+    const std::vector<SbVec3f> vecNext = MeshPoints(vExtents);
+    TRandom::Seed(777);
+    EXPECT_EQ(MeshPoints(vExtents), vecFirst);
+    EXPECT_NE(vecNext, vecFirst);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Asteroids
+
+using AsteroidTest = BankTest;
+
+TEST_F(AsteroidTest, NewAsteroidIsTheShownMeshWithItsExplosionBesideIt)
+{
+    TRandom::Reset();
+    const std::vector<SbVec3f> vecPoints = MeshPoints(SbVec3f(3.2f, 4.4f, 2.9f));
+    TRandom::Draw();
+    TRandom::Draw();
+    const uint32_t nStateAfter = TRandom::GetState();
+
+    TRandom::Reset();
+    TAsteroid Rock(m_pRoot, s_pSM, s_pDB, SbVec3f(7, -3, 9), SbVec3f(3.2f, 4.4f, 2.9f), 2);
+    // 128 draws for the mesh, then two for the explosion.
+    EXPECT_EQ(TRandom::GetState(), nStateAfter);
+
+    ASSERT_EQ(m_pRoot->getNumChildren(), 2);
+    EXPECT_EQ(m_pRoot->getChild(0), Rock.GetRootNode());
+    EXPECT_EQ(m_pRoot->getChild(1), Rock.GetExplosion()->GetRootNode());
+    SoSwitch* pSwitch = ChildAs<SoSwitch>(Rock.GetRootNode(), 0);
+    SoSeparator* pSep = ChildAs<SoSeparator>(pSwitch, 0);
+    ASSERT_TRUE(pSep);
+    EXPECT_EQ(pSwitch->whichChild.getValue(), SO_SWITCH_ALL);
+    ASSERT_EQ(pSep->getNumChildren(), 6);
+    auto* pXf = ChildAs<SoTransform>(pSep, 0);
+    auto* pNB = ChildAs<SoNormalBinding>(pSep, 1);
+    auto* pNorm = ChildAs<SoNormal>(pSep, 2);
+    auto* pCoords = ChildAs<SoCoordinate3>(pSep, 3);
+    auto* pSet = ChildAs<SoIndexedFaceSet>(pSep, 5);
+    ASSERT_TRUE(pXf && pNB && pNorm && pCoords && pSet);
+    EXPECT_EQ(pSep->getChild(4), s_pDB->GetTexture("ASTEROID"));
+
+    EXPECT_EQ(pXf->translation.getValue(), SbVec3f(7, -3, 0));  // z is ignored
+    EXPECT_EQ(pNB->value.getValue(), SoNormalBinding::PER_VERTEX_INDEXED);
+    ASSERT_EQ(pCoords->point.getNum(), 66);
+    ASSERT_EQ(pNorm->vector.getNum(), 66);
+    for (int i = 0; i < 66; ++i) {
+        EXPECT_EQ(pCoords->point[i], vecPoints[i]) << i;
+        EXPECT_EQ(pNorm->vector[i], vecPoints[i]) << i;
+    }
+    const std::vector<int32_t> vecIndices = MeshIndices();
+    ASSERT_EQ(pSet->coordIndex.getNum(), 576);
+    EXPECT_EQ(std::vector<int32_t>(pSet->coordIndex.getValues(0), pSet->coordIndex.getValues(0) + 576), vecIndices);
+    EXPECT_EQ(pSet->normalIndex.getNum(), 1);  // left at its default: normals follow coordIndex
+    EXPECT_EQ(pSet->normalIndex[0], -1);
+
+    EXPECT_TRUE(Rock.IsAlive());
+    EXPECT_EQ(Rock.GetType(), 2);
+    EXPECT_EQ(Rock.GetVelocity(), SbVec3f(0, 0, 0));
+}
+
+TEST_F(AsteroidTest, MoveDriftsAndTumblesOnlyWithASpin)
+{
+    TAsteroid Rock(m_pRoot, s_pSM, s_pDB, SbVec3f(0, 0, 0), SbVec3f(2, 3, 2), 0);
+    auto* pXf = ChildAs<SoTransform>(ChildAs<SoSeparator>(ChildAs<SoSwitch>(Rock.GetRootNode(), 0), 0), 0);
+    ASSERT_TRUE(pXf);
+    const SbRotation Odd(SbVec3f(1, 0, 0), 0.3f);
+    pXf->rotation.setValue(Odd);
+    Rock.SetVelocity(SbVec2f(0.2f, -0.1f));
+    for (int i = 0; i < 10; ++i)
+        Rock.Move(0.1);
+    EXPECT_TRUE(pXf->rotation.getValue() == Odd);  // rate 0 never touches the rotation
+    EXPECT_NEAR(Rock.GetPosition()[0], 0.2, 1e-5);
+    EXPECT_NEAR(Rock.GetPosition()[1], -0.1, 1e-5);
+    EXPECT_EQ(Rock.GetPosition()[2], 0.0f);
+
+    const SbVec3f vAxis(0, 0, 1);
+    Rock.SetSpin(0.5, vAxis);
+    Rock.Move(0.1);
+    Rock.Move(0.1);
+    EXPECT_NEAR(RotationAbout(pXf, vAxis), 0.1, 1e-5);
+    // A new spin starts again from angle 0.
+    Rock.SetSpin(-0.25, vAxis);
+    Rock.Move(0.1);
+    EXPECT_NEAR(RotationAbout(pXf, vAxis), -0.025, 1e-5);
+}
+
+TEST_F(AsteroidTest, ExplodeHidesForGoodAnimatingOnlyShotSmallRocks)
+{
+    const struct
+    {
+        int nType;
+        bool bWithEffect;
+        bool bAnimation;
+    } Cases[] = {{0, true, true}, {1, true, false}, {2, true, false}, {0, false, false}, {2, false, false}};
+    for (const auto& Case : Cases) {
+        SCOPED_TRACE(testing::Message() << "type " << Case.nType << " with effect " << Case.bWithEffect);
+        TAsteroid Rock(m_pRoot, s_pSM, s_pDB, SbVec3f(4, 5, 0), SbVec3f(2, 3, 2), Case.nType);
+        SoSwitch* pFxSwitch = ChildAs<SoSwitch>(Rock.GetExplosion()->GetRootNode(), 0);
+        ASSERT_TRUE(pFxSwitch);
+        const int nPaused = Mix_Paused(-1);
+        ASSERT_FALSE(Rock.GetBoundingBox(REGION).isEmpty());
+
+        Rock.Explode(Case.bWithEffect);
+        EXPECT_FALSE(Rock.IsAlive());
+        EXPECT_EQ(ChildAs<SoSwitch>(Rock.GetRootNode(), 0)->whichChild.getValue(), SO_SWITCH_NONE);
+        EXPECT_TRUE(Rock.GetBoundingBox(REGION).isEmpty());
+        EXPECT_EQ(Mix_Paused(-1), nPaused - 1);  // its explosion sound plays in every case
+        EXPECT_EQ(Rock.GetExplosion()->IsActive(), Case.bAnimation);
+        EXPECT_EQ(pFxSwitch->whichChild.getValue(), Case.bAnimation ? SO_SWITCH_ALL : SO_SWITCH_NONE);
+        if (Case.bAnimation) {
+            auto* pFxXf = ChildAs<SoTransform>(ChildAs<SoSeparator>(pFxSwitch, 0), 0);
+            EXPECT_EQ(pFxXf->translation.getValue(), SbVec3f(4, 5, 0));
+            TGameClock::Advance(21 * 25);  // a run takes 21 firings of 25 ms
+            EXPECT_FALSE(Rock.GetExplosion()->IsActive());
+        }
+    }
+}
+
+TEST_F(AsteroidTest, BoxIsTheRocksBoundsShrunkToThreeQuartersInItsOwnFrame)
+{
+    TAsteroid Rock(m_pRoot, s_pSM, s_pDB, SbVec3f(10, 5, 0), SbVec3f(4, 5, 4), 1);
+    Rock.SetSpin(PI / 2, SbVec3f(0, 0, 1));
+    Rock.Move(1.0);  // a quarter turn: the rock's long y axis now lies along -x
+
+    SoGetBoundingBoxAction Action(REGION);
+    Action.apply(Rock.GetRootNode());
+    const SbXfBox3f Raw = Action.getXfBoundingBox();
+    SbVec3f vMin, vMax;
+    Raw.getBounds(vMin, vMax);
+    const SbXfBox3f Box = Rock.GetBoundingBox(REGION);
+    SbVec3f vBoxMin, vBoxMax;
+    Box.getBounds(vBoxMin, vBoxMax);
+    EXPECT_EQ(vBoxMin, vMin * 0.75f);
+    EXPECT_EQ(vBoxMax, vMax * 0.75f);
+    EXPECT_TRUE(Box.getTransform() == Raw.getTransform());
+
+    // Missiles along the rock's long axis: inside within 0.75 of its reach, outside beyond it.
+    TMissile Missile(m_pRoot, SbVec2f(0, 0), 1.0, s_pDB->GetTexture("MISSILE"));
+    const float fReach = vMax[1];  // about 2.5 from the centre, along world -x after the turn
+    Missile.SetPosition(SbVec2f(10 - 0.7f * fReach, 5));
+    EXPECT_TRUE(Missile.Hits(Box));
+    Missile.SetPosition(SbVec2f(10 - 0.8f * fReach, 5));
+    EXPECT_FALSE(Missile.Hits(Box));
+    EXPECT_TRUE(Missile.Hits(Raw));
+    Missile.SetPosition(SbVec2f(10, 5 + 0.8f * fReach));  // the unturned long axis misses now
+    EXPECT_FALSE(Missile.Hits(Box));
+}
+
+TEST_F(AsteroidTest, DeletedAsteroidsLeaveNoNodesOrTimersBehind)
+{
+    const int nSensors = TGameClock::VirtualSensorCount();
+    std::vector<std::unique_ptr<TAsteroid>> vecRocks;
+    for (int i = 0; i < 40; ++i)
+        vecRocks.push_back(std::make_unique<TAsteroid>(m_pRoot, s_pSM, s_pDB, SbVec3f(0, 0, 0), SbVec3f(2, 3, 2), i % 3));
+    EXPECT_EQ(m_pRoot->getNumChildren(), 80);
+    vecRocks[0]->Explode(true);  // deleted while its explosion runs
+    TGameClock::Advance(50);
+    vecRocks.clear();
+    EXPECT_EQ(m_pRoot->getNumChildren(), 0);
+    EXPECT_EQ(TGameClock::VirtualSensorCount(), nSensors);
+    EXPECT_EQ(s_pDB->GetTexture("ASTEROID")->getRefCount(), 1);
+    TGameClock::Advance(1000);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The player's ship
+
+namespace {
+class ShipTest : public BankTest
+{
+protected:
+    void SetUp() override
+    {
+        BankTest::SetUp();
+        TFxEngine::ResetSoundLimit();
+        m_pMissiles = new SoSeparator;
+        m_pRoot->addChild(m_pMissiles);
+        m_pShip = std::make_unique<TManShip>(m_pRoot, s_pSM, s_pDB, SbVec3f(0, 0, 0), 2.0);
+    }
+    void TearDown() override
+    {
+        m_pShip.reset();
+        BankTest::TearDown();
+    }
+    SoSwitch* ShipSwitch() const { return ChildAs<SoSwitch>(m_pRoot, 1); }
+    SoTransform* ShipXf() const { return ChildAs<SoTransform>(m_pShip->GetRootNode(), 0); }
+    SoSwitch* FlameSwitch() const { return m_pShip->GetEngine()->GetSwitchNode(); }
+    SoSwitch* ExplosionSwitch() const { return ChildAs<SoSwitch>(m_pShip->GetExplosion()->GetRootNode(), 0); }
+
+    SoSeparator* m_pMissiles = nullptr;
+    std::unique_ptr<TManShip> m_pShip;
+};
+}  // namespace
+
+TEST_F(ShipTest, ShipIsTheTurnedModelWithItsFlameAndItsExplosionBesideIt)
+{
+    // Parent: the missiles' group, then the ship's switch, then its explosion.
+    ASSERT_EQ(m_pRoot->getNumChildren(), 3);
+    ASSERT_TRUE(ShipSwitch());
+    EXPECT_EQ(ShipSwitch()->whichChild.getValue(), SO_SWITCH_ALL);
+    EXPECT_EQ(ShipSwitch()->getChild(0), m_pShip->GetRootNode());
+    EXPECT_EQ(m_pRoot->getChild(2), m_pShip->GetExplosion()->GetRootNode());
+
+    SoSeparator* pThisRoot = m_pShip->GetRootNode();
+    ASSERT_EQ(pThisRoot->getNumChildren(), 3);
+    SoTransform* pXf = ShipXf();
+    ASSERT_TRUE(pXf);
+    EXPECT_EQ(pXf->translation.getValue(), SbVec3f(0, 0, 0));
+    EXPECT_EQ(pXf->scaleFactor.getValue(), SbVec3f(2, 2, 2));
+    SoSeparator* pModel = ChildAs<SoSeparator>(ChildAs<SoSeparator>(pThisRoot, 1), 0);
+    ASSERT_TRUE(pModel);
+    auto* pQuarter = ChildAs<SoTransform>(pModel, 0);
+    ASSERT_TRUE(pQuarter);
+    EXPECT_NEAR(RotationAbout(pQuarter, SbVec3f(1, 0, 0)), PI / 2, 1e-6);
+    EXPECT_EQ(pThisRoot->getChild(2), FlameSwitch());
+
+    // The flame a third of the ship's size behind its centre, hidden until the first thrust.
+    EXPECT_EQ(FlameSwitch()->whichChild.getValue(), SO_SWITCH_NONE);
+    auto* pFlameXf = ChildAs<SoTransform>(ChildAs<SoSeparator>(FlameSwitch(), 0), 0);
+    ASSERT_TRUE(pFlameXf);
+    EXPECT_EQ(pFlameXf->translation.getValue(), SbVec3f(0, static_cast<float>(-2.0 / 3), 0));
+    EXPECT_EQ(ExplosionSwitch()->whichChild.getValue(), SO_SWITCH_NONE);
+
+    EXPECT_TRUE(m_pShip->IsAlive());
+    EXPECT_EQ(m_pShip->GetAngle(), 0.0);
+    EXPECT_EQ(m_pShip->GetVelocity(), SbVec3f(0, 0, 0));
+}
+
+TEST_F(ShipTest, ConstructionDrawsTwiceForItsExplosion)
+{
+    TRandom::Reset();
+    TRandom::Draw();
+    TRandom::Draw();
+    const uint32_t nStateAfter = TRandom::GetState();
+    TRandom::Reset();
+    TManShip Ship(m_pRoot, s_pSM, s_pDB, SbVec3f(0, 0, 0), 2.0);
+    EXPECT_EQ(TRandom::GetState(), nStateAfter);
+}
+
+TEST_F(ShipTest, RotateTurnsAboutZInDegreesWithoutWrapping)
+{
+    for (int i = 0; i < 45; ++i)
+        m_pShip->Rotate(16.0);
+    EXPECT_NEAR(m_pShip->GetAngle(), 4 * PI, 1e-12);  // two full turns, not reduced
+    EXPECT_NEAR(std::fmod(RotationAbout(ShipXf(), SbVec3f(0, 0, 1)) + 2 * PI, 2 * PI), 0.0, 1e-5);
+    m_pShip->Rotate(16.0);
+    m_pShip->Rotate(-16.0);
+    EXPECT_NEAR(m_pShip->GetAngle(), 4 * PI, 1e-12);
+    m_pShip->SetAngle(0.5);
+    EXPECT_EQ(m_pShip->GetAngle(), 0.5);
+    EXPECT_NEAR(RotationAbout(ShipXf(), SbVec3f(0, 0, 1)), 0.5, 1e-6);
+}
+
+TEST_F(ShipTest, ThrustAcceleratesAlongTheHeadingClampedPerComponent)
+{
+    const struct
+    {
+        double dDegrees;
+        int nThrusts;
+        SbVec3f vWant;
+    } Cases[] = {
+        {0, 3, SbVec3f(0, 0.6f, 0)},
+        {0, 40, SbVec3f(0, 5, 0)},
+        {-45, 40, SbVec3f(5, 5, 0)},  // a diagonal reaches about 7.07
+        {180, 40, SbVec3f(0, -5, 0)},
+        {90, 40, SbVec3f(-5, 0, 0)},
+    };
+    for (const auto& Case : Cases) {
+        SCOPED_TRACE(Case.dDegrees);
+        m_pShip->SetVelocity(SbVec3f(0, 0, 0));
+        m_pShip->SetAngle(Case.dDegrees * PI / 180);
+        for (int i = 0; i < Case.nThrusts; ++i)
+            m_pShip->Thrust(static_cast<double>(0.2f));
+        const SbVec3f v = m_pShip->GetVelocity();
+        EXPECT_NEAR(v[0], Case.vWant[0], 1e-5);
+        EXPECT_NEAR(v[1], Case.vWant[1], 1e-5);
+        EXPECT_EQ(v[2], 0.0f);
+    }
+    // Only thrust clamps: a faster velocity set from outside stays until the next thrust.
+    m_pShip->SetAngle(0);
+    m_pShip->SetVelocity(SbVec3f(8, -9, 0));
+    m_pShip->Move(0.1);
+    EXPECT_EQ(m_pShip->GetVelocity(), SbVec3f(8, -9, 0));
+    m_pShip->Thrust(0.2);
+    EXPECT_EQ(m_pShip->GetVelocity(), SbVec3f(5, -5, 0));
+    EXPECT_EQ(FlameSwitch()->whichChild.getValue(), SO_SWITCH_ALL);
+    EXPECT_EQ(TFxEngine::GetSoundStarts(), 1);
+}
+
+TEST_F(ShipTest, MoveDriftsByVelocityTimesStep)
+{
+    m_pShip->SetPosition(SbVec3f(1, 2, 0));
+    m_pShip->SetVelocity(SbVec3f(3, -4, 0));
+    m_pShip->Move(0.1);
+    EXPECT_NEAR(m_pShip->GetPosition()[0], 1.3, 1e-6);
+    EXPECT_NEAR(m_pShip->GetPosition()[1], 1.6, 1e-6);
+    EXPECT_EQ(ShipXf()->translation.getValue(), m_pShip->GetPosition());
+}
+
+TEST_F(ShipTest, FireLaunchesFromTheCentreAlongTheHeadingAtDriftSpeedPlusTen)
+{
+    const struct
+    {
+        double dDegrees;
+        SbVec3f vShipSpeed;
+        SbVec2f vWant;
+    } Cases[] = {
+        {0, SbVec3f(0, 0, 0), SbVec2f(0, 10)},
+        {90, SbVec3f(7, 0, 0), SbVec2f(-17, 0)},   // the drift adds its length, not its direction
+        {-90, SbVec3f(0, -7, 0), SbVec2f(17, 0)},
+        {180, SbVec3f(3, 4, 0), SbVec2f(0, -15)},
+    };
+    for (const auto& Case : Cases) {
+        SCOPED_TRACE(Case.dDegrees);
+        m_pShip->SetAngle(Case.dDegrees * PI / 180);
+        m_pShip->SetVelocity(Case.vShipSpeed);
+        m_pShip->SetPosition(SbVec3f(-3, 4, 0));
+        const int nPaused = Mix_Paused(-1);
+        std::unique_ptr<TMissile> pMissile(m_pShip->Fire(m_pMissiles));
+        ASSERT_TRUE(pMissile);
+        EXPECT_LE(Mix_Paused(-1), nPaused);  // the shot sound was restarted and un-paused
+        EXPECT_TRUE(pMissile->IsAlive());
+        EXPECT_EQ(m_pMissiles->getChild(m_pMissiles->getNumChildren() - 1), pMissile->GetRootNode());
+        EXPECT_EQ(ChildAs<SoSwitch>(pMissile->GetRootNode(), 0)->whichChild.getValue(), SO_SWITCH_ALL);
+        EXPECT_EQ(pMissile->GetPosition(), SbVec3f(-3, 4, 0));
+        EXPECT_NEAR(pMissile->GetVelocity()[0], Case.vWant[0], 1e-4);
+        EXPECT_NEAR(pMissile->GetVelocity()[1], Case.vWant[1], 1e-4);
+    }
+    EXPECT_EQ(m_pMissiles->getNumChildren(), 0);  // each deleted missile took its nodes along
+}
+
+TEST_F(ShipTest, ExplodingHidesTheShipAndOnlyReviveMakesItFlyAgain)
+{
+    m_pShip->SetPosition(SbVec3f(8, 9, 0));
+    m_pShip->ExplodeAt(2.0f, SbVec3f(1, 2, 0));
+    EXPECT_FALSE(m_pShip->IsAlive());
+    EXPECT_EQ(ShipSwitch()->whichChild.getValue(), SO_SWITCH_NONE);
+    auto* pFxXf = ChildAs<SoTransform>(ChildAs<SoSeparator>(ExplosionSwitch(), 0), 0);
+    ASSERT_TRUE(pFxXf);
+    EXPECT_EQ(ExplosionSwitch()->whichChild.getValue(), SO_SWITCH_ALL);
+    EXPECT_TRUE(m_pShip->GetExplosion()->IsActive());
+    EXPECT_EQ(pFxXf->translation.getValue(), SbVec3f(1, 2, 0));
+    EXPECT_EQ(pFxXf->scaleFactor.getValue(), SbVec3f(2, 2, 2));
+    // The destroyed ship keeps its place, and its box still comes from the model.
+    EXPECT_EQ(m_pShip->GetPosition(), SbVec3f(8, 9, 0));
+    EXPECT_FALSE(m_pShip->GetBoundingBox(REGION).isEmpty());
+    TGameClock::Advance(21 * 50);  // the ship's explosion takes 21 firings of 50 ms
+    EXPECT_FALSE(m_pShip->GetExplosion()->IsActive());
+
+    m_pShip->SetVisible(true);
+    EXPECT_EQ(ShipSwitch()->whichChild.getValue(), SO_SWITCH_ALL);
+    EXPECT_FALSE(m_pShip->IsAlive());
+
+    // In place, keeping the scale last set.
+    m_pShip->Explode();
+    EXPECT_EQ(pFxXf->translation.getValue(), SbVec3f(8, 9, 0));
+    EXPECT_EQ(pFxXf->scaleFactor.getValue(), SbVec3f(2, 2, 2));
+    EXPECT_EQ(ShipSwitch()->whichChild.getValue(), SO_SWITCH_NONE);
+
+    m_pShip->Revive();
+    EXPECT_TRUE(m_pShip->IsAlive());
+    EXPECT_EQ(ShipSwitch()->whichChild.getValue(), SO_SWITCH_ALL);
+}
+
+TEST_F(ShipTest, BoxIsTheShrunkModelAndCoversTheFlameWhileItShows)
+{
+    // The test model is a 0.6 x 0.2 x 1.0 cube turned a quarter about x, then scaled by 2.
+    const SbBox3f Box = m_pShip->GetBoundingBox(REGION).project();
+    EXPECT_NEAR(Box.getMin()[0], -0.45, 1e-5);
+    EXPECT_NEAR(Box.getMax()[0], 0.45, 1e-5);
+    EXPECT_NEAR(Box.getMin()[1], -0.75, 1e-5);
+    EXPECT_NEAR(Box.getMax()[1], 0.75, 1e-5);
+    EXPECT_NEAR(Box.getMax()[2], 0.15, 1e-5);
+
+    m_pShip->Thrust(0.2);
+    TGameClock::Advance(10);
+    const SbBox3f WithFlame = m_pShip->GetBoundingBox(REGION).project();
+    EXPECT_LT(WithFlame.getMin()[1], -1.5f);  // the flame reaches well behind the hull
+}
+
+TEST_F(ShipTest, DeletingTheShipLeavesNothingBehind)
+{
+    m_pShip->Thrust(0.2);
+    m_pShip->ExplodeAt(2.0f, SbVec3f(0, 0, 0));
+    TGameClock::Advance(30);
+    m_pShip.reset();
+    ASSERT_EQ(m_pRoot->getNumChildren(), 1);  // only the missiles' group
+    EXPECT_EQ(TGameClock::VirtualSensorCount(), 0);
+    for (SoTexture2* pTex : *s_pDB->GetTextures("EXPLOSION"))
+        EXPECT_EQ(pTex->getRefCount(), 1);
+}
