@@ -1,9 +1,10 @@
 #include "core/Assert.h"
 
+#include "core/ExecutablePath.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <unistd.h>
 
 namespace {
 TAssert::TMessageHook s_pMessageHook = nullptr;
@@ -29,7 +30,7 @@ void TAssert::Fail(const char* szExpr, const char* szFile, int nLine)
     // Take the hook once so that an assertion inside the hook cannot recurse.
     if (TMessageHook pHook = s_pMessageHook) {
         s_pMessageHook = nullptr;
-        pHook(ExecutableName(), strMessage);
+        pHook(TExecutablePath::Name(), strMessage);
     }
     std::abort();
 }
@@ -39,12 +40,3 @@ void TAssert::SetMessageHook(TMessageHook pHook)
     s_pMessageHook = pHook;
 }
 
-std::string TAssert::ExecutableName()
-{
-    char szPath[4096];
-    const ssize_t nLen = readlink("/proc/self/exe", szPath, sizeof(szPath) - 1);
-    if (nLen <= 0)
-        return "drelk2";
-    szPath[nLen] = '\0';
-    return BaseName(szPath);
-}

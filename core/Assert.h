@@ -15,9 +15,8 @@ public:
 
     [[noreturn]] static void Fail(const char* szExpr, const char* szFile, int nLine);
     static std::string FormatMessage(const char* szExpr, const char* szFile, int nLine);
+    // The hook gets the executable's name as the title.
     static void SetMessageHook(TMessageHook pHook);
-    // The running executable's file name: the message box's title.
-    static std::string ExecutableName();
 };
 
 #define DRELK_ASSERT(expr) \

@@ -3,12 +3,9 @@
 #include "core/Assert.h"
 
 #include <Inventor/SoDB.h>
-#include <Inventor/SoFullPath.h>
 #include <Inventor/SoInput.h>
-#include <Inventor/SoPath.h>
 #include <Inventor/VRMLnodes/SoVRMLImageTexture.h>
-#include <Inventor/actions/SoSearchAction.h>
-#include <Inventor/lists/SoPathList.h>
+#include <Inventor/misc/SoChildList.h>
 #include <Inventor/nodes/SoNode.h>
 #include <Inventor/nodes/SoTexture2.h>
 
@@ -63,6 +60,19 @@ void WriteHeader(const TVEChunkListHeader& Header, int32_t nChunks, uint8_t* p)
     WriteLE32(p + 328, Header.nType);
     WriteLE32(p + 332, nChunks);
     std::memcpy(p + 336, Header.Reserved, sizeof Header.Reserved);
+}
+
+// Every texture node of that name gets a copy of the pixels: a walk over all children,
+// including those a switch hides; nodes of other kinds with the name are left alone.
+void FillNamedTextures(SoNode* pNode, const SbName& Name, const TVEChunkImageRawRgba& Image)
+{
+    if (pNode->getName() == Name && pNode->isOfType(SoTexture2::getClassTypeId()))
+        static_cast<SoTexture2*>(pNode)->image.setValue(
+            SbVec2s(static_cast<short>(Image.nWidth), static_cast<short>(Image.nHeight)), Image.nComponents,
+            Image.m_Data.pData.get(), SoSFImage::COPY);
+    if (const SoChildList* pChildren = pNode->getChildren())
+        for (int i = 0; i < pChildren->getLength(); ++i)
+            FillNamedTextures((*pChildren)[i], Name, Image);
 }
 
 bool HasChunkTag(const uint8_t* pChunkHeader)
@@ -229,21 +239,7 @@ bool TVEChunkList::FillTextures(SoNode* pScene)
                  pImage->m_Data.nSize, pImage->nWidth, pImage->nHeight, pImage->nComponents);
             return false;
         }
-        SoSearchAction Search;
-        Search.setSearchingAll(TRUE);
-        Search.setInterest(SoSearchAction::ALL);
-        Search.setFind(SoSearchAction::NAME);
-        Search.setName(SbName(pImage->m_Data.szName));
-        Search.apply(pScene);
-        const SoPathList& Paths = Search.getPaths();
-        for (int i = 0; i < Paths.getLength(); ++i) {
-            SoNode* pTail = static_cast<SoFullPath*>(Paths[i])->getTail();
-            if (!pTail->isOfType(SoTexture2::getClassTypeId()))
-                continue;
-            static_cast<SoTexture2*>(pTail)->image.setValue(
-                SbVec2s(static_cast<short>(pImage->nWidth), static_cast<short>(pImage->nHeight)),
-                pImage->nComponents, pImage->m_Data.pData.get(), SoSFImage::COPY);
-        }
+        FillNamedTextures(pScene, SbName(pImage->m_Data.szName), *pImage);
     }
     return true;
 }

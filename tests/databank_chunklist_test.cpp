@@ -233,7 +233,7 @@ TEST_F(SceneGraphTest, RawImagesFillTheTexturesNamedAfterThem)
     Search.apply(pScene);
     ASSERT_EQ(Search.getPaths().getLength(), 3);
     for (int i = 0; i < 3; ++i) {
-        auto* pTex = static_cast<SoTexture2*>(static_cast<SoFullPath*>(Search.getPaths()[i])->getTail());
+        auto* pTex = static_cast<SoTexture2*>(Search.getPaths()[i]->getTail());
         SbVec2s Size;
         int nComponents = 0;
         const unsigned char* pPixels = pTex->image.getValue(Size, nComponents);

@@ -1,0 +1,534 @@
+#include "core/Game.h"
+
+#include "core/Assert.h"
+#include "core/GameClock.h"
+#include "core/Random.h"
+#include "core/RockBoxes.h"
+#include "databank/DataBanker.h"
+#include "fx/Backgrounds.h"
+#include "fx/Banners.h"
+#include "objects/Asteroids.h"
+#include "objects/Ships.h"
+#include "objects/Weapons.h"
+#include "sound/FModSoundManager.h"
+
+#include <Inventor/nodes/SoSeparator.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+constexpr double RAND_SCALE = TRandom::MAX;
+
+// Points for shooting a rock of each size class: small, medium, large.
+constexpr int32_t POINTS[] = {20, 10, 5};
+
+double Draw()
+{
+    return TRandom::Draw();
+}
+
+// A random place on the field: x from the second draw, y from the first.
+SbVec3f RandomPlace()
+{
+    const double r1 = Draw();
+    const double r2 = Draw();
+    return SbVec3f(static_cast<float>(30.0 - r2 * 60.0 / RAND_SCALE), static_cast<float>(20.0 - r1 * 40.0 / RAND_SCALE),
+                   0.0f);
+}
+}  // namespace
+
+TGame::TGame(TDataBanker* pDB, TFModSoundManager* pSM) : m_pDB(pDB), m_pSM(pSM)
+{
+    DRELK_ASSERT(m_pDB);
+    DRELK_ASSERT(m_pSM);
+}
+
+TGame::~TGame()
+{
+    // Objects take their nodes out of the scene roots, so they go before the roots.
+    for (TMissile* pMissile : m_vecMissiles)
+        delete pMissile;
+    for (TAsteroid* pAsteroid : m_vecAsteroids)
+        delete pAsteroid;
+    delete m_pManShip;
+    delete m_pBkgnd;
+    delete m_pShipsBanner;
+    delete m_pLevelBanner;
+    delete m_pScoresBanner;
+    delete m_pGameOverBanner;
+    delete m_pBkSnd;
+    if (m_pRoot)
+        m_pRoot->unref();
+}
+
+void TGame::Build(int nLevel)
+{
+    DRELK_ASSERT(!m_pRoot);
+    DRELK_ASSERT(nLevel >= 1);
+    m_nLevel = nLevel;
+    CreateMusic();
+    CreateSceneRoots();
+    CreateBackground();
+    CreateShip();
+    StartLevel(ASTEROIDS_PER_LEVEL * m_nLevel);
+    CreateBanners();
+    UpdateBanners();
+}
+
+void TGame::CreateMusic()
+{
+    DRELK_ASSERT(m_pSM);
+    DRELK_ASSERT(m_pDB);
+    m_pBkSnd = m_pSM->CreateSource();
+    DRELK_ASSERT(m_pBkSnd);
+    TSndInfo SndInfo;
+    // Without music in the data file the game plays on silently.
+    if (m_pDB->LoadSoundFromBin(ID_PLAYLIST_MUSICS, ID_MUSIC_GAME, SndInfo)) {
+        m_pBkSnd->LoadFromMemory(SndInfo.pSound.get(), SndInfo.nSize, false, true);
+        m_pBkSnd->SetVolume(MUSIC_VOLUME);
+    }
+}
+
+void TGame::CreateSceneRoots()
+{
+    m_pRoot = new SoSeparator;
+    DRELK_ASSERT(m_pRoot);
+    m_pRoot->ref();
+    m_pRootMisls = new SoSeparator;
+    DRELK_ASSERT(m_pRootMisls);
+    m_pRootAsteroids = new SoSeparator;
+    DRELK_ASSERT(m_pRootAsteroids);
+    m_pRootBanners = new SoSeparator;
+    DRELK_ASSERT(m_pRootBanners);
+    m_pRoot->addChild(m_pRootMisls);
+    m_pRoot->addChild(m_pRootAsteroids);
+    m_pRoot->addChild(m_pRootBanners);
+}
+
+void TGame::CreateBackground()
+{
+    DRELK_ASSERT(m_pDB);
+    TVecTextures vecTextures;
+    TagTexture TexData;
+    if (m_pDB->LoadTextureFromBin(ID_PLAYLIST_BITMAPS, ID_BMP_BACKGROUND, TexData)) {
+        TexData.nWidth = 1024;
+        TexData.nHeight = 1024;
+        TexData.nComponents = 3;
+        vecTextures.push_back(std::move(TexData));
+    }
+    m_pBkgnd = new TBackground2D(m_pRoot, SbVec3f(0.0f, 0.0f, -20.0f), SbVec2f(100.0f, 100.0f), &vecTextures);
+    DRELK_ASSERT(m_pBkgnd);
+}
+
+void TGame::CreateShip()
+{
+    DRELK_ASSERT(m_pSM);
+    DRELK_ASSERT(m_pDB);
+    DRELK_ASSERT(m_pRoot);
+    m_pManShip = new TManShip(m_pRoot, m_pSM, m_pDB, SbVec3f(0.0f, 0.0f, 0.0f), 2.0);
+    DRELK_ASSERT(m_pManShip);
+}
+
+void TGame::CreateBanners()
+{
+    DRELK_ASSERT(m_pRootBanners);
+    m_pShipsBanner = new TBanner(m_pRootBanners, SbVec3f(-20.0f, -16.0f, 10.0f), "", 0.75f);
+    DRELK_ASSERT(m_pShipsBanner);
+    m_pLevelBanner = new TBanner(m_pRootBanners, SbVec3f(-1.0f, -16.0f, 10.0f), "", 0.75f);
+    DRELK_ASSERT(m_pLevelBanner);
+    m_pScoresBanner = new TBanner(m_pRootBanners, SbVec3f(17.0f, -16.0f, 10.0f), "", 0.75f);
+    DRELK_ASSERT(m_pScoresBanner);
+    m_pGameOverBanner = new TBanner(m_pRootBanners, SbVec3f(-4.75f, 0.0f, 10.0f), "", 2.0f);
+    DRELK_ASSERT(m_pGameOverBanner);
+    m_pGameOverBanner->SetBlink(false);
+    m_pGameOverBanner->SetText("Game Over");
+    m_pGameOverBanner->SetColor(SbColor(1.0f, 0.0f, 0.0f));
+}
+
+TBanner* TGame::GetBanner(int nIndex) const
+{
+    TBanner* const BANNERS[] = {m_pShipsBanner, m_pLevelBanner, m_pScoresBanner, m_pGameOverBanner};
+    return nIndex >= 0 && nIndex < 4 ? BANNERS[nIndex] : nullptr;
+}
+
+// ---- the loop ----
+
+void TGame::PressKey(TKey nKey)
+{
+    DRELK_ASSERT(nKey >= 0 && nKey < KEY_COUNT);
+    m_bKeys[nKey] = true;
+}
+
+void TGame::SampleKeys(bool* pKeys)
+{
+    // Read and cleared on every tick, whatever the state: a key pressed in a state that
+    // ignores it is used up.
+    for (int i = 0; i < KEY_COUNT; ++i) {
+        pKeys[i] = m_bKeys[i];
+        m_bKeys[i] = false;
+    }
+}
+
+bool TGame::IsTicking() const
+{
+    return m_nGameState == GS_PLAYING || m_nGameState == GS_RESPAWN || m_nGameState == GS_GAMEOVER;
+}
+
+void TGame::GameTick(double dt)
+{
+    DRELK_ASSERT(m_pManShip);
+    bool bKeys[KEY_COUNT];
+    SampleKeys(bKeys);
+    if (m_nGameState == GS_PLAYING) {
+        PlayingTick(dt, bKeys);
+    } else if (m_nGameState == GS_RESPAWN) {
+        MoveAsteroids(dt);
+        MoveMissiles(dt);
+        TryRespawn();
+    } else if (m_nGameState == GS_GAMEOVER) {
+        MoveMissiles(dt);
+        MoveAsteroids(dt);
+    }
+    UpdateBanners();
+}
+
+void TGame::PlayingTick(double dt, const bool* pKeys)
+{
+    if (pKeys[KEY_LEFT])
+        m_pManShip->Rotate(16.0);
+    if (pKeys[KEY_RIGHT])
+        m_pManShip->Rotate(-16.0);
+    if (pKeys[KEY_UP])
+        m_pManShip->Thrust(static_cast<double>(0.2f));
+    if (pKeys[KEY_SPACE])
+        FireMissile();
+    MoveAsteroids(dt);
+    MoveShip(dt);
+    MoveMissiles(dt);
+    CheckCollisions();
+    if (AllAsteroidsDestroyed())
+        CheckLevelEnd();
+}
+
+void TGame::TogglePause()
+{
+    if (m_nGameState == GS_PAUSED) {
+        SetRunning(true);
+        // A lost ship still waits for its place to clear.
+        if (m_nStateBeforePause == GS_RESPAWN)
+            m_nGameState = GS_RESPAWN;
+    } else if (m_nGameState == GS_PLAYING || m_nGameState == GS_RESPAWN) {
+        m_nStateBeforePause = m_nGameState;
+        SetRunning(false);
+    }
+}
+
+void TGame::ToggleMusic()
+{
+    DRELK_ASSERT(m_pBkSnd);
+    m_bMusicOn = !m_bMusicOn;
+    m_pBkSnd->SetVolume(m_bMusicOn ? MUSIC_VOLUME : 0.0f);
+}
+
+void TGame::SetRunning(bool bRun)
+{
+    DRELK_ASSERT(m_pBkSnd);
+    m_nGameState = bRun ? GS_PLAYING : GS_PAUSED;
+    m_pBkSnd->SetPlaying(bRun);
+}
+
+// ---- motion ----
+
+bool TGame::WrapPosition(SbVec3f& vPosition)
+{
+    // Each test sees the value the one before left; a position exactly on an edge stays.
+    bool bWrapped = false;
+    if (vPosition[0] > FIELD_HALF_WIDTH) {
+        vPosition[0] = -FIELD_HALF_WIDTH;
+        bWrapped = true;
+    }
+    if (vPosition[0] < -FIELD_HALF_WIDTH) {
+        vPosition[0] = FIELD_HALF_WIDTH;
+        bWrapped = true;
+    }
+    if (vPosition[1] > FIELD_HALF_HEIGHT) {
+        vPosition[1] = -FIELD_HALF_HEIGHT;
+        bWrapped = true;
+    }
+    if (vPosition[1] < -FIELD_HALF_HEIGHT) {
+        vPosition[1] = FIELD_HALF_HEIGHT;
+        bWrapped = true;
+    }
+    return bWrapped;
+}
+
+void TGame::MoveShip(double dt)
+{
+    DRELK_ASSERT(m_pManShip);
+    if (!m_pManShip->IsAlive())
+        return;
+    m_pManShip->Move(dt);
+    SbVec3f vPosition = m_pManShip->GetPosition();
+    if (WrapPosition(vPosition))
+        m_pManShip->SetPosition(vPosition);
+}
+
+void TGame::MoveAsteroids(double dt)
+{
+    for (TAsteroid* pAsteroid : m_vecAsteroids) {
+        if (!pAsteroid || !pAsteroid->IsAlive())
+            continue;
+        pAsteroid->Move(dt);
+        SbVec3f vPosition = pAsteroid->GetPosition();
+        if (WrapPosition(vPosition))
+            pAsteroid->SetPosition(vPosition);
+    }
+}
+
+void TGame::MoveMissiles(double dt)
+{
+    for (TMissile* pMissile : m_vecMissiles) {
+        if (!pMissile || !pMissile->IsAlive())
+            continue;
+        pMissile->Move(dt);
+        const SbVec3f vPosition = pMissile->GetPosition();
+        // Missiles do not wrap: past an edge they are spent.
+        if (vPosition[0] > FIELD_HALF_WIDTH || !(vPosition[0] >= -FIELD_HALF_WIDTH) ||
+            vPosition[1] > FIELD_HALF_HEIGHT || !(vPosition[1] >= -FIELD_HALF_HEIGHT))
+            pMissile->SetVisible(false);
+    }
+}
+
+void TGame::FireMissile()
+{
+    if (!m_pManShip || !m_pManShip->IsAlive())
+        return;
+    TMissile* pMissile = m_pManShip->Fire(m_pRootMisls);
+    DRELK_ASSERT(pMissile);
+    m_vecMissiles.push_back(pMissile);
+}
+
+// ---- collisions ----
+
+void TGame::CheckCollisions()
+{
+    // Nothing moves during the pass: each rock's box is made once for it.
+    TRockBoxes Boxes(m_vecAsteroids);
+    CheckShipHit(Boxes);
+    // The missiles are tested even when the ship has just been lost.
+    CheckMissileHits(Boxes);
+}
+
+void TGame::CheckShipHit(TRockBoxes& Boxes)
+{
+    if (!m_pManShip->IsAlive())
+        return;
+    const SbXfBox3f ShipBox = m_pManShip->GetBoundingBox(m_ViewportRegion);
+    const int nHit = Boxes.FirstMeeting(ShipBox);
+    if (nHit < 0)
+        return;
+    // At most one rock meets the ship in a tick; it neither scores nor splits.
+    TAsteroid* pAsteroid = m_vecAsteroids[static_cast<size_t>(nHit)];
+    const SbVec3f vMiddle = (Boxes.BoxOf(static_cast<size_t>(nHit)).getCenter() + ShipBox.getCenter()) / 2.0f;
+    m_pManShip->ExplodeAt(2.0f, vMiddle);
+    pAsteroid->Explode(false);
+    if (--m_nShips == 0)
+        GameOver();
+    else
+        SetGameState(GS_RESPAWN);
+}
+
+void TGame::CheckMissileHits(TRockBoxes& Boxes)
+{
+    // By index, reading the lengths anew: the children of a rock split here are appended and
+    // can be hit by later missiles of the same tick.
+    for (size_t i = 0; i < m_vecMissiles.size(); ++i) {
+        TMissile* pMissile = m_vecMissiles[i];
+        if (!pMissile || !pMissile->IsAlive())
+            continue;
+        const int nHit = Boxes.FirstHolding(pMissile->GetPosition());
+        if (nHit < 0)
+            continue;
+        TAsteroid* pAsteroid = m_vecAsteroids[static_cast<size_t>(nHit)];
+        const int nType = pAsteroid->GetType();
+        pMissile->Kill();
+        pAsteroid->Explode(true);
+        if (nType != 0) {
+            TAsteroid* pChilds[2] = {nullptr, nullptr};
+            SplitAsteroid(pAsteroid, pMissile, pChilds);
+            DRELK_ASSERT(pChilds[0]);
+            DRELK_ASSERT(pChilds[1]);
+            m_vecAsteroids.push_back(pChilds[0]);
+            m_vecAsteroids.push_back(pChilds[1]);
+        }
+        m_nScore += POINTS[nType >= 0 && nType <= 2 ? nType : 0];
+    }
+}
+
+bool TGame::IsSpawnAreaClear()
+{
+    DRELK_ASSERT(m_pManShip);
+    // Where the ship was lost: a dead ship is not moved.
+    TRockBoxes Boxes(m_vecAsteroids);
+    return Boxes.FirstHolding(m_pManShip->GetPosition()) < 0;
+}
+
+void TGame::SplitAsteroid(TAsteroid* pAsteroid, TMissile* /*pMissile*/, TAsteroid** pChilds)
+{
+    DRELK_ASSERT(pAsteroid);
+    DRELK_ASSERT(pChilds);
+    const double k0 = 1.5 * m_nLevel;
+    const SbVec3f P = pAsteroid->GetPosition();
+    const SbVec3f V = pAsteroid->GetVelocity();
+    const int nChildSize = pAsteroid->GetType() == 2 ? 1 : 0;
+    // Child 0 is thrown along y, child 1 along x, both faster at higher levels.
+    for (int i = 0; i < 2; ++i) {
+        const double a = i == 0 ? M_PI / 2.0 : 0.0;
+        const double s = std::sin(a);
+        const double co = std::cos(a);
+        const double r1 = Draw();
+        const double vy = (r1 * 0.5 / RAND_SCALE + k0) * V[1] * s + 0.1;
+        const double r2 = Draw();
+        const double vx = (r2 * 0.5 / RAND_SCALE + k0) * V[0] * co + 0.1;
+        SbVec3f vAxis;
+        for (int nAxis = 2; nAxis >= 0; --nAxis)  // z, then y, then x
+            vAxis[nAxis] = static_cast<float>(0.51 - Draw() / RAND_SCALE);
+        const double dRate = (0.5 - Draw() / RAND_SCALE) * 0.75 + 0.05;
+        pChilds[i] = CreateAsteroid(nChildSize, P, SbVec2f(static_cast<float>(vx), static_cast<float>(vy)), vAxis, dRate);
+    }
+}
+
+TAsteroid* TGame::CreateAsteroid(int nSize, const SbVec3f& vPosition, const SbVec2f& vVelocity, const SbVec3f& vAxis,
+                                 double dRotationSpeed)
+{
+    const SbVec3f B = nSize == 2 ? SbVec3f(6.0f, 8.0f, 5.0f) : nSize == 1 ? SbVec3f(4.0f, 5.0f, 4.0f) : SbVec3f(2.0f, 3.0f, 2.0f);
+    SbVec3f D;
+    for (int nAxis = 2; nAxis >= 0; --nAxis)  // z, then y, then x
+        D[nAxis] = static_cast<float>(B[nAxis] * 0.5 + (Draw() / RAND_SCALE) * B[nAxis] * 0.1);
+    TAsteroid* pAsteroid = new TAsteroid(m_pRootAsteroids, m_pSM, m_pDB, vPosition, D, nSize);
+    DRELK_ASSERT(pAsteroid);
+    pAsteroid->SetVelocity(vVelocity);
+    pAsteroid->SetSpin(dRotationSpeed, vAxis);
+    return pAsteroid;
+}
+
+// ---- levels, lives, score ----
+
+void TGame::StartLevel(int nCount)
+{
+    DRELK_ASSERT(m_pSM);
+    DRELK_ASSERT(m_pRoot);
+    // Placed rocks stay where they are while the level fills.
+    TRockBoxes Boxes(m_vecAsteroids);
+    for (int i = 0; i < nCount; ++i) {
+        const SbVec3f vPosition = RandomPlace();
+        const double r3 = Draw();
+        const double r4 = Draw();
+        const SbVec2f vVelocity(static_cast<float>(0.25 - r4 * 0.5 / RAND_SCALE),
+                                static_cast<float>(0.25 - r3 * 0.5 / RAND_SCALE));
+        SbVec3f vAxis;
+        for (int nAxis = 2; nAxis >= 0; --nAxis)  // z, then y, then x
+            vAxis[nAxis] = static_cast<float>(Draw() / RAND_SCALE + 0.1);
+        const double dRotationSpeed = (Draw() / RAND_SCALE) * 0.1;
+        TAsteroid* pAsteroid = CreateAsteroid(2, vPosition, vVelocity, vAxis, dRotationSpeed);
+        DRELK_ASSERT(pAsteroid);
+        PlaceAsteroid(pAsteroid, Boxes);
+        m_vecAsteroids.push_back(pAsteroid);
+    }
+}
+
+void TGame::PlaceAsteroid(TAsteroid* pAsteroid, TRockBoxes& Boxes)
+{
+    // Away from every rock already listed; after MAX_PLACEMENT_ATTEMPTS places it stays.
+    for (int nAttempt = 0; nAttempt < MAX_PLACEMENT_ATTEMPTS; ++nAttempt) {
+        if (Boxes.FirstMeeting(pAsteroid->GetCollisionBox()) < 0)
+            return;
+        pAsteroid->SetPosition(RandomPlace());
+    }
+}
+
+bool TGame::AllAsteroidsDestroyed() const
+{
+    for (const TAsteroid* pAsteroid : m_vecAsteroids)
+        if (pAsteroid && pAsteroid->IsAlive())
+            return false;
+    return true;
+}
+
+void TGame::CheckLevelEnd()
+{
+    // The count survives ticks in other states: the next level comes on the 100th playing
+    // tick without a rock.
+    if (++m_nLevelEndCount < LEVEL_END_TICKS)
+        return;
+    m_nLevelEndCount = 0;
+    PurgeDeadObjects();
+    TRandom::Seed(TGameClock::GetTickCount());
+    ++m_nLevel;
+    StartLevel(ASTEROIDS_PER_LEVEL * m_nLevel);
+}
+
+void TGame::PurgeDeadObjects()
+{
+    for (TMissile*& pMissile : m_vecMissiles) {
+        if (pMissile && !pMissile->IsAlive()) {
+            delete pMissile;
+            pMissile = nullptr;
+        }
+    }
+    for (TAsteroid*& pAsteroid : m_vecAsteroids) {
+        if (pAsteroid && !pAsteroid->IsAlive()) {
+            delete pAsteroid;
+            pAsteroid = nullptr;
+        }
+    }
+    // The emptied entries go at once, so that the lists, and the walks over them every tick,
+    // do not grow level after level.
+    m_vecMissiles.erase(std::remove(m_vecMissiles.begin(), m_vecMissiles.end(), nullptr), m_vecMissiles.end());
+    m_vecAsteroids.erase(std::remove(m_vecAsteroids.begin(), m_vecAsteroids.end(), nullptr), m_vecAsteroids.end());
+}
+
+void TGame::TryRespawn()
+{
+    DRELK_ASSERT(m_pManShip);
+    if (++m_nRespawnCount <= RESPAWN_TICKS)
+        return;
+    // Clear where the ship was lost; the test repeats every tick until it is.
+    if (!IsSpawnAreaClear())
+        return;
+    m_nRespawnCount = 0;
+    m_pManShip->Revive();
+    m_pManShip->SetAngle(0.0);
+    m_pManShip->SetPosition(SbVec3f(0.0f, 0.0f, 0.0f));
+    m_pManShip->SetVelocity(SbVec3f(0.0f, 0.0f, 0.0f));
+    SetGameState(GS_PLAYING);
+}
+
+void TGame::GameOver()
+{
+    m_nGameState = GS_GAMEOVER;
+    DRELK_ASSERT(m_pGameOverBanner);
+    m_pGameOverBanner->SetBlink(true);
+}
+
+void TGame::UpdateBanners()
+{
+    char szText[64];
+    if (m_nShips != m_nShownShips) {
+        std::snprintf(szText, sizeof szText, "ships: %d", m_nShips);
+        m_pShipsBanner->SetText(szText);
+        m_nShownShips = m_nShips;
+    }
+    if (m_nLevel != m_nShownLevel) {
+        std::snprintf(szText, sizeof szText, "level: %d", m_nLevel);
+        m_pLevelBanner->SetText(szText);
+        m_nShownLevel = m_nLevel;
+    }
+    if (m_nScore != m_nShownScore) {
+        std::snprintf(szText, sizeof szText, "score: %d", m_nScore);
+        m_pScoresBanner->SetText(szText);
+        m_nShownScore = m_nScore;
+    }
+}

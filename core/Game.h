@@ -1,0 +1,170 @@
+#pragma once
+// The game itself: its state, its rules and its scene, with no window, GL context or sound
+// device of its own. The game window owns one and drives it from its 10 ms timer and its key
+// events; the headless simulator and the tests drive the very same code, so every run makes the
+// same random draws in the same order.
+//
+// Data flows one way: key-downs are latched → GameTick reads them, moves, collides and counts →
+// the objects write their scene nodes → the viewer renders the scene.
+
+#include <Inventor/SbVec2f.h>
+#include <Inventor/SbVec3f.h>
+#include <Inventor/SbViewportRegion.h>
+#include <Inventor/SbXfBox3f.h>
+
+#include <cstdint>
+#include <vector>
+
+class SoSeparator;
+class TAsteroid;
+class TBackground2D;
+class TBanner;
+class TDataBanker;
+class TFModSoundManager;
+class TFModSoundSource;
+class TManShip;
+class TMissile;
+class TRockBoxes;
+
+// Game states, as stored.
+enum : int32_t {
+    GS_IDLE = 0,      // before the player starts; no ticks
+    GS_PLAYING = 1,   // keys, motion, collisions, level end
+    GS_PAUSED = 2,    // no ticks, music paused
+    GS_RESPAWN = 3,   // rocks and missiles move; waiting for the next ship
+    GS_GAMEOVER = 4,  // rocks and missiles move behind "Game Over"
+};
+
+// Every missile fired this level and every asteroid of it, dead ones included until the next
+// level purges them (their entries then become null). The game owns them.
+using TVecPtrMissiles = std::vector<TMissile*>;
+using TVecPtrAsteroids = std::vector<TAsteroid*>;
+
+class TGame
+{
+public:
+    // The steering keys, sampled once per tick.
+    enum TKey { KEY_LEFT, KEY_RIGHT, KEY_UP, KEY_SPACE, KEY_COUNT };
+
+    static constexpr float FIELD_HALF_WIDTH = 30.0f;
+    static constexpr float FIELD_HALF_HEIGHT = 20.0f;
+    static constexpr int ASTEROIDS_PER_LEVEL = 8;
+    static constexpr int LEVEL_END_TICKS = 100;
+    static constexpr int RESPAWN_TICKS = 200;
+    static constexpr int PURGES_BEFORE_COMPACTING = 500;
+    // A new level's rock is moved to a fresh place at most this often when it overlaps
+    // another; after that it stays where it is, so a crowded level still starts.
+    static constexpr int MAX_PLACEMENT_ATTEMPTS = 100;
+    static constexpr float MUSIC_VOLUME = 0.2f;
+    // The fixed step of a tick: the single-precision 0.1, widened.
+    static constexpr double TICK_DT = static_cast<double>(0.1f);
+
+    TGame(TDataBanker* pDB, TFModSoundManager* pSM);
+    ~TGame();
+    TGame(const TGame&) = delete;
+    TGame& operator=(const TGame&) = delete;
+
+    // Builds the game music, the scene roots, the background, the ship, the first level
+    // (8 x nLevel large rocks) and the banners, in that order. Once.
+    void Build(int nLevel = 1);
+    // The root of everything the game shows; the viewer renders it.
+    SoSeparator* GetRoot() const { return m_pRoot; }
+    // The region every bounding box is computed for (the viewer's, once it exists).
+    void SetViewportRegion(const SbViewportRegion& Region) { m_ViewportRegion = Region; }
+
+    // A key-down (a fresh press or an auto-repeat) of a steering key since the last tick.
+    void PressKey(TKey nKey);
+    // One step of dt game time: keys, motion, collisions, countdowns, banners.
+    void GameTick(double dt);
+    // True in the states whose ticks the window's timer must deliver (playing, respawn, game over).
+    bool IsTicking() const;
+
+    // P: pause or resume, in any state but game over. A pause taken while a lost ship waits
+    // resumes into that wait.
+    void TogglePause();
+    // M: the music between its volume and silence; it never stops.
+    void ToggleMusic();
+    // Run (playing) or pause, with the music.
+    void SetRunning(bool bRun);
+    void SetGameState(int32_t nState) { m_nGameState = nState; }
+    bool IsGameOver() const { return m_nGameState == GS_GAMEOVER; }
+
+    // The rules, each one step of the tick.
+    void MoveShip(double dt);
+    void MoveAsteroids(double dt);
+    void MoveMissiles(double dt);
+    void FireMissile();
+    void CheckCollisions();
+    bool IsSpawnAreaClear();
+    void SplitAsteroid(TAsteroid* pAsteroid, TMissile* pMissile, TAsteroid** pChilds);
+    TAsteroid* CreateAsteroid(int nSize, const SbVec3f& vPosition, const SbVec2f& vVelocity, const SbVec3f& vAxis,
+                              double dRotationSpeed);
+    void StartLevel(int nCount);
+    bool AllAsteroidsDestroyed() const;
+    void CheckLevelEnd();
+    void PurgeDeadObjects();
+    void TryRespawn();
+    void GameOver();
+    void UpdateBanners();
+
+    int32_t GetGameState() const { return m_nGameState; }
+    int32_t GetLevel() const { return m_nLevel; }
+    int32_t GetScore() const { return m_nScore; }
+    int32_t GetShips() const { return m_nShips; }
+    bool IsMusicOn() const { return m_bMusicOn; }
+    TManShip* GetShip() const { return m_pManShip; }
+    const TVecPtrMissiles& GetMissiles() const { return m_vecMissiles; }
+    const TVecPtrAsteroids& GetAsteroids() const { return m_vecAsteroids; }
+    TFModSoundSource* GetMusic() const { return m_pBkSnd; }
+    TBanner* GetBanner(int nIndex) const;  // ships, level, score, game over
+
+    // For tests: place a rock or a missile where a case needs it.
+    void AddAsteroid(TAsteroid* pAsteroid) { m_vecAsteroids.push_back(pAsteroid); }
+    void AddMissile(TMissile* pMissile) { m_vecMissiles.push_back(pMissile); }
+    SoSeparator* GetMissilesRoot() const { return m_pRootMisls; }
+    SoSeparator* GetAsteroidsRoot() const { return m_pRootAsteroids; }
+
+private:
+    void CreateMusic();
+    void CreateSceneRoots();
+    void CreateBackground();
+    void CreateShip();
+    void CreateBanners();
+    void SampleKeys(bool* pKeys);
+    void PlayingTick(double dt, const bool* pKeys);
+    void CheckShipHit(TRockBoxes& Boxes);
+    void CheckMissileHits(TRockBoxes& Boxes);
+    void PlaceAsteroid(TAsteroid* pAsteroid, TRockBoxes& Boxes);
+    static bool WrapPosition(SbVec3f& vPosition);
+
+    TDataBanker* m_pDB;
+    TFModSoundManager* m_pSM;
+    TFModSoundSource* m_pBkSnd = nullptr;
+    TManShip* m_pManShip = nullptr;
+    TBackground2D* m_pBkgnd = nullptr;
+    TVecPtrMissiles m_vecMissiles;
+    TVecPtrAsteroids m_vecAsteroids;
+    int32_t m_nGameState = GS_IDLE;
+    int32_t m_nStateBeforePause = GS_PLAYING;
+    SbViewportRegion m_ViewportRegion;
+    bool m_bMusicOn = true;
+    int32_t m_nLevel = 1;
+    int32_t m_nScore = 0;
+    int32_t m_nShips = 3;
+    SoSeparator* m_pRoot = nullptr;
+    SoSeparator* m_pRootMisls = nullptr;
+    SoSeparator* m_pRootAsteroids = nullptr;
+    SoSeparator* m_pRootBanners = nullptr;
+    TBanner* m_pShipsBanner = nullptr;
+    TBanner* m_pLevelBanner = nullptr;
+    TBanner* m_pScoresBanner = nullptr;
+    TBanner* m_pGameOverBanner = nullptr;
+
+    bool m_bKeys[KEY_COUNT] = {};  // key-downs latched since the last tick
+    int m_nLevelEndCount = 0;
+    int m_nRespawnCount = 0;
+    int m_nPurgeCount = 0;
+    // What the banners show now, so that an unchanged text is not set again (setting it
+    // makes the scene library rebuild the 3D text).
+    int32_t m_nShownShips = -1, m_nShownLevel = -1, m_nShownScore = -1;
+};

@@ -1,0 +1,338 @@
+// The game's rules, played headless on the real data file: each case sets a scene, ticks and
+// checks the outcome.
+#include "tests/support/GameFixture.h"
+
+#include "core/GameClock.h"
+#include "databank/DataBanker.h"
+#include "objects/Asteroids.h"
+#include "objects/Ships.h"
+#include "objects/Weapons.h"
+
+#include <Inventor/SoDB.h>
+#include <Inventor/actions/SoSearchAction.h>
+#include <Inventor/sensors/SoSensorManager.h>
+#include <Inventor/nodekits/SoShapeKit.h>
+#include <Inventor/nodes/SoBlinker.h>
+#include <Inventor/nodes/SoSeparator.h>
+#include <Inventor/nodes/SoText3.h>
+
+#include <cmath>
+
+namespace {
+// The blinker of the banner whose text is szText, or null.
+SoBlinker* BlinkerOf(SoNode* pRoot, const char* szText)
+{
+    SoSearchAction Search;
+    Search.setType(SoBlinker::getClassTypeId());
+    Search.setInterest(SoSearchAction::ALL);
+    Search.apply(pRoot);
+    for (int i = 0; i < Search.getPaths().getLength(); ++i) {
+        auto* pBlinker = static_cast<SoBlinker*>(Search.getPaths()[i]->getTail());
+        auto* pKit = static_cast<SoShapeKit*>(pBlinker->getChild(0));
+        auto* pText = static_cast<SoText3*>(pKit->getPart("shape", FALSE));
+        if (pText && pText->string.getNum() > 0 && pText->string[0] == SbString(szText))
+            return pBlinker;
+    }
+    return nullptr;
+}
+
+// What the viewer's event loop does between frames: settles the blinkers.
+void ProcessSensors()
+{
+    SoDB::getSensorManager()->processDelayQueue(FALSE);
+}
+
+// Loses the ship to a rock dropped on it; returns that rock.
+TAsteroid* DropRockOnShip(GameFixture& Fixture, TGame& Game)
+{
+    (void)Fixture;
+    TAsteroid* pRock = Game.CreateAsteroid(2, Game.GetShip()->GetPosition(), SbVec2f(0.0f, 0.0f),
+                                           SbVec3f(0.0f, 0.0f, 1.0f), 0.0);
+    Game.AddAsteroid(pRock);
+    return pRock;
+}
+}  // namespace
+
+using GameTest = GameFixture;
+
+TEST_F(GameTest, NewGameHasEightRocksThreeShipsLevelOneScoreZero)
+{
+    EXPECT_EQ(m_pGame->GetGameState(), GS_PLAYING);
+    EXPECT_EQ(m_pGame->GetAsteroids().size(), 8u);
+    EXPECT_EQ(CountAlive(), 8);
+    for (const TAsteroid* pRock : m_pGame->GetAsteroids())
+        EXPECT_EQ(pRock->GetType(), 2);
+    EXPECT_EQ(m_pGame->GetShips(), 3);
+    EXPECT_EQ(m_pGame->GetLevel(), 1);
+    EXPECT_EQ(m_pGame->GetScore(), 0);
+    ProcessSensors();
+    for (const char* szText : {"ships: 3", "level: 1", "score: 0"}) {
+        SoBlinker* pBlinker = BlinkerOf(m_pGame->GetRoot(), szText);
+        ASSERT_TRUE(pBlinker) << szText;
+        EXPECT_FALSE(pBlinker->on.getValue());
+        EXPECT_EQ(pBlinker->whichChild.getValue(), SO_SWITCH_ALL);
+    }
+    SoBlinker* pGameOver = BlinkerOf(m_pGame->GetRoot(), "Game Over");
+    ASSERT_TRUE(pGameOver);
+    EXPECT_FALSE(pGameOver->on.getValue());
+    EXPECT_EQ(pGameOver->whichChild.getValue(), SO_SWITCH_NONE);
+}
+
+// Shooting a rock: its points, its children and their velocities, per size and level.
+TEST_F(GameTest, ShootingEachSizeScoresAndSplits)
+{
+    struct TCase
+    {
+        int nLevel;
+        int nSize;
+        int nPoints;
+        int nChildren;
+    };
+    for (const TCase& Case : {TCase{1, 2, 5, 2}, TCase{1, 1, 10, 2}, TCase{1, 0, 20, 0}, TCase{4, 2, 5, 2}}) {
+        SCOPED_TRACE(::testing::Message() << "level " << Case.nLevel << " size " << Case.nSize);
+        NewGame(Case.nLevel);
+        ClearField();
+        const SbVec2f vParentSpeed(0.2f, -0.1f);
+        TAsteroid* pRock = AddRock(Case.nSize, SbVec3f(0.0f, 9.0f, 0.0f), vParentSpeed);
+        const size_t nBefore = m_pGame->GetAsteroids().size();
+        m_pGame->PressKey(TGame::KEY_SPACE);
+        for (int i = 0; i < 30 && pRock->IsAlive(); ++i)
+            Tick();
+        ASSERT_FALSE(pRock->IsAlive());
+        EXPECT_EQ(m_pGame->GetScore(), Case.nPoints);
+        EXPECT_FALSE(m_pGame->GetMissiles().at(0)->IsAlive());
+        ASSERT_EQ(m_pGame->GetAsteroids().size(), nBefore + static_cast<size_t>(Case.nChildren));
+        if (Case.nChildren == 0)
+            continue;
+        // Child 0 along y, child 1 along x, at (1.5 x level + up to 0.5) times the parent's speed.
+        const double k0 = 1.5 * Case.nLevel;
+        const TAsteroid* pAlongY = m_pGame->GetAsteroids()[nBefore];
+        const TAsteroid* pAlongX = m_pGame->GetAsteroids()[nBefore + 1];
+        for (const TAsteroid* pChild : {pAlongY, pAlongX}) {
+            EXPECT_EQ(pChild->GetType(), Case.nSize - 1);
+            EXPECT_TRUE(pChild->IsAlive());
+        }
+        EXPECT_NEAR(pAlongY->GetVelocity()[0], 0.1f, 1e-6f);
+        const double dFactorY = (pAlongY->GetVelocity()[1] - 0.1) / vParentSpeed[1];
+        EXPECT_GE(dFactorY, k0 - 1e-5);
+        EXPECT_LE(dFactorY, k0 + 0.5 + 1e-5);
+        const double dFactorX = (pAlongX->GetVelocity()[0] - 0.1) / vParentSpeed[0];
+        EXPECT_GE(dFactorX, k0 - 1e-5);
+        EXPECT_LE(dFactorX, k0 + 0.5 + 1e-5);
+        EXPECT_FLOAT_EQ(pAlongX->GetVelocity()[1], 0.1f);
+    }
+}
+
+TEST_F(GameTest, MissileInTwoOverlappingRocksDestroysOnlyTheFirst)
+{
+    ClearField();
+    TAsteroid* pFirst = AddRock(0, SbVec3f(0.0f, 6.0f, 0.0f));
+    TAsteroid* pSecond = AddRock(0, SbVec3f(0.0f, 6.0f, 0.0f));
+    m_pGame->PressKey(TGame::KEY_SPACE);
+    for (int i = 0; i < 20 && pFirst->IsAlive(); ++i)
+        Tick();
+    EXPECT_FALSE(pFirst->IsAlive());
+    EXPECT_TRUE(pSecond->IsAlive());
+    EXPECT_EQ(m_pGame->GetScore(), 20);
+}
+
+TEST_F(GameTest, ShipHitLosesAShipAndRespawnsNoEarlierThan201Ticks)
+{
+    ClearField();
+    AddRock(2, SbVec3f(20.0f, 15.0f, 0.0f));  // keeps the level from ending
+    m_pGame->GetShip()->SetVelocity(SbVec3f(0.5f, 0.0f, 0.0f));
+    m_pGame->GetShip()->SetAngle(1.0);
+    TAsteroid* pRock = DropRockOnShip(*this, *m_pGame);
+    Tick();
+    EXPECT_EQ(m_pGame->GetGameState(), GS_RESPAWN);
+    EXPECT_EQ(m_pGame->GetShips(), 2);
+    EXPECT_FALSE(m_pGame->GetShip()->IsAlive());
+    EXPECT_FALSE(pRock->IsAlive());
+    EXPECT_EQ(m_pGame->GetScore(), 0);  // a rock that hits the ship scores nothing and leaves no children
+    EXPECT_TRUE(BlinkerOf(m_pGame->GetRoot(), "ships: 2"));
+
+    // No shot in the wait: the space bar is used up.
+    m_pGame->PressKey(TGame::KEY_SPACE);
+    Tick(200);
+    EXPECT_EQ(m_pGame->GetGameState(), GS_RESPAWN);
+    EXPECT_TRUE(m_pGame->GetMissiles().empty());
+    Tick();
+    EXPECT_EQ(m_pGame->GetGameState(), GS_PLAYING);
+    const TManShip& Ship = *m_pGame->GetShip();
+    EXPECT_TRUE(Ship.IsAlive());
+    EXPECT_EQ(Ship.GetPosition(), SbVec3f(0.0f, 0.0f, 0.0f));
+    EXPECT_EQ(Ship.GetVelocity(), SbVec3f(0.0f, 0.0f, 0.0f));
+    EXPECT_EQ(Ship.GetAngle(), 0.0);
+}
+
+TEST_F(GameTest, RespawnWaitsWhileARockCoversThePlaceOfTheLoss)
+{
+    ClearField();
+    m_pGame->GetShip()->SetPosition(SbVec3f(10.0f, 5.0f, 0.0f));
+    DropRockOnShip(*this, *m_pGame);
+    Tick();
+    ASSERT_EQ(m_pGame->GetGameState(), GS_RESPAWN);
+    // A second rock sits where the ship was lost, whatever lies at the centre.
+    TAsteroid* pBlocker = AddRock(1, SbVec3f(10.0f, 5.0f, 0.0f));
+    Tick(400);
+    EXPECT_EQ(m_pGame->GetGameState(), GS_RESPAWN);
+    pBlocker->SetPosition(SbVec3f(-25.0f, -15.0f, 0.0f));
+    Tick();
+    EXPECT_EQ(m_pGame->GetGameState(), GS_PLAYING);
+    EXPECT_EQ(m_pGame->GetShip()->GetPosition(), SbVec3f(0.0f, 0.0f, 0.0f));
+}
+
+TEST_F(GameTest, PauseWhileALostShipWaitsResumesTheWait)
+{
+    ClearField();
+    AddRock(2, SbVec3f(20.0f, 15.0f, 0.0f));
+    DropRockOnShip(*this, *m_pGame);
+    Tick();  // the loss
+    Tick(50);
+    ASSERT_EQ(m_pGame->GetGameState(), GS_RESPAWN);
+    m_pGame->TogglePause();
+    EXPECT_EQ(m_pGame->GetGameState(), GS_PAUSED);
+    EXPECT_FALSE(m_pGame->IsTicking());
+    Tick(500);  // the timer is off: the wait does not count on
+    m_pGame->TogglePause();
+    EXPECT_EQ(m_pGame->GetGameState(), GS_RESPAWN);
+    Tick(150);
+    EXPECT_EQ(m_pGame->GetGameState(), GS_RESPAWN);
+    Tick(1);
+    EXPECT_EQ(m_pGame->GetGameState(), GS_PLAYING);
+    EXPECT_TRUE(m_pGame->GetShip()->IsAlive());
+}
+
+TEST_F(GameTest, LosingTheLastShipShowsBlinkingGameOver)
+{
+    ClearField();
+    AddRock(2, SbVec3f(20.0f, 15.0f, 0.0f));
+    for (int nLoss = 0; nLoss < 3; ++nLoss) {
+        DropRockOnShip(*this, *m_pGame);
+        Tick();
+        if (nLoss < 2)
+            Tick(201);
+    }
+    EXPECT_EQ(m_pGame->GetShips(), 0);
+    EXPECT_EQ(m_pGame->GetGameState(), GS_GAMEOVER);
+    EXPECT_TRUE(m_pGame->IsTicking());
+    SoBlinker* pGameOver = BlinkerOf(m_pGame->GetRoot(), "Game Over");
+    ASSERT_TRUE(pGameOver);
+    EXPECT_TRUE(pGameOver->on.getValue());  // the scene library's blinker now alternates it
+    EXPECT_TRUE(BlinkerOf(m_pGame->GetRoot(), "ships: 0"));
+
+    // P is ignored; rocks still move behind the text; no collision or shot.
+    m_pGame->TogglePause();
+    EXPECT_EQ(m_pGame->GetGameState(), GS_GAMEOVER);
+    TAsteroid* pMover = AddRock(0, SbVec3f(0.0f, 0.0f, 0.0f), SbVec2f(1.0f, 0.0f));
+    m_pGame->PressKey(TGame::KEY_SPACE);
+    Tick(10);
+    EXPECT_NEAR(pMover->GetPosition()[0], 1.0f, 1e-4f);
+    EXPECT_TRUE(pMover->IsAlive());
+    EXPECT_TRUE(m_pGame->GetMissiles().empty());
+}
+
+TEST_F(GameTest, ClearedLevelGivesSixteenRocks100PlayingTicksLater)
+{
+    ClearField();
+    Tick(60);
+    // A pause in between neither counts nor resets the count.
+    m_pGame->TogglePause();
+    Tick(300);
+    m_pGame->TogglePause();
+    Tick(39);
+    EXPECT_EQ(m_pGame->GetLevel(), 1);
+    Tick();
+    EXPECT_EQ(m_pGame->GetLevel(), 2);
+    EXPECT_TRUE(BlinkerOf(m_pGame->GetRoot(), "level: 2"));
+    // The dead rocks of level 1 are gone from the list and from the scene.
+    ASSERT_EQ(m_pGame->GetAsteroids().size(), 16u);
+    EXPECT_EQ(CountAlive(), 16);
+    for (const TAsteroid* pRock : m_pGame->GetAsteroids())
+        EXPECT_EQ(pRock->GetType(), 2);
+}
+
+TEST_F(GameTest, LevelAfterLevelTheSceneDoesNotGrow)
+{
+    int nChildrenAtLevelStart = -1;
+    for (int nLevel = 1; nLevel <= 4; ++nLevel) {
+        // Fire a few shots and clear the field; the level ends 100 ticks later.
+        for (int i = 0; i < 5; ++i) {
+            m_pGame->PressKey(TGame::KEY_SPACE);
+            Tick();
+        }
+        ClearField();
+        Tick(100);
+        ASSERT_EQ(m_pGame->GetLevel(), nLevel + 1);
+        // Each live rock hangs its subtree and its explosion's under the rocks' root; spent
+        // missiles leave nothing behind.
+        const int nRocks = static_cast<int>(m_pGame->GetAsteroids().size());
+        EXPECT_EQ(m_pGame->GetAsteroidsRoot()->getNumChildren(), 2 * nRocks);
+        EXPECT_EQ(m_pGame->GetMissilesRoot()->getNumChildren(), 0);
+        EXPECT_TRUE(m_pGame->GetMissiles().empty());
+        nChildrenAtLevelStart = m_pGame->GetAsteroidsRoot()->getNumChildren();
+    }
+    EXPECT_EQ(nChildrenAtLevelStart, 2 * 8 * 5);
+}
+
+TEST_F(GameTest, CrowdedLevelStillStartsWithAllItsRocks)
+{
+    // 480 large rocks cannot lie apart on a 60 x 40 field; the level starts all the same.
+    NewGame(60);
+    EXPECT_EQ(m_pGame->GetAsteroids().size(), 480u);
+    EXPECT_EQ(CountAlive(), 480);
+}
+
+TEST_F(GameTest, RocksWrapAndMissilesDieAtTheEdges)
+{
+    ClearField();
+    TAsteroid* pRock = AddRock(0, SbVec3f(29.95f, 5.0f, 0.0f), SbVec2f(1.0f, 0.0f));
+    Tick();
+    EXPECT_FLOAT_EQ(pRock->GetPosition()[0], -30.0f);
+    EXPECT_FLOAT_EQ(pRock->GetPosition()[1], 5.0f);
+
+    // A missile exactly on the edge flies on; just past it, it is spent but stays listed.
+    SoTexture2* pTex = s_pBank->GetTexture("MISSILE");
+    TMissile* pOnEdge = new TMissile(m_pGame->GetMissilesRoot(), SbVec2f(30.0f, 0.0f), 1.0, pTex);
+    TMissile* pOut = new TMissile(m_pGame->GetMissilesRoot(), SbVec2f(29.99f, -20.0f), 1.0, pTex);
+    pOut->SetVelocity(SbVec2f(0.0f, -0.1f));
+    m_pGame->AddMissile(pOnEdge);
+    m_pGame->AddMissile(pOut);
+    pOnEdge->SetVisible(true);
+    pOut->SetVisible(true);
+    Tick();
+    EXPECT_TRUE(pOnEdge->IsAlive());
+    EXPECT_FALSE(pOut->IsAlive());
+    EXPECT_EQ(m_pGame->GetMissiles().size(), 2u);
+}
+
+TEST_F(GameTest, KeysActOnlyOnTheTickAfterTheirKeyDown)
+{
+    ClearField();
+    AddRock(2, SbVec3f(20.0f, 15.0f, 0.0f));
+    m_pGame->PressKey(TGame::KEY_LEFT);
+    m_pGame->PressKey(TGame::KEY_RIGHT);
+    Tick();
+    EXPECT_NEAR(m_pGame->GetShip()->GetAngle(), 0.0, 1e-15);  // both: they cancel
+    m_pGame->PressKey(TGame::KEY_LEFT);
+    Tick(5);  // one key-down, one turn
+    EXPECT_NEAR(m_pGame->GetShip()->GetAngle(), 16.0 * M_PI / 180.0, 1e-12);
+    m_pGame->PressKey(TGame::KEY_UP);
+    Tick();
+    EXPECT_GT(m_pGame->GetShip()->GetVelocity().length(), 0.19f);
+    m_pGame->PressKey(TGame::KEY_SPACE);
+    m_pGame->PressKey(TGame::KEY_SPACE);  // two key-downs within one tick fire once
+    Tick();
+    EXPECT_EQ(m_pGame->GetMissiles().size(), 1u);
+}
+
+TEST_F(GameTest, MusicKeySilencesWithoutStopping)
+{
+    EXPECT_TRUE(m_pGame->IsMusicOn());
+    m_pGame->ToggleMusic();
+    EXPECT_FALSE(m_pGame->IsMusicOn());
+    m_pGame->TogglePause();
+    m_pGame->ToggleMusic();  // also while paused
+    EXPECT_TRUE(m_pGame->IsMusicOn());
+    EXPECT_EQ(m_pGame->GetGameState(), GS_PAUSED);
+}

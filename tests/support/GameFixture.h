@@ -1,0 +1,35 @@
+#pragma once
+// A game built on the real data file, headless: virtual time, SDL's silent driver, the
+// generator from its start-up state. Each test gets a fresh game.
+
+#include "core/Game.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+class TDataBanker;
+class TFModSoundManager;
+
+class GameFixture : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite();
+    static void TearDownTestSuite();
+    void SetUp() override { NewGame(1); }
+    void TearDown() override { m_pGame.reset(); }
+
+    // A fresh game at the given level, running, as the window starts it.
+    void NewGame(int nLevel);
+    // n timer ticks: a game tick when the game ticks, and 10 ms of effect time in any case.
+    void Tick(int n = 1);
+    // Kills every rock of the level (without scoring), so a test can set its own scene.
+    void ClearField();
+    // A rock of the given size at a place, with a velocity and no spin, in the game's list.
+    TAsteroid* AddRock(int nSize, const SbVec3f& vPosition, const SbVec2f& vVelocity = SbVec2f(0.0f, 0.0f));
+    int CountAlive() const;
+
+    static TDataBanker* s_pBank;
+    static TFModSoundManager* s_pSound;
+    std::unique_ptr<TGame> m_pGame;
+};

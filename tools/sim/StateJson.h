@@ -1,0 +1,9 @@
+#pragma once
+// One line of JSON with the game's state: counters, the ship, and every rock and missile in
+// list order (purged entries left out), with numbers as the game holds them.
+
+#include <string>
+
+class TGame;
+
+std::string FormatStateJson(const TGame& Game, long nTick);
