@@ -1,0 +1,117 @@
+// drelk2-artgen OUTDIR: paints the game's textures and pictures into OUTDIR, the same bytes on
+// every run. The data file is packed from them (see assets/manifest.json).
+
+#include "tools/artgen/ArtImage.h"
+#include "tools/artgen/Pictures.h"
+#include "tools/artgen/Textures.h"
+
+#include <QDir>
+#include <QGuiApplication>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+// Qt's notes about the session (no runtime folder on a build machine) are noise in a build log;
+// anything else it says still shows.
+void FilterQtMessages(QtMsgType Type, const QMessageLogContext&, const QString& strMessage)
+{
+    if (Type != QtFatalMsg && Type != QtCriticalMsg && strMessage.startsWith("QStandardPaths:"))
+        return;
+    std::fprintf(stderr, "drelk2-artgen: %s\n", qPrintable(strMessage));
+}
+
+class TArtWriter
+{
+public:
+    explicit TArtWriter(const std::string& strOutDir) : m_strOutDir(strOutDir) {}
+
+    bool MakeFolders() const
+    {
+        for (const char* szSub : {"textures", "pictures", "model"})
+            if (!QDir().mkpath(QString::fromStdString(m_strOutDir + "/" + szSub)))
+                return Fail("cannot create folder", szSub);
+        return true;
+    }
+
+    bool Raw(const char* szName, const QImage& Image, int nComponents) const
+    {
+        if (!WriteFile(Path(szName), RawPixels(Image, nComponents)))
+            return Fail("cannot write", szName);
+        return true;
+    }
+
+    bool Png(const char* szName, const QImage& Image) const
+    {
+        if (Image.isNull())
+            return Fail("nothing painted for", szName);
+        if (!Image.save(QString::fromStdString(Path(szName)), "PNG"))
+            return Fail("cannot write", szName);
+        return true;
+    }
+
+private:
+    std::string Path(const char* szName) const { return m_strOutDir + "/" + szName; }
+
+    bool Fail(const char* szWhat, const char* szName) const
+    {
+        std::fprintf(stderr, "drelk2-artgen: %s %s/%s\n", szWhat, m_strOutDir.c_str(), szName);
+        return false;
+    }
+
+    std::string m_strOutDir;
+};
+
+bool WriteTextures(const TArtWriter& Writer, TPictureArt& Art)
+{
+    Art.Rock = MakeRockTexture();
+    Art.Missile = MakeMissileTexture();
+    Art.Engine = MakeEngineTexture();
+    Art.Hull = MakeHullTexture();
+    if (!Writer.Raw("textures/background.rgb", MakeBackgroundTexture(), 3) ||
+        !Writer.Raw("textures/rock.rgb", Art.Rock, 3) || !Writer.Raw("textures/missile.rgba", Art.Missile, 4) ||
+        !Writer.Raw("textures/engine.rgba", Art.Engine, 4) || !Writer.Raw("model/hull.rgb", Art.Hull, 3))
+        return false;
+    constexpr int FRAMES = 20;
+    for (int i = 0; i < FRAMES; ++i) {
+        char szName[64];
+        std::snprintf(szName, sizeof szName, "textures/explosion_%02d.rgba", i);
+        if (!Writer.Raw(szName, MakeExplosionFrame(i, FRAMES), 4))
+            return false;
+    }
+    return true;
+}
+
+bool WritePictures(const TArtWriter& Writer, const TPictureArt& Art)
+{
+    return Writer.Png("pictures/ending_back.png", MakeEndingBackground(Art)) &&
+           Writer.Png("pictures/ending_fore.png", MakeEndingForeground()) &&
+           Writer.Png("pictures/splash.png", MakeSplashPicture(Art));
+}
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: drelk2-artgen OUTDIR\n");
+        return 2;
+    }
+    qInstallMessageHandler(FilterQtMessages);
+    // Fonts and painting without a display.
+    char szPlatform[] = "-platform";
+    char szOffscreen[] = "offscreen";
+    char* vQtArgv[] = {argv[0], szPlatform, szOffscreen, nullptr};
+    int nQtArgc = 3;
+    QGuiApplication App(nQtArgc, vQtArgv);
+
+    std::string strError;
+    if (!LoadPictureFonts(strError)) {
+        std::fprintf(stderr, "drelk2-artgen: %s\n", strError.c_str());
+        return 1;
+    }
+    const TArtWriter Writer(argv[1]);
+    TPictureArt Art;
+    if (!Writer.MakeFolders() || !WriteTextures(Writer, Art) || !WritePictures(Writer, Art))
+        return 1;
+    return 0;
+}
