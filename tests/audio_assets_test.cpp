@@ -1,0 +1,341 @@
+// The sound effects and music the build generates, decoded by SDL2_mixer as the game decodes
+// them (a complete file image from memory): each must decode, be audible, stay below full
+// scale, last as long as its use needs and start and end without a click; the game music must
+// loop without a seam; held thrust must not click; the generator must repeat itself exactly.
+
+#include "tests/support/RunCommand.h"
+
+#include <SDL.h>
+#include <SDL_mixer.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string GEN_DIR = DRELK_AUDIO_GEN_DIR;
+constexpr int RATE = 44100;
+constexpr double FULL_SCALE = 32768.0;
+
+struct TAssetCase
+{
+    const char* szFile;
+    bool bMusic;
+    bool bLoop;
+    double dMinSeconds;
+    double dMaxSeconds;
+};
+
+const TAssetCase ASSETS[] = {
+    {"sfx/shot.wav", false, false, 0.15, 0.3},
+    {"sfx/ship_explosion.wav", false, false, 1.5, 2.5},
+    {"sfx/rock_large.wav", false, false, 0.4, 1.2},
+    {"sfx/rock_medium.wav", false, false, 0.4, 1.2},
+    {"sfx/rock_small.wav", false, false, 0.4, 1.2},
+    {"sfx/engine.wav", false, false, 0.2, 0.3},
+    {"music/splash.ogg", true, false, 40.0, 60.0},
+    {"music/game.ogg", true, true, 60.0, 120.0},
+    // The ending screen ends the program about 50 s after it starts the music.
+    {"music/ending.ogg", true, false, 40.0, 50.0},
+};
+
+void PrintTo(const TAssetCase& Case, std::ostream* pOut) { *pOut << Case.szFile; }
+
+// Decoded samples, one vector a channel, at the mixer's 44100 Hz.
+struct TPcm
+{
+    std::vector<std::vector<double>> vChannels;  // full scale +-1.0
+
+    size_t Frames() const { return vChannels.empty() ? 0 : vChannels[0].size(); }
+    double Seconds() const { return double(Frames()) / RATE; }
+};
+
+std::vector<uint8_t> ReadBytes(const std::string& strPath)
+{
+    std::ifstream File(strPath, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(File), std::istreambuf_iterator<char>());
+}
+
+uint32_t Le32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
+uint16_t Le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
+
+double Db(double dRatio) { return 20.0 * std::log10(std::max(dRatio, 1e-12)); }
+
+double Rms(const std::vector<double>& v, size_t nFrom, size_t nCount)
+{
+    double dSum = 0.0;
+    const size_t nTo = std::min(v.size(), nFrom + nCount);
+    for (size_t i = nFrom; i < nTo; ++i)
+        dSum += v[i] * v[i];
+    return nTo > nFrom ? std::sqrt(dSum / double(nTo - nFrom)) : 0.0;
+}
+
+// The loudest window of nWindow frames (hop a quarter window) and where it starts.
+double LoudestWindow(const std::vector<double>& v, size_t nWindow, size_t* pStart = nullptr)
+{
+    double dBest = 0.0;
+    for (size_t nFrom = 0; nFrom == 0 || nFrom + nWindow <= v.size(); nFrom += std::max<size_t>(1, nWindow / 4)) {
+        const double d = Rms(v, nFrom, nWindow);
+        if (d > dBest) {
+            dBest = d;
+            if (pStart)
+                *pStart = nFrom;
+        }
+    }
+    return dBest;
+}
+
+// Equal bytes; on a mismatch the message says where, not the whole file.
+::testing::AssertionResult SameFile(const std::string& strA, const std::string& strB)
+{
+    const std::vector<uint8_t> vA = ReadBytes(strA), vB = ReadBytes(strB);
+    if (!vA.empty() && vA == vB)
+        return ::testing::AssertionSuccess();
+    const size_t nAt = std::mismatch(vA.begin(), vA.begin() + std::min(vA.size(), vB.size()), vB.begin()).first - vA.begin();
+    return ::testing::AssertionFailure() << strA << " (" << vA.size() << " bytes) and " << strB << " (" << vB.size()
+                                         << " bytes) differ from byte " << nAt;
+}
+
+// The q-quantile of the absolute step from one sample to the next.
+double StepQuantile(const std::vector<double>& v, double q)
+{
+    std::vector<double> vSteps;
+    for (size_t i = 1; i < v.size(); ++i)
+        vSteps.push_back(std::fabs(v[i] - v[i - 1]));
+    std::nth_element(vSteps.begin(), vSteps.begin() + size_t(q * (vSteps.size() - 1)), vSteps.end());
+    return vSteps[size_t(q * (vSteps.size() - 1))];
+}
+
+class AudioAssetsTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        SDL_setenv("SDL_AUDIODRIVER", "dummy", 1);
+        ASSERT_EQ(SDL_Init(SDL_INIT_AUDIO), 0) << SDL_GetError();
+        Mix_Init(MIX_INIT_OGG);
+        ASSERT_EQ(Mix_OpenAudio(RATE, AUDIO_S16SYS, 2, 1024), 0) << Mix_GetError();
+        int nRate = 0, nChannels = 0;
+        Uint16 nFormat = 0;
+        Mix_QuerySpec(&nRate, &nFormat, &nChannels);
+        ASSERT_EQ(nRate, RATE);
+        ASSERT_EQ(nFormat, AUDIO_S16SYS);
+        ASSERT_EQ(nChannels, 2);
+    }
+    static void TearDownTestSuite()
+    {
+        Mix_CloseAudio();
+        Mix_Quit();
+        SDL_Quit();
+    }
+
+    // The file decoded by SDL2_mixer into the mixer's format; false with the mixer's message.
+    static bool Decode(const std::vector<uint8_t>& vBytes, TPcm& Pcm, std::string& strError)
+    {
+        SDL_RWops* pRw = SDL_RWFromConstMem(vBytes.data(), static_cast<int>(vBytes.size()));
+        Mix_Chunk* pChunk = pRw ? Mix_LoadWAV_RW(pRw, 1) : nullptr;
+        if (!pChunk) {
+            strError = Mix_GetError();
+            return false;
+        }
+        const size_t nFrames = pChunk->alen / 4;
+        Pcm.vChannels.assign(2, std::vector<double>(nFrames));
+        for (size_t i = 0; i < nFrames; ++i)
+            for (int c = 0; c < 2; ++c) {
+                int16_t n;
+                std::memcpy(&n, pChunk->abuf + 4 * i + 2 * c, 2);
+                Pcm.vChannels[c][i] = n / FULL_SCALE;
+            }
+        Mix_FreeChunk(pChunk);
+        return true;
+    }
+
+    static TPcm Load(const std::string& strFile)
+    {
+        TPcm Pcm;
+        std::string strError;
+        const std::vector<uint8_t> vBytes = ReadBytes(GEN_DIR + "/" + strFile);
+        EXPECT_FALSE(vBytes.empty()) << strFile << " is missing";
+        EXPECT_TRUE(vBytes.empty() || Decode(vBytes, Pcm, strError)) << strFile << ": " << strError;
+        return Pcm;
+    }
+};
+
+class AudioAssetTest : public AudioAssetsTest, public ::testing::WithParamInterface<TAssetCase>
+{
+};
+
+// The container and format the game and the data file expect: effects small mono 16-bit
+// WAV, music 44.1 kHz stereo Ogg Vorbis.
+TEST_P(AudioAssetTest, HasTheFileFormatItsUseNeeds)
+{
+    const TAssetCase& Case = GetParam();
+    const std::vector<uint8_t> vBytes = ReadBytes(GEN_DIR + "/" + Case.szFile);
+    ASSERT_GT(vBytes.size(), 64u) << Case.szFile;
+    if (Case.bMusic) {
+        ASSERT_EQ(std::memcmp(vBytes.data(), "OggS", 4), 0);
+        const uint8_t* pEnd = vBytes.data() + 128;
+        const uint8_t* pId = std::search(vBytes.data(), pEnd, "\x01vorbis", "\x01vorbis" + 7);
+        ASSERT_NE(pId, pEnd) << "no Vorbis identification header";
+        EXPECT_EQ(pId[11], 2) << "channels";
+        EXPECT_EQ(Le32(pId + 12), 44100u) << "sample rate";
+    } else {
+        EXPECT_LT(vBytes.size(), 150u * 1024) << "each asteroid loads its own copy";
+        ASSERT_EQ(std::memcmp(vBytes.data(), "RIFF", 4), 0);
+        ASSERT_EQ(std::memcmp(vBytes.data() + 12, "fmt ", 4), 0);
+        EXPECT_EQ(Le16(vBytes.data() + 20), 1) << "PCM";
+        EXPECT_EQ(Le16(vBytes.data() + 22), 1) << "mono";
+        const uint32_t nRate = Le32(vBytes.data() + 24);
+        EXPECT_TRUE(nRate == 22050 || nRate == 44100) << nRate;
+        EXPECT_EQ(Le16(vBytes.data() + 34), 16) << "bits";
+    }
+}
+
+TEST_P(AudioAssetTest, DecodesAudibleUnclippedAndWithoutClicksAtItsEdges)
+{
+    const TAssetCase& Case = GetParam();
+    const TPcm Pcm = Load(Case.szFile);
+    ASSERT_GT(Pcm.Frames(), 0u);
+    EXPECT_GE(Pcm.Seconds(), Case.dMinSeconds);
+    EXPECT_LE(Pcm.Seconds(), Case.dMaxSeconds);
+    for (const std::vector<double>& v : Pcm.vChannels) {
+        double dPeak = 0.0, dSum = 0.0;
+        for (double d : v) {
+            dPeak = std::max(dPeak, std::fabs(d));
+            dSum += d;
+        }
+        // Made with 1 dB of headroom; the decoder and the resampler may add a little.
+        EXPECT_LT(Db(dPeak), -0.5) << "too close to clipping";
+        EXPECT_GT(Db(LoudestWindow(v, RATE * 4 / 10)), -30.0) << "too quiet to hear";
+        EXPECT_LT(std::fabs(dSum / v.size()), 0.002) << "DC offset";
+        if (!Case.bLoop) {
+            // Out of silence without a jump (a fast attack is the effects' business), and
+            // faded out to silence, not cut off.
+            EXPECT_LT(std::fabs(v.front()), 0.01) << "starts with a jump";
+            EXPECT_LT(std::fabs(v.back()), 0.01) << "ends with a jump";
+            EXPECT_LT(Rms(v, v.size() - RATE / 500, RATE / 500), 0.01) << "cut off";
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Generated, AudioAssetTest, ::testing::ValuesIn(ASSETS),
+                         [](const ::testing::TestParamInfo<TAssetCase>& Info) {
+                             std::string strName = std::filesystem::path(Info.param.szFile).stem().string();
+                             strName.erase(std::remove(strName.begin(), strName.end(), '_'), strName.end());
+                             return strName;
+                         });
+
+// The game music repeats forever: the step from its last sample back to its first must be
+// no bigger than the ordinary steps inside it, and the level must not jump there either.
+TEST_F(AudioAssetsTest, GameMusicLoopsWithoutASeam)
+{
+    const TPcm Pcm = Load("music/game.ogg");
+    ASSERT_GT(Pcm.Frames(), size_t(RATE));
+    const size_t nEdge = RATE / 20;
+    for (const std::vector<double>& v : Pcm.vChannels) {
+        EXPECT_LE(std::fabs(v.front() - v.back()), StepQuantile(v, 0.95));
+        const double dEnd = Rms(v, v.size() - nEdge, nEdge), dStart = Rms(v, 0, nEdge);
+        EXPECT_LT(std::fabs(Db(dEnd / dStart)), 6.0) << "level jumps at the loop point";
+    }
+}
+
+// The loudest 400 ms of each effect, and each piece of music as a whole, sit in a narrow band,
+// so that nothing is lost under the rest or jumps out of it. Plain RMS reads the rumbling
+// explosions a few dB louder than the ear does, hence the wider band for the effects.
+TEST_F(AudioAssetsTest, LevelsAreMatched)
+{
+    std::vector<double> vEffects, vMusic;
+    for (const TAssetCase& Case : ASSETS) {
+        const TPcm Pcm = Load(Case.szFile);
+        ASSERT_GT(Pcm.Frames(), 0u) << Case.szFile;
+        const std::vector<double>& v = Pcm.vChannels[0];
+        (Case.bMusic ? vMusic : vEffects)
+            .push_back(Db(Case.bMusic ? Rms(v, 0, v.size()) : LoudestWindow(v, RATE * 4 / 10)));
+    }
+    EXPECT_LT(*std::max_element(vEffects.begin(), vEffects.end()) - *std::min_element(vEffects.begin(), vEffects.end()), 8.0);
+    EXPECT_LT(*std::max_element(vMusic.begin(), vMusic.end()) - *std::min_element(vMusic.begin(), vMusic.end()), 3.0);
+}
+
+// Held thrust restarts the engine sound every 150 ms or more, each start cutting the one
+// before: it must rise softly and be well down by the time it is cut, or every restart clicks.
+TEST_F(AudioAssetsTest, EngineSoundJoinsWhenRestartedWhileThrustIsHeld)
+{
+    const TPcm Pcm = Load("sfx/engine.wav");
+    ASSERT_GT(Pcm.Seconds(), 0.2);
+    const std::vector<double>& v = Pcm.vChannels[0];
+    const double dLoudest = LoudestWindow(v, RATE / 50);
+    EXPECT_LT(Db(Rms(v, 0, RATE / 100) / dLoudest), -6.0) << "hard attack";
+    // A restart lands 150 ms after the last one at the earliest, later with the tick and the
+    // audio buffer.
+    EXPECT_LT(Db(Rms(v, RATE * 15 / 100, RATE / 20) / dLoudest), -12.0) << "still loud when cut";
+}
+
+// The shot is restarted in bursts: its energy must come at once. The rocks must be told apart
+// by ear: the larger the rock, the longer and the darker its explosion.
+TEST_F(AudioAssetsTest, EffectsHaveTheirCharacter)
+{
+    const TPcm Shot = Load("sfx/shot.wav");
+    ASSERT_GT(Shot.Frames(), 0u);
+    size_t nLoudestAt = 0;
+    LoudestWindow(Shot.vChannels[0], RATE / 100, &nLoudestAt);
+    EXPECT_LT(double(nLoudestAt) / RATE, 0.015) << "the shot's punch comes late";
+
+    auto Brightness = [](const std::vector<double>& v) {  // zero crossings a second
+        size_t nCrossings = 0;
+        for (size_t i = 1; i < v.size(); ++i)
+            nCrossings += (v[i - 1] < 0) != (v[i] < 0);
+        return double(nCrossings) * RATE / v.size();
+    };
+    const TPcm Large = Load("sfx/rock_large.wav"), Medium = Load("sfx/rock_medium.wav"),
+               Small = Load("sfx/rock_small.wav");
+    ASSERT_GT(Large.Frames() * Medium.Frames() * Small.Frames(), 0u);
+    EXPECT_GT(Large.Seconds(), Medium.Seconds());
+    EXPECT_GT(Medium.Seconds(), Small.Seconds());
+    const size_t nHead = RATE / 5;  // where each is loudest
+    auto Head = [&](const TPcm& Pcm) {
+        return std::vector<double>(Pcm.vChannels[0].begin(), Pcm.vChannels[0].begin() + nHead);
+    };
+    EXPECT_LT(Brightness(Head(Large)), Brightness(Head(Medium)));
+    EXPECT_LT(Brightness(Head(Medium)), Brightness(Head(Small)));
+}
+
+// The generator and the music renderer write the same bytes on every run, so a build of the
+// same sources gives the same data file.
+TEST(AudioGeneratorTest, RepeatsItselfByteForByte)
+{
+    char szDir[] = "/tmp/drelk_audio_XXXXXX";
+    ASSERT_NE(mkdtemp(szDir), nullptr);
+    const std::string strDir = szDir;
+
+    const TCommandResult Effects = RunCommand(ShellQuote(DRELK_AUDIOGEN) + " sfx " + ShellQuote(strDir));
+    ASSERT_EQ(Effects.nExitCode, 0) << Effects.strOut;
+    for (const TAssetCase& Case : ASSETS) {
+        if (!Case.bMusic) {
+            EXPECT_TRUE(SameFile(strDir + "/" + Case.szFile, GEN_DIR + "/" + Case.szFile));
+        }
+    }
+
+    // The loop is the most involved render: note list, synthesizer, loop cut, encoder.
+    const TCommandResult Music = RunCommand(
+        ShellQuote(DRELK_CMAKE) + " -D AUDIOGEN=" + ShellQuote(DRELK_AUDIOGEN) + " -D FLUIDSYNTH=" +
+        ShellQuote(DRELK_FLUIDSYNTH) + " -D OGGENC=" + ShellQuote(DRELK_OGGENC) + " -D SOUNDFONT=" +
+        ShellQuote(DRELK_SOUNDFONT) + " -D SCORE=" + ShellQuote(std::string(DRELK_MUSIC_DIR) + "/game.txt") +
+        " -D WORK=" + ShellQuote(strDir + "/work") + " -D OUTPUT=" + ShellQuote(strDir + "/game.ogg") + " -P " +
+        ShellQuote(DRELK_RENDER_MUSIC));
+    ASSERT_EQ(Music.nExitCode, 0) << Music.strOut;
+    EXPECT_TRUE(SameFile(strDir + "/game.ogg", GEN_DIR + "/music/game.ogg"));
+
+    std::filesystem::remove_all(strDir);
+}
+
+}  // namespace

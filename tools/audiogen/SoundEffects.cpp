@@ -1,0 +1,357 @@
+#include "SoundEffects.h"
+
+#include "Dsp.h"
+#include "Mastering.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double PI = 3.14159265358979323846;
+constexpr double TWO_PI = 2.0 * PI;
+
+// A value that glides exponentially from dFrom towards dTo with time constant dTau.
+double Glide(double dFrom, double dTo, double dTau, double t) { return dTo + (dFrom - dTo) * std::exp(-t / dTau); }
+
+// Rises over dAttack seconds along a half cosine (no click), then decays with time constant dTau.
+double AttackDecay(double t, double dAttack, double dTau)
+{
+    if (t < dAttack)
+        return 0.5 - 0.5 * std::cos(PI * t / dAttack);
+    return std::exp(-(t - dAttack) / dTau);
+}
+
+// Half-cosine fade to exact silence over the last dFade seconds.
+double FadeOut(double t, double dLength, double dFade)
+{
+    const double dLeft = dLength - t;
+    return dLeft >= dFade ? 1.0 : 0.5 - 0.5 * std::cos(PI * std::max(0.0, dLeft) / dFade);
+}
+
+double Drive(double d, double dAmount) { return std::tanh(d * dAmount) / std::tanh(dAmount); }
+
+TWave NewWave(int nRate, double dSeconds)
+{
+    TWave Wave;
+    Wave.nRate = nRate;
+    Wave.nChannels = 1;
+    Wave.vSamples.assign(static_cast<size_t>(std::lround(dSeconds * nRate)), 0.0f);
+    return Wave;
+}
+
+// A sine whose frequency falls from dFrom to dTo: the low "boom" of a blast, saturated so that
+// its harmonics carry it on small speakers.
+class TBoom
+{
+public:
+    TBoom(double dFrom, double dTo, double dGlide, double dTau, double dDrive)
+        : m_dFrom(dFrom), m_dTo(dTo), m_dGlide(dGlide), m_dTau(dTau), m_dDrive(dDrive) {}
+    double Next(double t, double dRate)
+    {
+        m_dPhase += TWO_PI * Glide(m_dFrom, m_dTo, m_dGlide, t) / dRate;
+        return Drive(std::sin(m_dPhase), m_dDrive) * AttackDecay(t, 0.004, m_dTau);
+    }
+
+private:
+    double m_dFrom, m_dTo, m_dGlide, m_dTau, m_dDrive, m_dPhase = 0.0;
+};
+
+// Noise through a low-pass whose cut-off falls as the blast cools. Closing the filter would
+// also starve it of power; part of that is given back so the rumble carries to the end.
+class TBlast
+{
+public:
+    TBlast(uint32_t nSeed, double dFrom, double dTo, double dGlide, double dTau)
+        : m_Noise(nSeed), m_dFrom(dFrom), m_dTo(dTo), m_dGlide(dGlide), m_dTau(dTau) {}
+    double Next(double t, double dRate)
+    {
+        const double dCut = Glide(m_dFrom, m_dTo, m_dGlide, t);
+        m_Low1.SetLowPass(dCut, 0.7, dRate);
+        m_Low2.SetLowPass(dCut * 1.3, 0.6, dRate);
+        const double dMakeUp = std::pow(m_dFrom / dCut, 0.4);
+        return m_Low2.Process(m_Low1.Process(m_Noise.White())) * dMakeUp * AttackDecay(t, 0.003, m_dTau);
+    }
+
+private:
+    TNoise m_Noise;
+    TBiquad m_Low1, m_Low2;
+    double m_dFrom, m_dTo, m_dGlide, m_dTau;
+};
+
+// The first few milliseconds: a burst of noise that gives the attack its edge.
+class TCrack
+{
+public:
+    TCrack(uint32_t nSeed, double dHighPass, double dTau, double dRate) : m_Noise(nSeed), m_dTau(dTau)
+    {
+        m_High.SetHighPass(dHighPass, 0.7, dRate);
+    }
+    double Next(double t)
+    {
+        // 0.5 ms rise so the effect starts from silence.
+        return m_High.Process(m_Noise.White()) * std::min(1.0, t / 0.0005) * std::exp(-t / m_dTau);
+    }
+
+private:
+    TNoise m_Noise;
+    TBiquad m_High;
+    double m_dTau;
+};
+
+// Flying debris: random clicks, each ringing briefly in one of two resonances. The output is
+// scaled by Q so that a click has about the same height whatever the resonance.
+class TDebris
+{
+public:
+    TDebris(uint32_t nSeed, double dRate0, double dRateTau, double dFreqA, double dFreqB, double dQ, double dRate)
+        : m_Noise(nSeed), m_dRate0(dRate0), m_dRateTau(dRateTau), m_dScale(2.0 * dQ)
+    {
+        m_A.SetBandPass(dFreqA, dQ, dRate);
+        m_B.SetBandPass(dFreqB, dQ, dRate);
+    }
+    double Next(double t, double dRate)
+    {
+        double dA = 0.0, dB = 0.0;
+        if (m_Noise.Unit() < m_dRate0 * std::exp(-t / m_dRateTau) / dRate) {
+            const double dHit = (0.3 + 0.7 * m_Noise.Unit()) * (m_Noise.Unit() < 0.5 ? -1.0 : 1.0);
+            (m_Noise.Unit() < 0.5 ? dA : dB) = dHit;
+        }
+        return (m_A.Process(dA) + m_B.Process(dB)) * m_dScale;
+    }
+
+private:
+    TNoise m_Noise;
+    TBiquad m_A, m_B;
+    double m_dRate0, m_dRateTau, m_dScale;
+};
+
+// Slowly wandering gain around 1: the roll of a burning cloud rather than a flat hiss.
+class TWobble
+{
+public:
+    TWobble(uint32_t nSeed, double dSpeed, double dDepth, double dRate) : m_Noise(nSeed), m_dDepth(dDepth)
+    {
+        m_Low.SetLowPass(dSpeed, 0.7, dRate);
+    }
+    double Next() { return 1.0 + m_dDepth * std::clamp(m_Low.Process(m_Noise.White()) * 6.0, -1.0, 1.0); }
+
+private:
+    TNoise m_Noise;
+    TBiquad m_Low;
+    double m_dDepth;
+};
+
+// A small Schroeder room: four damped combs into two all-passes, mono.
+class TRoom
+{
+public:
+    TRoom(double dRate, double dFeedback) : m_dFeedback(dFeedback)
+    {
+        const double s = dRate / 44100.0;
+        for (int n : {1116, 1188, 1277, 1356})
+            m_vCombs.push_back(TDelay{std::vector<double>(size_t(n * s), 0.0), 0, 0.0});
+        for (int n : {556, 441})
+            m_vAllPasses.push_back(TDelay{std::vector<double>(size_t(n * s), 0.0), 0, 0.0});
+    }
+    double Next(double dIn)
+    {
+        double dOut = 0.0;
+        for (TDelay& c : m_vCombs) {
+            const double dDelayed = c.vLine[c.nPos];
+            c.dState = dDelayed * 0.7 + c.dState * 0.3;  // damping: highs die first
+            c.vLine[c.nPos] = dIn + c.dState * m_dFeedback;
+            c.nPos = (c.nPos + 1) % c.vLine.size();
+            dOut += dDelayed;
+        }
+        dOut *= 0.25;
+        for (TDelay& a : m_vAllPasses) {
+            const double dDelayed = a.vLine[a.nPos];
+            a.vLine[a.nPos] = dOut + dDelayed * 0.5;
+            a.nPos = (a.nPos + 1) % a.vLine.size();
+            dOut = dDelayed - dOut * 0.5;
+        }
+        return dOut;
+    }
+
+private:
+    struct TDelay
+    {
+        std::vector<double> vLine;
+        size_t nPos;
+        double dState;
+    };
+    std::vector<TDelay> m_vCombs, m_vAllPasses;
+    double m_dFeedback;
+};
+
+// The missile: a bright FM "zap" that falls in pitch, over a short body thump and a click of
+// noise. The first 10 ms carry it, because bursts restart it every few ticks.
+TWave Shot(int nRate, double dSeconds)
+{
+    TWave Wave = NewWave(nRate, dSeconds);
+    TCrack Crack(0x5107, 2500.0, 0.0015, nRate);
+    TBiquad Smooth, DcBlock;
+    Smooth.SetLowPass(9000.0, 0.7, nRate);
+    DcBlock.SetHighPass(40.0, 0.7, nRate);
+    double dCarrier = 0.0, dDetuned = 0.0, dModulator = 0.0, dBody = 0.0;
+    for (size_t i = 0; i < Wave.Frames(); ++i) {
+        const double t = double(i) / nRate;
+        const double dFreq = Glide(1850.0, 170.0, 0.045, t);
+        dCarrier += TWO_PI * dFreq / nRate;
+        dDetuned += TWO_PI * dFreq * 1.013 / nRate;
+        dModulator += TWO_PI * dFreq * 0.5 / nRate;
+        dBody += TWO_PI * dFreq * 0.25 / nRate;
+        const double dIndex = 0.6 + 3.0 * std::exp(-t / 0.035);
+        const double dZap = std::sin(dCarrier + dIndex * std::sin(dModulator)) +
+                            0.6 * std::sin(dDetuned + dIndex * 0.8 * std::sin(dModulator));
+        const double dThump = std::sin(dBody) * std::exp(-t / 0.025);
+        const double dEnv = std::min(1.0, t / 0.0012) * std::exp(-t / 0.065) * FadeOut(t, dSeconds, 0.04);
+        const double d = Smooth.Process(0.55 * dZap * dEnv + 0.5 * dThump * std::min(1.0, t / 0.0012) + 0.45 * Crack.Next(t));
+        Wave.vSamples[i] = static_cast<float>(DcBlock.Process(Drive(d, 1.6)) * FadeOut(t, dSeconds, 0.02));
+    }
+    return Wave;
+}
+
+// The ship: a sharp crack, a deep falling boom, a fireball that rolls and cools, a second
+// blast a quarter second later, debris, the dying whine of the reactor, all in a small room.
+TWave ShipExplosion(int nRate, double dSeconds)
+{
+    TWave Wave = NewWave(nRate, dSeconds);
+    TCrack Crack(0x5A1, 700.0, 0.014, nRate);
+    TBoom Boom(95.0, 30.0, 0.16, 0.5, 2.5), Boom2(70.0, 32.0, 0.2, 0.35, 2.0);
+    TBlast Fire(0x5A2, 5500.0, 120.0, 0.45, 0.7), Fire2(0x5A3, 3000.0, 160.0, 0.35, 0.5);
+    TDebris Debris(0x5A4, 140.0, 0.55, 1900.0, 3300.0, 5.0, nRate);
+    TWobble Roll(0x5A5, 7.0, 0.35, nRate);
+    TRoom Room(nRate, 0.8);
+    TBiquad DcBlock;
+    DcBlock.SetHighPass(28.0, 0.7, nRate);
+    double dWhine = 0.0;
+    const double dSecond = 0.27;
+    for (size_t i = 0; i < Wave.Frames(); ++i) {
+        const double t = double(i) / nRate;
+        const double t2 = t - dSecond;
+        double d = 0.9 * Crack.Next(t) + 0.9 * Boom.Next(t, nRate) + 0.95 * Fire.Next(t, nRate) * Roll.Next();
+        if (t2 >= 0.0)
+            d += 0.7 * Boom2.Next(t2, nRate) + 0.75 * Fire2.Next(t2, nRate);
+        d += 0.35 * Debris.Next(t, nRate) * std::min(1.0, t / 0.03);
+        dWhine += TWO_PI * Glide(1250.0, 70.0, 0.45, t) / nRate;
+        d += 0.15 * std::sin(dWhine + 1.5 * std::sin(dWhine * 0.51)) * AttackDecay(t, 0.02, 0.55);
+        d += 0.35 * Room.Next(d);
+        Wave.vSamples[i] = static_cast<float>(DcBlock.Process(Drive(d, 1.3)) * FadeOut(t, dSeconds, 0.35));
+    }
+    return Wave;
+}
+
+// Rocks: a crunch, a falling boom, a cloud of rubble that darkens as it spreads, and grit.
+// The size sets the weight: pitch, brightness, length and how much grit flies.
+struct TRockSpec
+{
+    uint32_t nSeed;
+    double dCrack, dCrackHighPass, dCrackTau;                      // the first milliseconds
+    double dBoom, dBoomFrom, dBoomTo, dBoomGlide, dBoomTau;        // Hz, seconds
+    double dFire, dFireFrom, dFireTo, dFireGlide, dFireTau;        // low-pass Hz, seconds
+    double dGrit, dGritRate, dGritTau, dGritA, dGritB, dGritQ;     // clicks a second, Hz
+};
+
+TWave Rock(const TRockSpec& s, int nRate, double dSeconds)
+{
+    TWave Wave = NewWave(nRate, dSeconds);
+    TCrack Crack(s.nSeed, s.dCrackHighPass, s.dCrackTau, nRate);
+    TBoom Boom(s.dBoomFrom, s.dBoomTo, s.dBoomGlide, s.dBoomTau, 2.0);
+    TBlast Fire(s.nSeed + 1, s.dFireFrom, s.dFireTo, s.dFireGlide, s.dFireTau);
+    TDebris Grit(s.nSeed + 2, s.dGritRate, s.dGritTau, s.dGritA, s.dGritB, s.dGritQ, nRate);
+    TWobble Roll(s.nSeed + 3, 12.0, 0.3, nRate);
+    TBiquad DcBlock;
+    DcBlock.SetHighPass(30.0, 0.7, nRate);
+    for (size_t i = 0; i < Wave.Frames(); ++i) {
+        const double t = double(i) / nRate;
+        const double d = s.dCrack * Crack.Next(t) + s.dBoom * Boom.Next(t, nRate) +
+                         s.dFire * Fire.Next(t, nRate) * Roll.Next() + s.dGrit * Grit.Next(t, nRate);
+        Wave.vSamples[i] = static_cast<float>(DcBlock.Process(Drive(d, 1.5)) * FadeOut(t, dSeconds, 0.12));
+    }
+    return Wave;
+}
+
+TWave RockLarge(int nRate, double dSeconds)
+{
+    return Rock({0x1A0,
+                 0.35, 300.0, 0.010,
+                 0.8, 78.0, 36.0, 0.12, 0.32,
+                 2.2, 1700.0, 110.0, 0.28, 0.36,
+                 0.5, 70.0, 0.35, 650.0, 1300.0, 2.5},
+                nRate, dSeconds);
+}
+
+TWave RockMedium(int nRate, double dSeconds)
+{
+    return Rock({0x2B0,
+                 0.4, 500.0, 0.006,
+                 0.55, 135.0, 62.0, 0.08, 0.15,
+                 1.8, 3200.0, 220.0, 0.15, 0.2,
+                 0.55, 110.0, 0.22, 1150.0, 2300.0, 2.5},
+                nRate, dSeconds);
+}
+
+// Small rocks crackle: little weight, a short fizz and a dense spray of high clicks.
+TWave RockSmall(int nRate, double dSeconds)
+{
+    return Rock({0x3C0,
+                 0.45, 1500.0, 0.004,
+                 0.3, 230.0, 115.0, 0.05, 0.05,
+                 0.9, 7000.0, 900.0, 0.06, 0.08,
+                 1.6, 900.0, 0.1, 2600.0, 4800.0, 1.8},
+                nRate, dSeconds);
+}
+
+// The thrust: a throbbing rumble with a breath of whoosh. Held thrust restarts it every
+// 150 ms or more, and each start cuts the one before; so it rises softly and has already
+// fallen about 15 dB by the time it is cut, which turns the restarts into an even throb
+// instead of a train of clicks.
+TWave Engine(int nRate, double dSeconds)
+{
+    TWave Wave = NewWave(nRate, dSeconds);
+    TNoise Noise(0xE16);
+    TBiquad Rumble1, Rumble2, Whoosh, Grit, Top;
+    Rumble1.SetLowPass(150.0, 0.8, nRate);
+    Rumble2.SetLowPass(240.0, 0.6, nRate);
+    Grit.SetLowPass(900.0, 0.5, nRate);
+    Top.SetLowPass(4500.0, 0.7, nRate);
+    TWobble Flutter(0xE17, 18.0, 0.2, nRate);
+    TBiquad DcBlock;
+    DcBlock.SetHighPass(35.0, 0.7, nRate);
+    for (size_t i = 0; i < Wave.Frames(); ++i) {
+        const double t = double(i) / nRate;
+        const double dWhite = Noise.White();
+        Whoosh.SetBandPass(600.0 + 500.0 * std::min(1.0, t / 0.1), 0.9, nRate);
+        const double dRumble = Rumble2.Process(Rumble1.Process(dWhite)) * 6.0 * Flutter.Next();
+        const double d = Top.Process(dRumble + 0.4 * Whoosh.Process(dWhite) + 0.25 * Grit.Process(dWhite));
+        const double dEnv = t < 0.1 ? AttackDecay(t, 0.025, 1e9) : std::exp(-(t - 0.1) / 0.03);
+        Wave.vSamples[i] = static_cast<float>(DcBlock.Process(Drive(d, 1.2)) * dEnv * FadeOut(t, dSeconds, 0.04));
+    }
+    return Wave;
+}
+
+}  // namespace
+
+const std::vector<TEffectSpec>& TSoundEffects::Specs()
+{
+    // Levels: one mix, with explosions on top; the shot and the engine repeat many times a
+    // second and sit a little lower so that bursts do not tire the ear.
+    static const std::vector<TEffectSpec> vSpecs{
+        {"sfx/shot.wav", 44100, 0.24, -18.0, Shot},
+        {"sfx/ship_explosion.wav", 22050, 2.3, -15.0, ShipExplosion},
+        {"sfx/rock_large.wav", 22050, 1.15, -16.0, RockLarge},
+        {"sfx/rock_medium.wav", 22050, 0.75, -16.0, RockMedium},
+        {"sfx/rock_small.wav", 22050, 0.45, -16.0, RockSmall},
+        {"sfx/engine.wav", 22050, 0.28, -18.0, Engine},
+    };
+    return vSpecs;
+}
+
+TWave TSoundEffects::Make(const TEffectSpec& Effect)
+{
+    TWave Wave = Effect.pBuild(Effect.nRate, Effect.dSeconds);
+    TMastering::Level(Wave, Effect.dLoudness, CEILING_DB, false, false);
+    return Wave;
+}
