@@ -20,7 +20,9 @@ build: deps
 	cmake --build $(BUILD) -j$(JOBS)
 
 run: build
-	$(BUILD)/drelk2
+	@if [ -x $(BUILD)/drelk2 ]; then $(BUILD)/drelk2; else \
+	  echo "Drelk II is built in $(BUILD)/, its data file included. The game window is not there yet:"; \
+	  echo "play headless with $(BUILD)/drelk2-sim (see the README)."; fi
 
 # The unit tests run twice: in the main build, and built with clang under AddressSanitizer and
 # UndefinedBehaviorSanitizer, where the fuzz targets also replay their seed corpora.

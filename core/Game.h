@@ -51,7 +51,6 @@ public:
     static constexpr int ASTEROIDS_PER_LEVEL = 8;
     static constexpr int LEVEL_END_TICKS = 100;
     static constexpr int RESPAWN_TICKS = 200;
-    static constexpr int PURGES_BEFORE_COMPACTING = 500;
     // A new level's rock is moved to a fresh place at most this often when it overlaps
     // another; after that it stays where it is, so a crowded level still starts.
     static constexpr int MAX_PLACEMENT_ATTEMPTS = 100;
@@ -163,7 +162,6 @@ private:
     bool m_bKeys[KEY_COUNT] = {};  // key-downs latched since the last tick
     int m_nLevelEndCount = 0;
     int m_nRespawnCount = 0;
-    int m_nPurgeCount = 0;
     // What the banners show now, so that an unchanged text is not set again (setting it
     // makes the scene library rebuild the 3D text).
     int32_t m_nShownShips = -1, m_nShownLevel = -1, m_nShownScore = -1;

@@ -3,9 +3,9 @@
 #include "databank/Chunks.h"
 
 namespace {
-std::vector<TAssetSpec> MakeTable()
+std::vector<TAssetItem> MakeTable()
 {
-    std::vector<TAssetSpec> vecTable = {
+    std::vector<TAssetItem> vecTable = {
         {ID_PLAYLIST_MUSICS, ID_MUSIC_SPLASH, VECHUNK_WAV, 0, 0, 0, true, "start-up music"},
         {ID_PLAYLIST_MUSICS, ID_MUSIC_ENDING, VECHUNK_WAV, 0, 0, 0, true, "ending music"},
         {ID_PLAYLIST_MUSICS, ID_MUSIC_GAME, VECHUNK_WAV, 0, 0, 0, true, "game music"},
@@ -29,8 +29,8 @@ std::vector<TAssetSpec> MakeTable()
 }
 }  // namespace
 
-const std::vector<TAssetSpec>& GetAssetTable()
+const std::vector<TAssetItem>& GetAssetTable()
 {
-    static const std::vector<TAssetSpec> s_vecTable = MakeTable();
+    static const std::vector<TAssetItem> s_vecTable = MakeTable();
     return s_vecTable;
 }

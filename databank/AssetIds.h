@@ -36,7 +36,7 @@ enum : int32_t {
     ID_PLAYLIST_MODELS = 500,
 };
 
-struct TAssetSpec
+struct TAssetItem
 {
     int32_t nPlaylist;
     int32_t nItem;
@@ -50,4 +50,4 @@ struct TAssetSpec
 
 // Every item of every playlist the game reads, in playlist order. The model list (500) is
 // not itemised: it must be of type 1 and hold a readable scene.
-const std::vector<TAssetSpec>& GetAssetTable();
+const std::vector<TAssetItem>& GetAssetTable();

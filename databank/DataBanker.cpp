@@ -33,9 +33,9 @@ std::string UpperCase(std::string strText)
     return strText;
 }
 
-std::string Describe(const TAssetSpec& Spec)
+std::string Describe(const TAssetItem& Asset)
 {
-    return "list " + std::to_string(Spec.nPlaylist) + " item " + std::to_string(Spec.nItem) + " (" + Spec.szUse + ")";
+    return "list " + std::to_string(Asset.nPlaylist) + " item " + std::to_string(Asset.nItem) + " (" + Asset.szUse + ")";
 }
 
 std::unique_ptr<uint8_t[]> CopyPayload(const TVEChunk& Chunk)
@@ -90,19 +90,19 @@ void TDataBanker::ReadAllLists()
 
 void TDataBanker::CheckAssets()
 {
-    for (const TAssetSpec& Spec : GetAssetTable()) {
-        const TVEChunk* pChunk = FindItem(Spec.nPlaylist, Spec.nKind, Spec.nItem);
+    for (const TAssetItem& Asset : GetAssetTable()) {
+        const TVEChunk* pChunk = FindItem(Asset.nPlaylist, Asset.nKind, Asset.nItem);
         if (!pChunk) {
-            if (Spec.bOptional)
+            if (Asset.bOptional)
                 continue;
-            throw TDataError(m_DataFile + ": " + Describe(Spec) + " is missing");
+            throw TDataError(m_DataFile + ": " + Describe(Asset) + " is missing");
         }
-        const int64_t nExpected = static_cast<int64_t>(Spec.nWidth) * Spec.nHeight * Spec.nComponents;
+        const int64_t nExpected = static_cast<int64_t>(Asset.nWidth) * Asset.nHeight * Asset.nComponents;
         if (nExpected > 0 && pChunk->m_Data.nSize != nExpected)
-            throw TDataError(m_DataFile + ": " + Describe(Spec) + " holds " + std::to_string(pChunk->m_Data.nSize) +
+            throw TDataError(m_DataFile + ": " + Describe(Asset) + " holds " + std::to_string(pChunk->m_Data.nSize) +
                              " bytes, not " + std::to_string(nExpected));
         if (pChunk->m_Data.nSize <= 0)
-            throw TDataError(m_DataFile + ": " + Describe(Spec) + " is empty");
+            throw TDataError(m_DataFile + ": " + Describe(Asset) + " is empty");
     }
 
     TVEChunkList& Models = *m_mapLists.at(ID_PLAYLIST_MODELS);

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <stdexcept>
 
 const char TEST_MODEL_SCENE[] = "#Inventor V2.1 ascii\n"
@@ -83,20 +84,20 @@ TTestLists MakeTestLists()
     auto pXplosions = NewList(ID_PLAYLIST_XPLOSIONS, "XPLOSIONS");
     auto pEnding = NewList(ID_PLAYLIST_ENDING, "ENDING");
     double dHz = 220.0;
-    for (const TAssetSpec& Spec : GetAssetTable()) {
-        const std::string strName = "ITEM_" + std::to_string(Spec.nItem);
-        if (Spec.nKind == VECHUNK_WAV) {
-            TVEChunkList& List = Spec.nPlaylist == ID_PLAYLIST_MUSICS ? *pMusics : *pSounds;
-            AddBytes(List, VECHUNK_WAV, Spec.nItem, strName, MakeToneWav(0.25, dHz += 55.0));
-        } else if (Spec.nPlaylist == ID_PLAYLIST_ENDING) {
-            const int nHeight = Spec.nItem == ID_BMP_ENDING_FORE ? 300 : 340;
-            AddBytes(*pEnding, VECHUNK_BMP, Spec.nItem, strName, MakePng(512, nHeight, 0x203040u + Spec.nItem));
+    for (const TAssetItem& Asset : GetAssetTable()) {
+        const std::string strName = "ITEM_" + std::to_string(Asset.nItem);
+        if (Asset.nKind == VECHUNK_WAV) {
+            TVEChunkList& List = Asset.nPlaylist == ID_PLAYLIST_MUSICS ? *pMusics : *pSounds;
+            AddBytes(List, VECHUNK_WAV, Asset.nItem, strName, MakeToneWav(0.25, dHz += 55.0));
+        } else if (Asset.nPlaylist == ID_PLAYLIST_ENDING) {
+            const int nHeight = Asset.nItem == ID_BMP_ENDING_FORE ? 300 : 340;
+            AddBytes(*pEnding, VECHUNK_BMP, Asset.nItem, strName, MakePng(512, nHeight, 0x203040u + Asset.nItem));
         } else {
             // Each texture a different grey, so a test can tell them apart.
-            std::vector<uint8_t> Pixels(static_cast<size_t>(Spec.nWidth * Spec.nHeight * Spec.nComponents),
-                                        static_cast<uint8_t>(Spec.nItem));
-            TVEChunkList& List = Spec.nPlaylist == ID_PLAYLIST_XPLOSIONS ? *pXplosions : *pBitmaps;
-            AddBytes(List, VECHUNK_BMP, Spec.nItem, strName, Pixels);
+            std::vector<uint8_t> Pixels(static_cast<size_t>(Asset.nWidth * Asset.nHeight * Asset.nComponents),
+                                        static_cast<uint8_t>(Asset.nItem));
+            TVEChunkList& List = Asset.nPlaylist == ID_PLAYLIST_XPLOSIONS ? *pXplosions : *pBitmaps;
+            AddBytes(List, VECHUNK_BMP, Asset.nItem, strName, Pixels);
         }
     }
     auto pModels = NewList(ID_PLAYLIST_MODELS, "MODELS", VECHUNKLIST_TYPE_MODEL);
@@ -135,11 +136,31 @@ std::string MakeTestDataFile(const std::string& strDir)
     return strPath;
 }
 
+namespace {
+std::vector<std::string>& TempDirs()
+{
+    static std::vector<std::string> s_vecDirs;
+    return s_vecDirs;
+}
+
+void RemoveTempDirs()
+{
+    for (const std::string& strDir : TempDirs()) {
+        std::error_code Error;
+        std::filesystem::remove_all(strDir, Error);
+    }
+}
+}  // namespace
+
 std::string MakeTempDir()
 {
     char szTemplate[] = "/tmp/drelk2-test-XXXXXX";
     const char* szDir = mkdtemp(szTemplate);
     if (!szDir)
         throw std::runtime_error("cannot make a temporary directory");
+    // Gone when the test program ends.
+    if (TempDirs().empty())
+        std::atexit(RemoveTempDirs);
+    TempDirs().push_back(szDir);
     return szDir;
 }

@@ -21,7 +21,7 @@ std::string MakeTestDataFile(const std::string& strDir);
 std::vector<uint8_t> MakeToneWav(double dSeconds, double dHz, int nRate = 22050);
 // A PNG file image of one colour.
 std::vector<uint8_t> MakePng(int nWidth, int nHeight, unsigned nRgb);
-// A fresh temporary directory for one test.
+// A fresh temporary directory, removed with everything in it when the test program ends.
 std::string MakeTempDir();
 
 // The cube scene of the test model; its Texture2 is named "VEIMAGE_000001".
