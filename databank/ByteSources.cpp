@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include <unistd.h>
+
 bool TVEMemorySource::Read(uint64_t nOffset, void* pDest, size_t n)
 {
     if (!Holds(nOffset, n))
@@ -19,11 +21,13 @@ bool TVEFileSource::Read(uint64_t nOffset, void* pDest, size_t n)
     const uint64_t nStart = m_nOffset + nOffset;
     const uint64_t nInFile = nStart >= m_nFileSize ? 0 : std::min<uint64_t>(n, m_nFileSize - nStart);
     auto* pBytes = static_cast<uint8_t*>(pDest);
-    if (nInFile > 0) {
-        if (fseeko(m_fp, static_cast<off_t>(nStart), SEEK_SET) != 0)
+    // Straight from the file into the destination: no seek, no stdio buffer in between.
+    const int nFd = fileno(m_fp);
+    for (uint64_t nDone = 0; nDone < nInFile;) {
+        const ssize_t nRead = pread(nFd, pBytes + nDone, nInFile - nDone, static_cast<off_t>(nStart + nDone));
+        if (nRead <= 0)
             return false;
-        if (std::fread(pBytes, 1, nInFile, m_fp) != nInFile)
-            return false;
+        nDone += static_cast<uint64_t>(nRead);
     }
     std::memset(pBytes + nInFile, 0, n - nInFile);
     return true;

@@ -116,32 +116,32 @@ void TDataBanker::CheckAssets()
 
 void TDataBanker::LoadTextures()
 {
-    TagTexture TexData;
-    DRELK_ASSERT(LoadTextureFromBin(ID_PLAYLIST_BITMAPS, ID_BMP_MISSILE, TexData));
-    TexData.nWidth = 64;
-    TexData.nHeight = 64;
-    TexData.nComponents = 4;
-    m_pTexMissile = CreateTexture(TexData);
+    m_pTexMissile = PreloadTexture(ID_PLAYLIST_BITMAPS, ID_BMP_MISSILE, 64, 64, 4);
     DRELK_ASSERT(m_pTexMissile);
-
-    DRELK_ASSERT(LoadTextureFromBin(ID_PLAYLIST_BITMAPS, ID_BMP_ROCK, TexData));
-    TexData.nWidth = 256;
-    TexData.nHeight = 256;
-    TexData.nComponents = 3;
-    m_pTexAsteroid = CreateTexture(TexData);
+    m_pTexAsteroid = PreloadTexture(ID_PLAYLIST_BITMAPS, ID_BMP_ROCK, 256, 256, 3);
     DRELK_ASSERT(m_pTexAsteroid);
-
     for (int32_t i = ID_BMP_XPLOSION_FIRST; i < ID_BMP_XPLOSION_FIRST + XPLOSION_FRAMES; ++i) {
-        DRELK_ASSERT(LoadTextureFromBin(ID_PLAYLIST_XPLOSIONS, i, TexData));
-        TexData.nWidth = 128;
-        TexData.nHeight = 128;
-        TexData.nComponents = 4;
-        SoTexture2* pTex = CreateTexture(TexData);
+        SoTexture2* pTex = PreloadTexture(ID_PLAYLIST_XPLOSIONS, i, 128, 128, 4);
         DRELK_ASSERT(pTex);
         m_VecTexExplosion.push_back(pTex);
     }
     // The frames now live in their textures; nothing else asks for this list.
     m_mapLists.erase(ID_PLAYLIST_XPLOSIONS);
+}
+
+SoTexture2* TDataBanker::PreloadTexture(int32_t nPlaylist, int32_t nItem, int32_t nWidth, int32_t nHeight,
+                                        int32_t nComponents) const
+{
+    // The same texture as LoadTextureFromBin and CreateTexture make, with the pixels copied
+    // once, straight from the list; their sizes were checked when the file was read.
+    const TVEChunk* pChunk = FindItem(nPlaylist, VECHUNK_BMP, nItem);
+    if (!pChunk || pChunk->m_Data.nSize != nWidth * nHeight * nComponents)
+        return nullptr;
+    SoTexture2* pTex = new SoTexture2;
+    pTex->ref();
+    pTex->image.setValue(SbVec2s(static_cast<short>(nWidth), static_cast<short>(nHeight)), nComponents,
+                         pChunk->m_Data.pData.get(), SoSFImage::COPY);
+    return pTex;
 }
 
 const TVEChunk* TDataBanker::FindItem(int32_t nPlaylist, int32_t nKind, int32_t nItem) const

@@ -91,6 +91,8 @@ private:
     void ReadAllLists();
     void CheckAssets();
     void LoadTextures();
+    SoTexture2* PreloadTexture(int32_t nPlaylist, int32_t nItem, int32_t nWidth, int32_t nHeight,
+                               int32_t nComponents) const;
     const TVEChunk* FindItem(int32_t nPlaylist, int32_t nKind, int32_t nItem) const;
 
     TVecPtrTextures m_VecTexExplosion;

@@ -1,6 +1,7 @@
 #include "fx/GraphicFx.h"
 
 #include "core/Assert.h"
+#include "core/ObjectFrame.h"
 #include "core/GameClock.h"
 #include "core/Random.h"
 #include "sound/FModSoundManager.h"
@@ -40,14 +41,6 @@ SoCoordinate3* NewQuadCoords(const SbVec2f& vSize)
     return pCoords;
 }
 
-// Takes a node out of its parent if it is still there.
-void Unhook(SoGroup* pParent, SoNode* pNode)
-{
-    const int nIndex = pParent->findChild(pNode);
-    if (nIndex >= 0)
-        pParent->removeChild(nIndex);
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -73,10 +66,6 @@ TFxExplosion::~TFxExplosion()
     delete m_pTimer;
     DRELK_ASSERT(m_pSnd);
     delete m_pSnd;
-    // Our own reference keeps the subtree valid even if the parent has dropped it already.
-    Unhook(m_pRoot, m_pThisRoot);
-    m_pRoot->unrefNoDelete();
-    m_pThisRoot->unref();
 }
 
 void TFxExplosion::TimerCallback(void* pData, SoSensor*)
@@ -90,27 +79,18 @@ void TFxExplosion::Build(const TVecPtrTextures* pTextures, const SbVec3f& vPosit
     SoGroup* pRoot = m_pRoot;
     DRELK_ASSERT(pRoot);
     DRELK_ASSERT(pTextures);
-    m_pThisRoot = new SoSeparator;
-    DRELK_ASSERT(m_pThisRoot);
-    m_pThisRoot->ref();
-
-    m_pSwitch = new SoSwitch;  // whichChild defaults to none: hidden until started
-    DRELK_ASSERT(m_pSwitch);
-    m_pThisRoot->addChild(m_pSwitch);
-
-    SoSeparator* pSep = new SoSeparator;
-    DRELK_ASSERT(pSep);
-    m_pSwitch->addChild(pSep);
-
-    m_pXf = new SoTransform;
-    DRELK_ASSERT(m_pXf);
-    m_pXf->translation.setValue(vPosition);
+    // Hidden until started.
+    const TObjectFrame Frame = TObjectFrame::Make(SO_SWITCH_NONE, vPosition);
+    m_pThisRoot = Frame.pThisRoot;
+    m_pSwitch = Frame.pSwitch;
+    m_pXf = Frame.pXf;
+    m_Hook.Hold(m_pThisRoot);
+    SoSeparator* pSep = Frame.pSep;
     // Orientation and base scale are chosen once per effect, angle first.
     const double dAngle = DrawUnit() * PI;
     m_pXf->rotation.setValue(SbVec3f(0, 0, 1), static_cast<float>(dAngle));
     const float fScale = static_cast<float>(1.5 + 0.5 * DrawUnit());
     m_pXf->scaleFactor.setValue(fScale, fScale, fScale);
-    pSep->addChild(m_pXf);
 
     m_pMat = new SoMaterial;
     DRELK_ASSERT(m_pMat);
@@ -133,9 +113,7 @@ void TFxExplosion::Build(const TVecPtrTextures* pTextures, const SbVec3f& vPosit
     DRELK_ASSERT(pSet);
     pSep->addChild(pSet);
 
-    // Hung in place whole, so the ancestors hear of it once.
-    pRoot->ref();  // the destructor unhooks us from it
-    pRoot->addChild(m_pThisRoot);
+    m_Hook.AttachTo(pRoot);
 }
 
 void TFxExplosion::OnTimer()
@@ -218,11 +196,9 @@ TFxEngine::~TFxEngine()
     delete m_pTimer;
     DRELK_ASSERT(m_pThisRoot);
     m_pThisRoot->removeAllChildren();
-    // Our own reference keeps the switch valid even if the owner has emptied its subtree first.
-    Unhook(m_pRoot, m_pSwitch);
-    m_pRoot->unrefNoDelete();
-    m_pSwitch->unref();
     delete m_pSnd;
+    // The hook, held since the switch was made, then takes it down even if the owner has
+    // emptied its own subtree first.
 }
 
 void TFxEngine::TimerCallback(void* pData, SoSensor*)
@@ -238,10 +214,9 @@ void TFxEngine::Build(SoTexture2* pTex, const SbVec3f& vPosition)
     DRELK_ASSERT(pTex);
     m_pSwitch = new SoSwitch;
     DRELK_ASSERT(m_pSwitch);
-    m_pSwitch->ref();
+    m_Hook.Hold(m_pSwitch);
     m_pSwitch->whichChild.setValue(SO_SWITCH_NONE);
-    pRoot->ref();  // the destructor unhooks us from it
-    pRoot->addChild(m_pSwitch);
+    m_Hook.AttachTo(pRoot);
 
     m_pThisRoot = new SoSeparator;
     DRELK_ASSERT(m_pThisRoot);

@@ -7,6 +7,7 @@
 //    the engine sound is restarted at most once every 150 ms across all flames.
 // The timers go through TGameClock, so headless runs step them in virtual time.
 
+#include "core/SceneHook.h"
 #include "databank/DataBanker.h"
 
 #include <Inventor/SbVec2f.h>
@@ -58,6 +59,7 @@ private:
     SoSeparator* m_pThisRoot = nullptr;
     SoTransform* m_pXf = nullptr;
     SoSwitch* m_pSwitch = nullptr;
+    TSceneHook m_Hook;  // takes the subtree down with the explosion
     SoSwitch* m_pSwTextures = nullptr;
     SoMaterial* m_pMat = nullptr;
     int m_nTextures = 0;
@@ -107,6 +109,7 @@ private:
     SoGroup* m_pRoot = nullptr;
     SoSeparator* m_pThisRoot = nullptr;
     SoSwitch* m_pSwitch = nullptr;
+    TSceneHook m_Hook;  // takes the switch down with the flame
     TFModSoundSource* m_pSnd = nullptr;
     double m_dInterval = 0;
     SoTimerSensor* m_pTimer = nullptr;

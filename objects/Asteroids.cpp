@@ -1,6 +1,7 @@
 #include "objects/Asteroids.h"
 
 #include "core/Assert.h"
+#include "core/ObjectFrame.h"
 #include "core/Random.h"
 #include "databank/DataBanker.h"
 #include "fx/GraphicFx.h"
@@ -81,13 +82,7 @@ TAsteroid::TAsteroid(SoGroup* pRoot, TFModSoundManager* pSM, TDataBanker* pDB, c
 
 TAsteroid::~TAsteroid()
 {
-    delete m_pFxXplosion;  // deletes m_pSnd too
-    // Our own reference keeps the subtree valid even if the parent has dropped it already.
-    const int nIndex = m_pRoot->findChild(m_pThisRoot);
-    if (nIndex >= 0)
-        m_pRoot->removeChild(nIndex);
-    m_pRoot->unrefNoDelete();
-    m_pThisRoot->unref();
+    delete m_pFxXplosion;  // deletes m_pSnd too; the hook then takes the rock's nodes down
 }
 
 int TAsteroid::SoundIdForType(int nType)
@@ -106,23 +101,12 @@ void TAsteroid::BuildMesh(SoGroup* pRoot, SoTexture2* pTex, const SbVec3f& vExte
 {
     DRELK_ASSERT(pRoot);
     DRELK_ASSERT(pTex);
-    m_pThisRoot = new SoSeparator;
-    DRELK_ASSERT(m_pThisRoot);
-    m_pThisRoot->ref();
-
-    m_pSwitch = new SoSwitch;
-    DRELK_ASSERT(m_pSwitch);
-    m_pSwitch->whichChild.setValue(SO_SWITCH_ALL);
-    m_pThisRoot->addChild(m_pSwitch);
-
-    SoSeparator* pSep = new SoSeparator;
-    DRELK_ASSERT(pSep);
-    m_pSwitch->addChild(pSep);
-
-    m_pXf = new SoTransform;
-    DRELK_ASSERT(m_pXf);
-    m_pXf->translation.setValue(vPosition[0], vPosition[1], 0);
-    pSep->addChild(m_pXf);
+    const TObjectFrame Frame = TObjectFrame::Make(SO_SWITCH_ALL, SbVec3f(vPosition[0], vPosition[1], 0));
+    m_pThisRoot = Frame.pThisRoot;
+    m_pSwitch = Frame.pSwitch;
+    m_pXf = Frame.pXf;
+    m_Hook.Hold(m_pThisRoot);
+    SoSeparator* pSep = Frame.pSep;
 
     SbVec3f Points[MESH_POINTS];
     MakeMeshPoints(vExtents, Points);
@@ -158,10 +142,7 @@ void TAsteroid::BuildMesh(SoGroup* pRoot, SoTexture2* pTex, const SbVec3f& vExte
         MeshBox.extendBy(vPoint);
     m_LocalBox.setBounds(MeshBox.getMin() * COLLISION_BOX_FACTOR, MeshBox.getMax() * COLLISION_BOX_FACTOR);
 
-    // Hung in place whole: a subtree that grows in the scene would tell its ancestors of every
-    // node added.
-    pRoot->ref();  // the destructor unhooks us from it
-    pRoot->addChild(m_pThisRoot);
+    m_Hook.AttachTo(pRoot);
 }
 
 void TAsteroid::MakeMeshPoints(const SbVec3f& vExtents, SbVec3f* pPoints)

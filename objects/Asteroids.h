@@ -3,6 +3,8 @@
 // z = 0 and tumbling about its own axis. It explodes with its own sound; the smallest class also
 // shows an animated explosion.
 
+#include "core/SceneHook.h"
+
 #include <Inventor/SbVec2f.h>
 #include <Inventor/SbVec3f.h>
 #include <Inventor/SbXfBox3f.h>
@@ -83,5 +85,6 @@ private:
     TFxExplosion* m_pFxXplosion = nullptr;
     SoGroup* m_pRoot = nullptr;
     SoSeparator* m_pThisRoot = nullptr;
+    TSceneHook m_Hook;   // takes the subtree down with the rock
     SbBox3f m_LocalBox;  // the shrunk box of the mesh in the rock's own frame
 };

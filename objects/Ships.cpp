@@ -65,12 +65,7 @@ TManShip::~TManShip()
     delete m_pFxEngine;
     DRELK_ASSERT(m_pFxXplosion);
     delete m_pFxXplosion;
-    // Our own reference keeps the switch valid even if the parent has dropped it already.
-    const int nIndex = m_pRoot->findChild(m_pSwitch);
-    if (nIndex >= 0)
-        m_pRoot->removeChild(nIndex);
-    m_pRoot->unrefNoDelete();
-    m_pSwitch->unref();
+    // The hook then takes the switch down.
 }
 
 void TManShip::BuildSubtree(SoGroup* pRoot, const SbVec3f& vPosition)
@@ -78,10 +73,9 @@ void TManShip::BuildSubtree(SoGroup* pRoot, const SbVec3f& vPosition)
     DRELK_ASSERT(pRoot);
     m_pSwitch = new SoSwitch;
     DRELK_ASSERT(m_pSwitch);
-    m_pSwitch->ref();
+    m_Hook.Hold(m_pSwitch);
     m_pSwitch->whichChild.setValue(SO_SWITCH_ALL);
-    pRoot->ref();  // the destructor unhooks us from it
-    pRoot->addChild(m_pSwitch);
+    m_Hook.AttachTo(pRoot);
 
     m_pThisRoot = new SoSeparator;
     DRELK_ASSERT(m_pThisRoot);

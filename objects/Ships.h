@@ -4,6 +4,8 @@
 // friction, fires missiles and explodes; it owns its engine flame, its explosion and its shot
 // sound. At heading a it thrusts and fires along (cos(a + pi/2), sin(a + pi/2)): +y at a = 0.
 
+#include "core/SceneHook.h"
+
 #include <Inventor/SbVec3f.h>
 #include <Inventor/SbXfBox3f.h>
 
@@ -93,5 +95,6 @@ private:
     TFxExplosion* m_pFxXplosion = nullptr;
     TFModSoundSource* m_pSndShot = nullptr;
     SoSeparator* m_pThisRoot = nullptr;
+    TSceneHook m_Hook;  // takes the ship's switch down with it
     TFxEngine* m_pFxEngine = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "objects/Weapons.h"
 
 #include "core/Assert.h"
+#include "core/ObjectFrame.h"
 
 #include <Inventor/SbXfBox3f.h>
 #include <Inventor/nodes/SoCoordinate3.h>
@@ -18,40 +19,17 @@ TMissile::TMissile(SoGroup* pRoot, const SbVec2f& vPosition, double dSize, SoTex
     Build(pTex, vPosition);
 }
 
-TMissile::~TMissile()
-{
-    // Our own reference keeps the subtree valid even if the parent has dropped it already.
-    if (m_pRoot) {
-        const int nIndex = m_pRoot->findChild(m_pThisRoot);
-        if (nIndex >= 0)
-            m_pRoot->removeChild(nIndex);
-        m_pRoot->unrefNoDelete();
-    }
-    m_pThisRoot->unref();
-}
+TMissile::~TMissile() = default;
 
 void TMissile::Build(SoTexture2* pTex, const SbVec2f& vPosition)
 {
     DRELK_ASSERT(pTex);
-    m_pThisRoot = new SoSeparator;
-    DRELK_ASSERT(m_pThisRoot);
-    m_pThisRoot->ref();
-    m_pRoot->ref();  // the destructor unhooks us from it
-    m_pRoot->addChild(m_pThisRoot);
-
-    m_pSwitch = new SoSwitch;
-    DRELK_ASSERT(m_pSwitch);
-    m_pSwitch->whichChild.setValue(SO_SWITCH_NONE);
-    m_pThisRoot->addChild(m_pSwitch);
-
-    SoSeparator* pSep = new SoSeparator;
-    DRELK_ASSERT(pSep);
-    m_pSwitch->addChild(pSep);
-
-    m_pXf = new SoTransform;
-    DRELK_ASSERT(m_pXf);
-    m_pXf->translation.setValue(vPosition[0], vPosition[1], 0);
-    pSep->addChild(m_pXf);
+    const TObjectFrame Frame = TObjectFrame::Make(SO_SWITCH_NONE, SbVec3f(vPosition[0], vPosition[1], 0));
+    m_pThisRoot = Frame.pThisRoot;
+    m_pSwitch = Frame.pSwitch;
+    m_pXf = Frame.pXf;
+    m_Hook.Hold(m_pThisRoot);
+    SoSeparator* pSep = Frame.pSep;
     pSep->addChild(pTex);
 
     const float s = static_cast<float>(m_dSize) / 2;
@@ -66,6 +44,7 @@ void TMissile::Build(SoTexture2* pTex, const SbVec2f& vPosition)
     SoFaceSet* pFaceSet = new SoFaceSet;
     DRELK_ASSERT(pFaceSet);
     pSep->addChild(pFaceSet);
+    m_Hook.AttachTo(m_pRoot);
 }
 
 void TMissile::SetVelocity(const SbVec2f& v)

@@ -2,6 +2,8 @@
 // A missile: a small textured square flying in a straight line in the plane z = 0. It has no
 // lifetime of its own; the game switches it off at the field's edge or when it hits a rock.
 
+#include "core/SceneHook.h"
+
 #include <Inventor/SbVec2f.h>
 #include <Inventor/SbVec3f.h>
 
@@ -50,4 +52,5 @@ private:
     bool m_bAlive = true;
     SoSwitch* m_pSwitch = nullptr;
     SoGroup* m_pRoot = nullptr;
+    TSceneHook m_Hook;  // takes the subtree down with the missile
 };
