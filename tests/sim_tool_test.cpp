@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -178,5 +179,6 @@ TEST(SimToolTest, RefusalsAreOneLineWithAnExitStatus)
         EXPECT_EQ(Result.nExitCode, Case.nExit);
         EXPECT_NE(Result.strOut.find(Case.szMessage), std::string::npos) << Result.strOut;
         EXPECT_EQ(Result.strOut.find("{\"tick\""), std::string::npos);
+        EXPECT_EQ(std::count(Result.strOut.begin(), Result.strOut.end(), '\n'), 1);
     }
 }

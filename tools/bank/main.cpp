@@ -30,7 +30,7 @@ const char USAGE[] = "usage: drelk2-bank pack MANIFEST -o FILE | dump FILE [LIST
 
 int Usage(const std::string& strWhy)
 {
-    std::fprintf(stderr, "drelk2-bank: %s\n%s\n", strWhy.c_str(), USAGE);
+    std::fprintf(stderr, "drelk2-bank: %s\n", strWhy.c_str());
     return EXIT_USAGE;
 }
 
@@ -159,8 +159,12 @@ int Sheet(std::vector<std::string> vecArgs)
 int main(int argc, char** argv)
 {
     if (argc < 2)
-        return Usage("no command");
+        return Usage("no command (pack, dump, verify, extract, sheet; --help)");
     const std::string strCommand = argv[1];
+    if (strCommand == "--help" || strCommand == "-h") {
+        std::printf("%s\n", USAGE);
+        return 0;
+    }
     const std::vector<std::string> vecArgs(argv + 2, argv + argc);
     if (strCommand == "pack")
         return Pack(vecArgs);
@@ -172,5 +176,5 @@ int main(int argc, char** argv)
         return Extract(vecArgs);
     if (strCommand == "sheet")
         return Sheet(vecArgs);
-    return Usage("unknown command '" + strCommand + "'");
+    return Usage("unknown command '" + strCommand + "' (pack, dump, verify, extract, sheet; --help)");
 }

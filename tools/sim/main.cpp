@@ -180,8 +180,12 @@ int main(int argc, char** argv)
 {
     TOptions Options;
     std::string strError;
+    if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+        std::printf("%s\n", USAGE);
+        return 0;
+    }
     if (!ParseOptions(argc, argv, Options, strError)) {
-        std::fprintf(stderr, "drelk2-sim: %s\n%s\n", strError.c_str(), USAGE);
+        std::fprintf(stderr, "drelk2-sim: %s (see --help)\n", strError.c_str());
         return EXIT_USAGE;
     }
     TKeyScript Keys;
