@@ -68,11 +68,14 @@ float TArtNoise::Gradient(float x, float y, int nPeriodX, int nPeriodY) const
     return 1.41f * Mix(Mix(n00, n10, u), Mix(n01, n11, u), v);
 }
 
-float TArtNoise::Fractal(float x, float y, int nPeriodX, int nPeriodY, int nOctaves, float fGain) const
+// Octaves of gradient noise, each twice the frequency and fGain times the weight of the one
+// before, each shaped by Shape; normalised by the total weight.
+template <typename TShape>
+float TArtNoise::Octaves(float x, float y, int nPeriodX, int nPeriodY, int nOctaves, float fGain, TShape Shape) const
 {
     float fSum = 0.0f, fAmp = 1.0f, fNorm = 0.0f;
     for (int o = 0; o < nOctaves; ++o) {
-        fSum += fAmp * Gradient(x, y, nPeriodX, nPeriodY);
+        fSum += fAmp * Shape(Gradient(x, y, nPeriodX, nPeriodY));
         fNorm += fAmp;
         x *= 2.0f;
         y *= 2.0f;
@@ -81,37 +84,24 @@ float TArtNoise::Fractal(float x, float y, int nPeriodX, int nPeriodY, int nOcta
         fAmp *= fGain;
     }
     return fSum / fNorm;
+}
+
+float TArtNoise::Fractal(float x, float y, int nPeriodX, int nPeriodY, int nOctaves, float fGain) const
+{
+    return Octaves(x, y, nPeriodX, nPeriodY, nOctaves, fGain, [](float n) { return n; });
 }
 
 float TArtNoise::Ridged(float x, float y, int nPeriodX, int nPeriodY, int nOctaves, float fGain) const
 {
-    float fSum = 0.0f, fAmp = 1.0f, fNorm = 0.0f;
-    for (int o = 0; o < nOctaves; ++o) {
-        const float r = 1.0f - std::fabs(Gradient(x, y, nPeriodX, nPeriodY));
-        fSum += fAmp * r * r;
-        fNorm += fAmp;
-        x *= 2.0f;
-        y *= 2.0f;
-        nPeriodX *= 2;
-        nPeriodY *= 2;
-        fAmp *= fGain;
-    }
-    return fSum / fNorm;
+    return Octaves(x, y, nPeriodX, nPeriodY, nOctaves, fGain, [](float n) {
+        const float r = 1.0f - std::fabs(n);
+        return r * r;
+    });
 }
 
 float TArtNoise::Billows(float x, float y, int nPeriodX, int nPeriodY, int nOctaves, float fGain) const
 {
-    float fSum = 0.0f, fAmp = 1.0f, fNorm = 0.0f;
-    for (int o = 0; o < nOctaves; ++o) {
-        fSum += fAmp * std::fabs(Gradient(x, y, nPeriodX, nPeriodY));
-        fNorm += fAmp;
-        x *= 2.0f;
-        y *= 2.0f;
-        nPeriodX *= 2;
-        nPeriodY *= 2;
-        fAmp *= fGain;
-    }
-    return fSum / fNorm;
+    return Octaves(x, y, nPeriodX, nPeriodY, nOctaves, fGain, [](float n) { return std::fabs(n); });
 }
 
 void TArtNoise::Cells(float x, float y, int nPeriod, float& fNearest, float& fSecond) const

@@ -30,6 +30,9 @@ public:
     void Cells(float x, float y, int nPeriod, float& fNearest, float& fSecond) const;
 
 private:
+    template <typename TShape>
+    float Octaves(float x, float y, int nPeriodX, int nPeriodY, int nOctaves, float fGain, TShape Shape) const;
+
     uint32_t m_nSeed;
 };
 
