@@ -1,8 +1,8 @@
 #include "core/Game.h"
 
-#include "core/Assert.h"
-#include "core/GameClock.h"
-#include "core/Random.h"
+#include "base/Assert.h"
+#include "base/GameClock.h"
+#include "base/Random.h"
 #include "core/RockBoxes.h"
 #include "databank/DataBanker.h"
 #include "fx/Backgrounds.h"
@@ -155,17 +155,22 @@ TBanner* TGame::GetBanner(int nIndex) const
 
 // ---- the loop ----
 
-void TGame::PressKey(TKey nKey)
+void TGame::KeyDown(TKey nKey)
 {
     DRELK_ASSERT(nKey >= 0 && nKey < KEY_COUNT);
-    m_bKeys[nKey] = true;
+    if (nKey == KEY_PAUSE)
+        TogglePause();
+    else if (nKey == KEY_MUSIC)
+        ToggleMusic();
+    else
+        m_bKeys[nKey] = true;
 }
 
 void TGame::SampleKeys(bool* pKeys)
 {
     // Read and cleared on every tick, whatever the state: a key pressed in a state that
     // ignores it is used up.
-    for (int i = 0; i < KEY_COUNT; ++i) {
+    for (int i = 0; i < STEERING_KEYS; ++i) {
         pKeys[i] = m_bKeys[i];
         m_bKeys[i] = false;
     }
@@ -179,7 +184,7 @@ bool TGame::IsTicking() const
 void TGame::GameTick(double dt)
 {
     DRELK_ASSERT(m_pManShip);
-    bool bKeys[KEY_COUNT];
+    bool bKeys[STEERING_KEYS];
     SampleKeys(bKeys);
     if (m_nGameState == GS_PLAYING) {
         PlayingTick(dt, bKeys);
@@ -398,6 +403,14 @@ void TGame::SplitAsteroid(TAsteroid* pAsteroid, TMissile* /*pMissile*/, TAsteroi
         const double dRate = (0.5 - Draw() / RAND_SCALE) * 0.75 + 0.05;
         pChilds[i] = CreateAsteroid(nChildSize, P, SbVec2f(static_cast<float>(vx), static_cast<float>(vy)), vAxis, dRate);
     }
+}
+
+TAsteroid* TGame::AddRock(int nSize, const SbVec3f& vPosition, const SbVec2f& vVelocity, const SbVec3f& vAxis,
+                          double dRotationSpeed)
+{
+    TAsteroid* pAsteroid = CreateAsteroid(nSize, vPosition, vVelocity, vAxis, dRotationSpeed);
+    m_vecAsteroids.push_back(pAsteroid);
+    return pAsteroid;
 }
 
 TAsteroid* TGame::CreateAsteroid(int nSize, const SbVec3f& vPosition, const SbVec2f& vVelocity, const SbVec3f& vAxis,

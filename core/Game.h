@@ -7,6 +7,9 @@
 // Data flows one way: key-downs are latched → GameTick reads them, moves, collides and counts →
 // the objects write their scene nodes → the viewer renders the scene.
 
+#include "objects/Asteroids.h"
+#include "objects/Weapons.h"
+
 #include <Inventor/SbVec2f.h>
 #include <Inventor/SbVec3f.h>
 #include <Inventor/SbViewportRegion.h>
@@ -16,14 +19,12 @@
 #include <vector>
 
 class SoSeparator;
-class TAsteroid;
 class TBackground2D;
 class TBanner;
 class TDataBanker;
 class TFModSoundManager;
 class TFModSoundSource;
 class TManShip;
-class TMissile;
 class TRockBoxes;
 
 // Game states, as stored.
@@ -35,16 +36,13 @@ enum : int32_t {
     GS_GAMEOVER = 4,  // rocks and missiles move behind "Game Over"
 };
 
-// Every missile fired this level and every asteroid of it, dead ones included until the next
-// level purges them (their entries then become null). The game owns them.
-using TVecPtrMissiles = std::vector<TMissile*>;
-using TVecPtrAsteroids = std::vector<TAsteroid*>;
-
 class TGame
 {
 public:
-    // The steering keys, sampled once per tick.
-    enum TKey { KEY_LEFT, KEY_RIGHT, KEY_UP, KEY_SPACE, KEY_COUNT };
+    // The game's keys. The steering keys latch until the next tick samples them; P and M act at
+    // once, in any state.
+    enum TKey { KEY_LEFT, KEY_RIGHT, KEY_UP, KEY_SPACE, KEY_PAUSE, KEY_MUSIC, KEY_COUNT };
+    static constexpr int STEERING_KEYS = KEY_SPACE + 1;
 
     static constexpr float FIELD_HALF_WIDTH = 30.0f;
     static constexpr float FIELD_HALF_HEIGHT = 20.0f;
@@ -71,8 +69,8 @@ public:
     // The region every bounding box is computed for (the viewer's, once it exists).
     void SetViewportRegion(const SbViewportRegion& Region) { m_ViewportRegion = Region; }
 
-    // A key-down (a fresh press or an auto-repeat) of a steering key since the last tick.
-    void PressKey(TKey nKey);
+    // A key-down, a fresh press or an auto-repeat.
+    void KeyDown(TKey nKey);
     // One step of dt game time: keys, motion, collisions, countdowns, banners.
     void GameTick(double dt);
     // True in the states whose ticks the window's timer must deliver (playing, respawn, game over).
@@ -85,9 +83,29 @@ public:
     void ToggleMusic();
     // Run (playing) or pause, with the music.
     void SetRunning(bool bRun);
-    void SetGameState(int32_t nState) { m_nGameState = nState; }
     bool IsGameOver() const { return m_nGameState == GS_GAMEOVER; }
 
+    int32_t GetGameState() const { return m_nGameState; }
+    int32_t GetLevel() const { return m_nLevel; }
+    int32_t GetScore() const { return m_nScore; }
+    int32_t GetShips() const { return m_nShips; }
+    bool IsMusicOn() const { return m_bMusicOn; }
+    TManShip* GetShip() const { return m_pManShip; }
+    const TVecPtrMissiles& GetMissiles() const { return m_vecMissiles; }
+    const TVecPtrAsteroids& GetAsteroids() const { return m_vecAsteroids; }
+    TFModSoundSource* GetMusic() const { return m_pBkSnd; }
+    TBanner* GetBanner(int nIndex) const;  // ships, level, score, game over
+
+    // For tests and measurements: a rock of a size class (0 small, 1 medium, 2 large) put into
+    // the level where a case needs it, its mesh drawn from the generator; a missile made by the
+    // caller, handed to the game.
+    TAsteroid* AddRock(int nSize, const SbVec3f& vPosition, const SbVec2f& vVelocity, const SbVec3f& vAxis,
+                       double dRotationSpeed);
+    void AddMissile(TMissile* pMissile) { m_vecMissiles.push_back(pMissile); }
+    SoSeparator* GetMissilesRoot() const { return m_pRootMisls; }
+    SoSeparator* GetAsteroidsRoot() const { return m_pRootAsteroids; }
+
+private:
     // The rules, each one step of the tick.
     void MoveShip(double dt);
     void MoveAsteroids(double dt);
@@ -105,25 +123,8 @@ public:
     void TryRespawn();
     void GameOver();
     void UpdateBanners();
+    void SetGameState(int32_t nState) { m_nGameState = nState; }
 
-    int32_t GetGameState() const { return m_nGameState; }
-    int32_t GetLevel() const { return m_nLevel; }
-    int32_t GetScore() const { return m_nScore; }
-    int32_t GetShips() const { return m_nShips; }
-    bool IsMusicOn() const { return m_bMusicOn; }
-    TManShip* GetShip() const { return m_pManShip; }
-    const TVecPtrMissiles& GetMissiles() const { return m_vecMissiles; }
-    const TVecPtrAsteroids& GetAsteroids() const { return m_vecAsteroids; }
-    TFModSoundSource* GetMusic() const { return m_pBkSnd; }
-    TBanner* GetBanner(int nIndex) const;  // ships, level, score, game over
-
-    // For tests: place a rock or a missile where a case needs it.
-    void AddAsteroid(TAsteroid* pAsteroid) { m_vecAsteroids.push_back(pAsteroid); }
-    void AddMissile(TMissile* pMissile) { m_vecMissiles.push_back(pMissile); }
-    SoSeparator* GetMissilesRoot() const { return m_pRootMisls; }
-    SoSeparator* GetAsteroidsRoot() const { return m_pRootAsteroids; }
-
-private:
     void CreateMusic();
     void CreateSceneRoots();
     void CreateBackground();
@@ -159,7 +160,7 @@ private:
     TBanner* m_pScoresBanner = nullptr;
     TBanner* m_pGameOverBanner = nullptr;
 
-    bool m_bKeys[KEY_COUNT] = {};  // key-downs latched since the last tick
+    bool m_bKeys[STEERING_KEYS] = {};  // key-downs latched since the last tick
     int m_nLevelEndCount = 0;
     int m_nRespawnCount = 0;
     // What the banners show now, so that an unchanged text is not set again (setting it

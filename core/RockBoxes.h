@@ -4,7 +4,7 @@
 // rocks are passed over by a comparison of numbers. The answers are those of testing every
 // rock's own box in list order: the bounds only rule out what the exact test would reject.
 
-#include "core/Game.h"
+#include "objects/Asteroids.h"
 
 #include <Inventor/SbBox3f.h>
 #include <Inventor/SbXfBox3f.h>

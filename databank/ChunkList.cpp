@@ -1,6 +1,6 @@
 #include "databank/ChunkList.h"
 
-#include "core/Assert.h"
+#include "base/Assert.h"
 
 #include <Inventor/SoDB.h>
 #include <Inventor/SoInput.h>

@@ -1,6 +1,6 @@
 #include "databank/Chunks.h"
 
-#include "core/Assert.h"
+#include "base/Assert.h"
 
 #include <sys/stat.h>
 

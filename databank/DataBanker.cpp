@@ -1,6 +1,6 @@
 #include "databank/DataBanker.h"
 
-#include "core/Assert.h"
+#include "base/Assert.h"
 #include "databank/Serializer.h"
 
 #include <Inventor/SoDB.h>

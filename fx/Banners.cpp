@@ -1,6 +1,6 @@
 #include "fx/Banners.h"
 
-#include "core/Assert.h"
+#include "base/Assert.h"
 
 #include <Inventor/nodekits/SoNodeKit.h>
 #include <Inventor/nodekits/SoAppearanceKit.h>

@@ -1,9 +1,9 @@
 #include "fx/GraphicFx.h"
 
-#include "core/Assert.h"
-#include "core/ObjectFrame.h"
-#include "core/GameClock.h"
-#include "core/Random.h"
+#include "base/Assert.h"
+#include "base/ObjectFrame.h"
+#include "base/GameClock.h"
+#include "base/Random.h"
 #include "sound/FModSoundManager.h"
 
 #include <Inventor/SbRotation.h>

@@ -7,7 +7,7 @@
 //    the engine sound is restarted at most once every 150 ms across all flames.
 // The timers go through TGameClock, so headless runs step them in virtual time.
 
-#include "core/SceneHook.h"
+#include "base/SceneHook.h"
 #include "databank/DataBanker.h"
 
 #include <Inventor/SbVec2f.h>

@@ -1,8 +1,8 @@
 #include "objects/Asteroids.h"
 
-#include "core/Assert.h"
-#include "core/ObjectFrame.h"
-#include "core/Random.h"
+#include "base/Assert.h"
+#include "base/ObjectFrame.h"
+#include "base/Random.h"
 #include "databank/DataBanker.h"
 #include "fx/GraphicFx.h"
 #include "objects/CollisionBox.h"

@@ -3,13 +3,14 @@
 // z = 0 and tumbling about its own axis. It explodes with its own sound; the smallest class also
 // shows an animated explosion.
 
-#include "core/SceneHook.h"
+#include "base/SceneHook.h"
 
 #include <Inventor/SbVec2f.h>
 #include <Inventor/SbVec3f.h>
 #include <Inventor/SbXfBox3f.h>
 
 #include <cstdint>
+#include <vector>
 
 class SbViewportRegion;
 class SoGroup;
@@ -88,3 +89,7 @@ private:
     TSceneHook m_Hook;   // takes the subtree down with the rock
     SbBox3f m_LocalBox;  // the shrunk box of the mesh in the rock's own frame
 };
+
+// Every asteroid of the current level, destroyed ones included until the next level purges
+// them. The game owns them.
+using TVecPtrAsteroids = std::vector<TAsteroid*>;

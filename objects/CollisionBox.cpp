@@ -1,6 +1,6 @@
 #include "objects/CollisionBox.h"
 
-#include "core/Assert.h"
+#include "base/Assert.h"
 
 #include <Inventor/actions/SoGetBoundingBoxAction.h>
 

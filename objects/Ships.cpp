@@ -1,6 +1,6 @@
 #include "objects/Ships.h"
 
-#include "core/Assert.h"
+#include "base/Assert.h"
 #include "databank/DataBanker.h"
 #include "fx/GraphicFx.h"
 #include "objects/CollisionBox.h"

@@ -4,7 +4,7 @@
 // friction, fires missiles and explodes; it owns its engine flame, its explosion and its shot
 // sound. At heading a it thrusts and fires along (cos(a + pi/2), sin(a + pi/2)): +y at a = 0.
 
-#include "core/SceneHook.h"
+#include "base/SceneHook.h"
 
 #include <Inventor/SbVec3f.h>
 #include <Inventor/SbXfBox3f.h>

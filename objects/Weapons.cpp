@@ -1,7 +1,7 @@
 #include "objects/Weapons.h"
 
-#include "core/Assert.h"
-#include "core/ObjectFrame.h"
+#include "base/Assert.h"
+#include "base/ObjectFrame.h"
 
 #include <Inventor/SbXfBox3f.h>
 #include <Inventor/nodes/SoCoordinate3.h>

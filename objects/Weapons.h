@@ -2,10 +2,12 @@
 // A missile: a small textured square flying in a straight line in the plane z = 0. It has no
 // lifetime of its own; the game switches it off at the field's edge or when it hits a rock.
 
-#include "core/SceneHook.h"
+#include "base/SceneHook.h"
 
 #include <Inventor/SbVec2f.h>
 #include <Inventor/SbVec3f.h>
+
+#include <vector>
 
 class SbXfBox3f;
 class SoGroup;
@@ -54,3 +56,7 @@ private:
     SoGroup* m_pRoot = nullptr;
     TSceneHook m_Hook;  // takes the subtree down with the missile
 };
+
+// Every missile fired this level, spent ones included until the next level purges them. The
+// game owns them.
+using TVecPtrMissiles = std::vector<TMissile*>;

@@ -6,7 +6,7 @@
 //
 // Every call comes from one thread; SDL_mixer mixes on its own audio thread.
 
-#include "core/Assert.h"
+#include "base/Assert.h"
 
 #include <cstdint>
 #include <functional>

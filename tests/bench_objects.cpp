@@ -3,7 +3,7 @@
 // idle for every asteroid alive. Sounds run on SDL's silent driver unless SDL_AUDIODRIVER says
 // otherwise.
 
-#include "core/GameClock.h"
+#include "base/GameClock.h"
 #include "databank/DataBanker.h"
 #include "objects/Asteroids.h"
 #include "sound/FModSoundManager.h"

@@ -21,13 +21,12 @@ protected:
         std::mt19937 Random(nSeed);
         std::uniform_real_distribution<float> X(-30.0f, 30.0f), Y(-20.0f, 20.0f), Unit(-1.0f, 1.0f);
         for (int i = 0; i < nRocks; ++i) {
-            TAsteroid* pRock = m_pGame->CreateAsteroid(i % 3, SbVec3f(X(Random), Y(Random), 0.0f),
+            TAsteroid* pRock = m_pGame->AddRock(i % 3, SbVec3f(X(Random), Y(Random), 0.0f),
                                                        SbVec2f(Unit(Random), Unit(Random)),
                                                        SbVec3f(Unit(Random), Unit(Random), Unit(Random) + 1.5f),
                                                        Unit(Random));
             for (int nMoves = static_cast<int>(Random() % 50); nMoves > 0; --nMoves)
                 pRock->Move(0.1);
-            m_pGame->AddAsteroid(pRock);
         }
     }
 

@@ -1,7 +1,7 @@
 // The shared helpers: the fatal assertion, the generator, the clocks.
-#include "core/Assert.h"
-#include "core/GameClock.h"
-#include "core/Random.h"
+#include "base/Assert.h"
+#include "base/GameClock.h"
+#include "base/Random.h"
 
 #include <Inventor/SoDB.h>
 #include <Inventor/sensors/SoTimerSensor.h>

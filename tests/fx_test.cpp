@@ -1,7 +1,7 @@
 // Effects and head-up display: banners, background, explosions and the engine flame, on the real
 // scene graph, with the effects' timers stepped in virtual time and sounds on SDL's silent driver.
-#include "core/GameClock.h"
-#include "core/Random.h"
+#include "base/GameClock.h"
+#include "base/Random.h"
 #include "fx/Backgrounds.h"
 #include "fx/Banners.h"
 #include "fx/GraphicFx.h"

@@ -2,7 +2,7 @@
 // checks the outcome.
 #include "tests/support/GameFixture.h"
 
-#include "core/GameClock.h"
+#include "base/GameClock.h"
 #include "databank/DataBanker.h"
 #include "objects/Asteroids.h"
 #include "objects/Ships.h"
@@ -46,10 +46,7 @@ void ProcessSensors()
 TAsteroid* DropRockOnShip(GameFixture& Fixture, TGame& Game)
 {
     (void)Fixture;
-    TAsteroid* pRock = Game.CreateAsteroid(2, Game.GetShip()->GetPosition(), SbVec2f(0.0f, 0.0f),
-                                           SbVec3f(0.0f, 0.0f, 1.0f), 0.0);
-    Game.AddAsteroid(pRock);
-    return pRock;
+    return Game.AddRock(2, Game.GetShip()->GetPosition(), SbVec2f(0.0f, 0.0f), SbVec3f(0.0f, 0.0f, 1.0f), 0.0);
 }
 }  // namespace
 
@@ -95,7 +92,7 @@ TEST_F(GameTest, ShootingEachSizeScoresAndSplits)
         const SbVec2f vParentSpeed(0.2f, -0.1f);
         TAsteroid* pRock = AddRock(Case.nSize, SbVec3f(0.0f, 9.0f, 0.0f), vParentSpeed);
         const size_t nBefore = m_pGame->GetAsteroids().size();
-        m_pGame->PressKey(TGame::KEY_SPACE);
+        m_pGame->KeyDown(TGame::KEY_SPACE);
         for (int i = 0; i < 30 && pRock->IsAlive(); ++i)
             Tick();
         ASSERT_FALSE(pRock->IsAlive());
@@ -128,7 +125,7 @@ TEST_F(GameTest, MissileInTwoOverlappingRocksDestroysOnlyTheFirst)
     ClearField();
     TAsteroid* pFirst = AddRock(0, SbVec3f(0.0f, 6.0f, 0.0f));
     TAsteroid* pSecond = AddRock(0, SbVec3f(0.0f, 6.0f, 0.0f));
-    m_pGame->PressKey(TGame::KEY_SPACE);
+    m_pGame->KeyDown(TGame::KEY_SPACE);
     for (int i = 0; i < 20 && pFirst->IsAlive(); ++i)
         Tick();
     EXPECT_FALSE(pFirst->IsAlive());
@@ -152,7 +149,7 @@ TEST_F(GameTest, ShipHitLosesAShipAndRespawnsNoEarlierThan201Ticks)
     EXPECT_TRUE(BlinkerOf(m_pGame->GetRoot(), "ships: 2"));
 
     // No shot in the wait: the space bar is used up.
-    m_pGame->PressKey(TGame::KEY_SPACE);
+    m_pGame->KeyDown(TGame::KEY_SPACE);
     Tick(200);
     EXPECT_EQ(m_pGame->GetGameState(), GS_RESPAWN);
     EXPECT_TRUE(m_pGame->GetMissiles().empty());
@@ -190,11 +187,11 @@ TEST_F(GameTest, PauseWhileALostShipWaitsResumesTheWait)
     Tick();  // the loss
     Tick(50);
     ASSERT_EQ(m_pGame->GetGameState(), GS_RESPAWN);
-    m_pGame->TogglePause();
+    m_pGame->KeyDown(TGame::KEY_PAUSE);
     EXPECT_EQ(m_pGame->GetGameState(), GS_PAUSED);
     EXPECT_FALSE(m_pGame->IsTicking());
     Tick(500);  // the timer is off: the wait does not count on
-    m_pGame->TogglePause();
+    m_pGame->KeyDown(TGame::KEY_PAUSE);
     EXPECT_EQ(m_pGame->GetGameState(), GS_RESPAWN);
     Tick(150);
     EXPECT_EQ(m_pGame->GetGameState(), GS_RESPAWN);
@@ -222,10 +219,10 @@ TEST_F(GameTest, LosingTheLastShipShowsBlinkingGameOver)
     EXPECT_TRUE(BlinkerOf(m_pGame->GetRoot(), "ships: 0"));
 
     // P is ignored; rocks still move behind the text; no collision or shot.
-    m_pGame->TogglePause();
+    m_pGame->KeyDown(TGame::KEY_PAUSE);
     EXPECT_EQ(m_pGame->GetGameState(), GS_GAMEOVER);
     TAsteroid* pMover = AddRock(0, SbVec3f(0.0f, 0.0f, 0.0f), SbVec2f(1.0f, 0.0f));
-    m_pGame->PressKey(TGame::KEY_SPACE);
+    m_pGame->KeyDown(TGame::KEY_SPACE);
     Tick(10);
     EXPECT_NEAR(pMover->GetPosition()[0], 1.0f, 1e-4f);
     EXPECT_TRUE(pMover->IsAlive());
@@ -237,9 +234,9 @@ TEST_F(GameTest, ClearedLevelGivesSixteenRocks100PlayingTicksLater)
     ClearField();
     Tick(60);
     // A pause in between neither counts nor resets the count.
-    m_pGame->TogglePause();
+    m_pGame->KeyDown(TGame::KEY_PAUSE);
     Tick(300);
-    m_pGame->TogglePause();
+    m_pGame->KeyDown(TGame::KEY_PAUSE);
     Tick(39);
     EXPECT_EQ(m_pGame->GetLevel(), 1);
     Tick();
@@ -258,7 +255,7 @@ TEST_F(GameTest, LevelAfterLevelTheSceneDoesNotGrow)
     for (int nLevel = 1; nLevel <= 4; ++nLevel) {
         // Fire a few shots and clear the field; the level ends 100 ticks later.
         for (int i = 0; i < 5; ++i) {
-            m_pGame->PressKey(TGame::KEY_SPACE);
+            m_pGame->KeyDown(TGame::KEY_SPACE);
             Tick();
         }
         ClearField();
@@ -292,7 +289,7 @@ TEST_F(GameTest, RocksWrapAndMissilesDieAtTheEdges)
     EXPECT_FLOAT_EQ(pRock->GetPosition()[1], 5.0f);
 
     // A missile exactly on the edge flies on; just past it, it is spent but stays listed.
-    SoTexture2* pTex = s_pBank->GetTexture("MISSILE");
+    SoTexture2* pTex = s_pDriver->GetBank()->GetTexture("MISSILE");
     TMissile* pOnEdge = new TMissile(m_pGame->GetMissilesRoot(), SbVec2f(30.0f, 0.0f), 1.0, pTex);
     TMissile* pOut = new TMissile(m_pGame->GetMissilesRoot(), SbVec2f(29.99f, -20.0f), 1.0, pTex);
     pOut->SetVelocity(SbVec2f(0.0f, -0.1f));
@@ -310,18 +307,18 @@ TEST_F(GameTest, KeysActOnlyOnTheTickAfterTheirKeyDown)
 {
     ClearField();
     AddRock(2, SbVec3f(20.0f, 15.0f, 0.0f));
-    m_pGame->PressKey(TGame::KEY_LEFT);
-    m_pGame->PressKey(TGame::KEY_RIGHT);
+    m_pGame->KeyDown(TGame::KEY_LEFT);
+    m_pGame->KeyDown(TGame::KEY_RIGHT);
     Tick();
     EXPECT_NEAR(m_pGame->GetShip()->GetAngle(), 0.0, 1e-15);  // both: they cancel
-    m_pGame->PressKey(TGame::KEY_LEFT);
+    m_pGame->KeyDown(TGame::KEY_LEFT);
     Tick(5);  // one key-down, one turn
     EXPECT_NEAR(m_pGame->GetShip()->GetAngle(), 16.0 * M_PI / 180.0, 1e-12);
-    m_pGame->PressKey(TGame::KEY_UP);
+    m_pGame->KeyDown(TGame::KEY_UP);
     Tick();
     EXPECT_GT(m_pGame->GetShip()->GetVelocity().length(), 0.19f);
-    m_pGame->PressKey(TGame::KEY_SPACE);
-    m_pGame->PressKey(TGame::KEY_SPACE);  // two key-downs within one tick fire once
+    m_pGame->KeyDown(TGame::KEY_SPACE);
+    m_pGame->KeyDown(TGame::KEY_SPACE);  // two key-downs within one tick fire once
     Tick();
     EXPECT_EQ(m_pGame->GetMissiles().size(), 1u);
 }
@@ -329,10 +326,10 @@ TEST_F(GameTest, KeysActOnlyOnTheTickAfterTheirKeyDown)
 TEST_F(GameTest, MusicKeySilencesWithoutStopping)
 {
     EXPECT_TRUE(m_pGame->IsMusicOn());
-    m_pGame->ToggleMusic();
+    m_pGame->KeyDown(TGame::KEY_MUSIC);
     EXPECT_FALSE(m_pGame->IsMusicOn());
-    m_pGame->TogglePause();
-    m_pGame->ToggleMusic();  // also while paused
+    m_pGame->KeyDown(TGame::KEY_PAUSE);
+    m_pGame->KeyDown(TGame::KEY_MUSIC);  // also while paused
     EXPECT_TRUE(m_pGame->IsMusicOn());
     EXPECT_EQ(m_pGame->GetGameState(), GS_PAUSED);
 }

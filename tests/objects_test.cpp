@@ -1,8 +1,8 @@
 // Game objects: missiles, asteroids and the player's ship on the real scene graph, with the real
 // asset bank over the test data file and the sound manager on SDL's silent driver. Effect timers
 // run in virtual time.
-#include "core/GameClock.h"
-#include "core/Random.h"
+#include "base/GameClock.h"
+#include "base/Random.h"
 #include "databank/DataBanker.h"
 #include "fx/GraphicFx.h"
 #include "objects/Asteroids.h"

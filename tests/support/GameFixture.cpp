@@ -1,50 +1,40 @@
 #include "tests/support/GameFixture.h"
 
-#include "core/GameClock.h"
-#include "core/Random.h"
-#include "databank/DataBanker.h"
 #include "objects/Asteroids.h"
-#include "sound/FModSoundManager.h"
 
-#include <Inventor/SoDB.h>
-
+#include <cstdio>
 #include <cstdlib>
+#include <string>
 
-TDataBanker* GameFixture::s_pBank = nullptr;
-TFModSoundManager* GameFixture::s_pSound = nullptr;
+TGameDriver* GameFixture::s_pDriver = nullptr;
 
 void GameFixture::SetUpTestSuite()
 {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    SoDB::init();
-    if (!s_pBank)
-        s_pBank = new TDataBanker(DRELK_TEST_DATA_FILE);
-    if (!s_pSound)
-        s_pSound = new TFModSoundManager;
+    if (s_pDriver)
+        return;
+    s_pDriver = new TGameDriver(TGameDriver::CLOCK_VIRTUAL);
+    std::string strError;
+    if (!s_pDriver->Open(DRELK_TEST_DATA_FILE, strError)) {
+        // Nothing of the game can be tested without its data.
+        std::fprintf(stderr, "%s: %s\n", DRELK_TEST_DATA_FILE, strError.c_str());
+        std::exit(1);
+    }
 }
 
 void GameFixture::TearDownTestSuite()
 {
-    // The bank and the sound manager serve every suite of the program, as in the game.
 }
 
 void GameFixture::NewGame(int nLevel)
 {
-    m_pGame.reset();
-    TGameClock::UseVirtualTime(0);
-    TRandom::Reset();
-    m_pGame = std::make_unique<TGame>(s_pBank, s_pSound);
-    m_pGame->Build(nLevel);
-    m_pGame->SetRunning(true);
+    m_pGame = &s_pDriver->Start(nLevel);
 }
 
 void GameFixture::Tick(int n)
 {
-    for (int i = 0; i < n; ++i) {
-        if (m_pGame->IsTicking())
-            m_pGame->GameTick(TGame::TICK_DT);
-        TGameClock::Advance(10);
-    }
+    for (int i = 0; i < n; ++i)
+        s_pDriver->Step();
 }
 
 void GameFixture::ClearField()
@@ -56,9 +46,7 @@ void GameFixture::ClearField()
 
 TAsteroid* GameFixture::AddRock(int nSize, const SbVec3f& vPosition, const SbVec2f& vVelocity)
 {
-    TAsteroid* pRock = m_pGame->CreateAsteroid(nSize, vPosition, vVelocity, SbVec3f(0.0f, 0.0f, 1.0f), 0.0);
-    m_pGame->AddAsteroid(pRock);
-    return pRock;
+    return m_pGame->AddRock(nSize, vPosition, vVelocity, SbVec3f(0.0f, 0.0f, 1.0f), 0.0);
 }
 
 int GameFixture::CountAlive() const

@@ -3,13 +3,10 @@
 // generator from its start-up state. Each test gets a fresh game.
 
 #include "core/Game.h"
+#include "core/GameDriver.h"
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
-class TDataBanker;
-class TFModSoundManager;
 
 class GameFixture : public ::testing::Test
 {
@@ -17,10 +14,12 @@ protected:
     static void SetUpTestSuite();
     static void TearDownTestSuite();
     void SetUp() override { NewGame(1); }
-    void TearDown() override { m_pGame.reset(); }
+    void TearDown() override { m_pGame = nullptr; }
 
     // A fresh game at the given level, running, as the window starts it.
     void NewGame(int nLevel);
+    // A key-down between two ticks.
+    void KeyDown(TGame::TKey nKey) { s_pDriver->KeyDown(nKey); }
     // n timer ticks: a game tick when the game ticks, and 10 ms of effect time in any case.
     void Tick(int n = 1);
     // Kills every rock of the level (without scoring), so a test can set its own scene.
@@ -29,7 +28,8 @@ protected:
     TAsteroid* AddRock(int nSize, const SbVec3f& vPosition, const SbVec2f& vVelocity = SbVec2f(0.0f, 0.0f));
     int CountAlive() const;
 
-    static TDataBanker* s_pBank;
-    static TFModSoundManager* s_pSound;
-    std::unique_ptr<TGame> m_pGame;
+    // One driver serves every suite of the program, as one serves the game; each test starts a
+    // fresh game on it.
+    static TGameDriver* s_pDriver;
+    TGame* m_pGame = nullptr;
 };

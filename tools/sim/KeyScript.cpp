@@ -4,11 +4,11 @@
 #include <sstream>
 
 namespace {
-bool KeyFromName(const std::string& strName, TKeyScript::TKeyName& nKey)
+bool KeyFromName(const std::string& strName, TGame::TKey& nKey)
 {
-    static const std::pair<const char*, TKeyScript::TKeyName> KEYS[] = {
-        {"left", TKeyScript::KEY_LEFT},   {"right", TKeyScript::KEY_RIGHT}, {"up", TKeyScript::KEY_UP},
-        {"space", TKeyScript::KEY_SPACE}, {"p", TKeyScript::KEY_PAUSE},     {"m", TKeyScript::KEY_MUSIC},
+    static const std::pair<const char*, TGame::TKey> KEYS[] = {
+        {"left", TGame::KEY_LEFT},   {"right", TGame::KEY_RIGHT}, {"up", TGame::KEY_UP},
+        {"space", TGame::KEY_SPACE}, {"p", TGame::KEY_PAUSE},     {"m", TGame::KEY_MUSIC},
     };
     for (const auto& Key : KEYS) {
         if (strName == Key.first) {
@@ -59,7 +59,7 @@ bool TKeyScript::Parse(const std::string& strText, std::string& strError)
         std::string strKey;
         int nKeys = 0;
         while (Words >> strKey) {
-            TKeyName nKey;
+            TGame::TKey nKey;
             if (!KeyFromName(strKey, nKey)) {
                 strError = std::to_string(nLine) + ": unknown key '" + strKey + "' (left right up space p m)";
                 return false;
@@ -75,9 +75,9 @@ bool TKeyScript::Parse(const std::string& strText, std::string& strError)
     return true;
 }
 
-const std::vector<TKeyScript::TKeyName>& TKeyScript::KeysBefore(long nTick) const
+const std::vector<TGame::TKey>& TKeyScript::KeysBefore(long nTick) const
 {
-    static const std::vector<TKeyName> s_vecNone;
+    static const std::vector<TGame::TKey> s_vecNone;
     const auto it = m_mapKeys.find(nTick);
     return it == m_mapKeys.end() ? s_vecNone : it->second;
 }

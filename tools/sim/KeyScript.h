@@ -3,6 +3,8 @@
 // before that tick. Keys: left right up space p m. Blank lines and lines starting with # are
 // skipped.
 
+#include "core/Game.h"
+
 #include <map>
 #include <string>
 #include <vector>
@@ -10,14 +12,12 @@
 class TKeyScript
 {
 public:
-    enum TKeyName { KEY_LEFT, KEY_RIGHT, KEY_UP, KEY_SPACE, KEY_PAUSE, KEY_MUSIC };
-
     // False with a one-line message naming the line.
     bool Load(const std::string& strPath, std::string& strError);
     bool Parse(const std::string& strText, std::string& strError);
     // The key-downs before the given tick, in script order.
-    const std::vector<TKeyName>& KeysBefore(long nTick) const;
+    const std::vector<TGame::TKey>& KeysBefore(long nTick) const;
 
 private:
-    std::map<long, std::vector<TKeyName>> m_mapKeys;
+    std::map<long, std::vector<TGame::TKey>> m_mapKeys;
 };

@@ -1,11 +1,11 @@
 #include "tools/sim/Snapshot.h"
 
+#include "core/SceneView.h"
+
 #include <Inventor/SbViewportRegion.h>
 #include <Inventor/SoDB.h>
 #include <Inventor/actions/SoGLRenderAction.h>
 #include <Inventor/elements/SoGLCacheContextElement.h>
-#include <Inventor/nodes/SoDirectionalLight.h>
-#include <Inventor/nodes/SoPerspectiveCamera.h>
 #include <Inventor/nodes/SoSeparator.h>
 #include <Inventor/sensors/SoSensorManager.h>
 
@@ -16,28 +16,8 @@
 #include <QOpenGLFramebufferObject>
 #include <QOpenGLFunctions>
 
-#include <cmath>
 #include <memory>
 
-namespace {
-// The camera and headlight the game's viewer gives the scene.
-SoSeparator* MakeViewerRoot(SoNode* pScene, int nWidth, int nHeight)
-{
-    SoSeparator* pRoot = new SoSeparator;
-    SoPerspectiveCamera* pCamera = new SoPerspectiveCamera;
-    pCamera->position.setValue(0.0f, 0.0f, 50.0f);
-    pCamera->heightAngle.setValue(static_cast<float>(M_PI / 4.0));
-    pCamera->nearDistance.setValue(1.0f);
-    pCamera->farDistance.setValue(200.0f);
-    pCamera->aspectRatio.setValue(static_cast<float>(nWidth) / static_cast<float>(nHeight));
-    pRoot->addChild(pCamera);
-    SoDirectionalLight* pHeadlight = new SoDirectionalLight;
-    pHeadlight->direction.setValue(0.0f, 0.0f, -1.0f);
-    pRoot->addChild(pHeadlight);
-    pRoot->addChild(pScene);
-    return pRoot;
-}
-}  // namespace
 
 bool TSnapshot::RenderToPng(SoNode* pScene, int nWidth, int nHeight, const std::string& strPath, std::string& strError)
 {
@@ -76,11 +56,11 @@ bool TSnapshot::RenderToPng(SoNode* pScene, int nWidth, int nHeight, const std::
         pGL->glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         pGL->glEnable(GL_DEPTH_TEST);
 
-        SoSeparator* pRoot = MakeViewerRoot(pScene, nWidth, nHeight);
+        SoSeparator* pRoot = TSceneView::MakeViewedScene(pScene, static_cast<float>(nWidth) / static_cast<float>(nHeight));
         pRoot->ref();
         SoGLRenderAction Render(SbViewportRegion(static_cast<short>(nWidth), static_cast<short>(nHeight)));
         Render.setCacheContext(SoGLCacheContextElement::getUniqueCacheContext());
-        Render.setTransparencyType(SoGLRenderAction::DELAYED_BLEND);
+        Render.setTransparencyType(TSceneView::TRANSPARENCY);
         Render.apply(pRoot);
         pRoot->unref();
         pGL->glFinish();

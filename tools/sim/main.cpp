@@ -5,18 +5,12 @@
 // --bench reports on standard error the time of the game's start, the time per tick (median,
 // 99th percentile) and the time of each level start in play (the tick that brings it). --shot renders the last state off screen to a PNG (needs an X display).
 
-#include "core/ExecutablePath.h"
-#include "core/Game.h"
-#include "core/GameClock.h"
-#include "databank/DataBanker.h"
-#include "sound/FModSoundManager.h"
+#include "core/GameDriver.h"
 #include "tools/sim/KeyScript.h"
 #include "tools/sim/Snapshot.h"
 #include "tools/sim/StateJson.h"
 
 #include <Inventor/nodes/SoSeparator.h>
-
-#include <Inventor/SoDB.h>
 
 #include <algorithm>
 #include <chrono>
@@ -29,7 +23,6 @@
 namespace {
 constexpr int EXIT_BAD_FILE = 1;
 constexpr int EXIT_USAGE = 2;
-constexpr uint32_t TICK_MS = 10;
 
 const char USAGE[] =
     "usage: drelk2-sim [--data FILE] [--ticks N] [--keys SCRIPT] [--level L] [--every K] [--bench] [--shot PNG]";
@@ -39,7 +32,7 @@ constexpr int SHOT_HEIGHT = 552;
 
 struct TOptions
 {
-    std::string strData = TExecutablePath::Dir() + "Drelk_II.bin";
+    std::string strData = TGameDriver::DefaultDataFile();
     long nTicks = 0;
     std::string strKeys;
     int nLevel = 1;
@@ -92,18 +85,10 @@ bool ParseOptions(int argc, char** argv, TOptions& Options, std::string& strErro
     return true;
 }
 
-void ApplyKeys(TGame& Game, const std::vector<TKeyScript::TKeyName>& vecKeys)
+void ApplyKeys(TGameDriver& Driver, const std::vector<TGame::TKey>& vecKeys)
 {
-    for (TKeyScript::TKeyName nKey : vecKeys) {
-        switch (nKey) {
-        case TKeyScript::KEY_LEFT: Game.PressKey(TGame::KEY_LEFT); break;
-        case TKeyScript::KEY_RIGHT: Game.PressKey(TGame::KEY_RIGHT); break;
-        case TKeyScript::KEY_UP: Game.PressKey(TGame::KEY_UP); break;
-        case TKeyScript::KEY_SPACE: Game.PressKey(TGame::KEY_SPACE); break;
-        case TKeyScript::KEY_PAUSE: Game.TogglePause(); break;
-        case TKeyScript::KEY_MUSIC: Game.ToggleMusic(); break;
-        }
-    }
+    for (TGame::TKey nKey : vecKeys)
+        Driver.KeyDown(nKey);
 }
 
 double Microseconds(std::chrono::steady_clock::duration Duration)
@@ -127,46 +112,36 @@ void ReportBench(double dStart, std::vector<double> vecTicks, const std::vector<
 
 int Run(const TOptions& Options, const TKeyScript& Keys)
 {
-    SoDB::init();
-    TGameClock::UseVirtualTime(0);
-    std::unique_ptr<TDataBanker> pBank;
-    try {
-        pBank = std::make_unique<TDataBanker>(Options.strData);
-    } catch (const TDataError& Error) {
-        std::fprintf(stderr, "drelk2-sim: %s: %s\n", Options.strData.c_str(), Error.what());
+    TGameDriver Driver(TGameDriver::CLOCK_VIRTUAL);
+    std::string strError;
+    if (!Driver.Open(Options.strData, strError)) {
+        std::fprintf(stderr, "drelk2-sim: %s: %s\n", Options.strData.c_str(), strError.c_str());
         return EXIT_BAD_FILE;
     }
-    TFModSoundManager SoundManager;
-    TGame Game(pBank.get(), &SoundManager);
 
     std::vector<double> vecTicks;
     std::vector<std::pair<int, double>> vecLevels;
     auto tStart = std::chrono::steady_clock::now();
-    Game.Build(Options.nLevel);
+    TGame& Game = Driver.Start(Options.nLevel);
     const double dGameStart = Microseconds(std::chrono::steady_clock::now() - tStart);
-    Game.SetRunning(true);
-    ApplyKeys(Game, Keys.KeysBefore(0));
+    ApplyKeys(Driver, Keys.KeysBefore(0));
     std::printf("%s\n", FormatStateJson(Game, 0).c_str());
 
     for (long nTick = 1; nTick <= Options.nTicks; ++nTick) {
-        ApplyKeys(Game, Keys.KeysBefore(nTick));
-        // While paused the window's timer is off: the tick passes without a game tick.
-        if (Game.IsTicking()) {
-            const int nLevel = Game.GetLevel();
-            tStart = std::chrono::steady_clock::now();
-            Game.GameTick(TGame::TICK_DT);
+        ApplyKeys(Driver, Keys.KeysBefore(nTick));
+        const int nLevel = Game.GetLevel();
+        tStart = std::chrono::steady_clock::now();
+        if (Driver.Step()) {
             const double dTime = Microseconds(std::chrono::steady_clock::now() - tStart);
             vecTicks.push_back(dTime);
             if (Game.GetLevel() != nLevel)
                 vecLevels.emplace_back(Game.GetLevel(), dTime);
         }
-        TGameClock::Advance(TICK_MS);
         if ((Options.nEvery > 0 && nTick % Options.nEvery == 0) || nTick == Options.nTicks)
             std::printf("%s\n", FormatStateJson(Game, nTick).c_str());
     }
     if (Options.bBench)
         ReportBench(dGameStart, vecTicks, vecLevels);
-    std::string strError;
     if (!Options.strShot.empty() &&
         !TSnapshot::RenderToPng(Game.GetRoot(), SHOT_WIDTH, SHOT_HEIGHT, Options.strShot, strError)) {
         std::fprintf(stderr, "drelk2-sim: %s\n", strError.c_str());

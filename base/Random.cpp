@@ -1,4 +1,4 @@
-#include "core/Random.h"
+#include "base/Random.h"
 
 uint32_t TRandom::s_nState = 1;
 

@@ -1,4 +1,4 @@
-#include "core/ExecutablePath.h"
+#include "base/ExecutablePath.h"
 
 #include <climits>
 #include <cstdlib>

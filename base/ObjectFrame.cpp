@@ -1,6 +1,6 @@
-#include "core/ObjectFrame.h"
+#include "base/ObjectFrame.h"
 
-#include "core/Assert.h"
+#include "base/Assert.h"
 
 #include <Inventor/nodes/SoSeparator.h>
 #include <Inventor/nodes/SoSwitch.h>

@@ -1,6 +1,6 @@
-#include "core/SceneHook.h"
+#include "base/SceneHook.h"
 
-#include "core/Assert.h"
+#include "base/Assert.h"
 
 #include <Inventor/nodes/SoGroup.h>
 

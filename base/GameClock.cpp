@@ -1,4 +1,4 @@
-#include "core/GameClock.h"
+#include "base/GameClock.h"
 
 #include <Inventor/sensors/SoTimerSensor.h>
 

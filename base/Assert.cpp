@@ -1,6 +1,6 @@
-#include "core/Assert.h"
+#include "base/Assert.h"
 
-#include "core/ExecutablePath.h"
+#include "base/ExecutablePath.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,0 +1,72 @@
+#pragma once
+// The one way the game is started and ticked. The window, the headless simulator, the tests and
+// the benchmarks all go through here, so they open the same things in the same order and make
+// the same random draws.
+//
+//   Open   the sound manager, then the data file and its asset bank;
+//   Start  a fresh game at a level, running, as the player's Start begins it;
+//   then key-downs between timer steps, each step a game tick when the game ticks.
+
+#include "core/Game.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class TDataBanker;
+class TFModSoundManager;
+
+class TGameDriver
+{
+public:
+    // The game timer's interval.
+    static constexpr uint32_t TICK_MS = 10;
+    // The most ticks one late timer event runs; older due ticks are dropped, so that a slow
+    // frame slows the game a little instead of making it jump.
+    static constexpr int MAX_DUE_TICKS = 5;
+
+    // Real time: the effects' timers follow the wall clock (the window). Virtual time: they move
+    // only with Step, 10 ms a step, so that a headless run is reproducible.
+    enum TClock { CLOCK_REAL, CLOCK_VIRTUAL };
+
+    explicit TGameDriver(TClock nClock);
+    // The game goes first, then the asset bank, then the sound manager.
+    ~TGameDriver();
+    TGameDriver(const TGameDriver&) = delete;
+    TGameDriver& operator=(const TGameDriver&) = delete;
+
+    // Drelk_II.bin beside the executable.
+    static std::string DefaultDataFile();
+
+    // Opens the sound manager, then the asset bank on the data file. False with the reason
+    // (which list and item is wrong) when the file cannot serve the game.
+    bool Open(const std::string& strDataFile, std::string& strError);
+    TDataBanker* GetBank() const { return m_pBank.get(); }
+    TFModSoundManager* GetSound() const { return m_pSound.get(); }
+
+    // A fresh game at the level, from the generator's start-up state, running. A game that was
+    // there before is dropped first.
+    TGame& Start(int nLevel = 1);
+    TGame* GetGame() const { return m_pGame.get(); }
+
+    // A key-down of the game's keys, between two steps.
+    void KeyDown(TGame::TKey nKey);
+    // One step of the game timer: a game tick when the game ticks (not while paused); in virtual
+    // time the effects' clock then moves on 10 ms. True when a game tick ran.
+    bool Step();
+
+    // For a timer that may come late: from now on, one tick is due every 10 ms after nNowMs.
+    void RestartSchedule(uint64_t nNowMs);
+    // Runs the steps due by nNowMs, at most MAX_DUE_TICKS of them; returns how many ran.
+    int RunDueTicks(uint64_t nNowMs);
+    // Ticks dropped so far because they were too late.
+    uint64_t GetDroppedTicks() const { return m_nDropped; }
+
+private:
+    TClock m_nClock;
+    std::unique_ptr<TFModSoundManager> m_pSound;
+    std::unique_ptr<TDataBanker> m_pBank;
+    std::unique_ptr<TGame> m_pGame;
+    uint64_t m_nNextDueMs = 0;
+    uint64_t m_nDropped = 0;
+};
