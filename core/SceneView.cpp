@@ -2,6 +2,7 @@
 
 #include "base/Assert.h"
 
+#include <Inventor/nodes/SoCamera.h>
 #include <Inventor/nodes/SoDirectionalLight.h>
 #include <Inventor/nodes/SoPerspectiveCamera.h>
 #include <Inventor/nodes/SoSeparator.h>
@@ -16,6 +17,8 @@ void TSceneView::PlaceCamera(SoCamera* pCamera)
 {
     DRELK_ASSERT(pCamera);
     pCamera->position.setValue(CAMERA_X, CAMERA_Y, CAMERA_Z);
+    pCamera->nearDistance.setValue(NEAR_DISTANCE);
+    pCamera->farDistance.setValue(FAR_DISTANCE);
 }
 
 SoSeparator* TSceneView::MakeViewedScene(SoNode* pScene, float fAspectRatio)
@@ -25,8 +28,6 @@ SoSeparator* TSceneView::MakeViewedScene(SoNode* pScene, float fAspectRatio)
     SoPerspectiveCamera* pCamera = new SoPerspectiveCamera;
     PlaceCamera(pCamera);
     pCamera->heightAngle.setValue(HEIGHT_ANGLE);
-    pCamera->nearDistance.setValue(NEAR_DISTANCE);
-    pCamera->farDistance.setValue(FAR_DISTANCE);
     pCamera->aspectRatio.setValue(fAspectRatio);
     pRoot->addChild(pCamera);
     // The viewer's headlight: white, along the view.

@@ -20,7 +20,8 @@ public:
     static constexpr float HEIGHT_ANGLE = 0.785398163f;
     static constexpr SoGLRenderAction::TransparencyType TRANSPARENCY = SoGLRenderAction::DELAYED_BLEND;
 
-    // Puts a viewer's camera at (0, 0, 50); its orientation stays the default, looking down -z.
+    // Puts a viewer's camera at (0, 0, 50) with fixed clipping planes around the play field; its
+    // orientation stays the default, looking down -z.
     static void PlaceCamera(SoCamera* pCamera);
     // The scene under a camera and headlight of its own, as the viewer shows it in a viewport of
     // the given width / height. The caller references the result.

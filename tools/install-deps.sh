@@ -12,6 +12,7 @@ packages=(
   xvfb xauth x11-utils xdotool imagemagick libgl1-mesa-dri
   fonts-dejavu-core
   fluidsynth fluid-soundfont-gm vorbis-tools
+  python3-pytest python3-xlib python3-numpy desktop-file-utils
 )
 
 missing=()

@@ -1,0 +1,112 @@
+#include "ui/TDlgEnding.h"
+
+#include "ui_TDlgEnding.h"
+
+#include "base/Assert.h"
+#include "databank/DataBanker.h"
+#include "sound/FModSoundManager.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QScreen>
+
+TDlgEnding::TDlgEnding(QWidget* pOwner, TDataBanker* pDB, TFModSoundManager* pSM)
+    : QDialog(pOwner, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+      m_pUi(std::make_unique<Ui::TDlgEnding>())
+{
+    m_pUi->setupUi(this);
+    DRELK_ASSERT(pDB);
+    DRELK_ASSERT(pSM);
+    setFixedSize(m_rcDraw.size());
+    const QRect Screen = QGuiApplication::primaryScreen()->geometry();
+    move(Screen.x() + (Screen.width() - WIDTH) / 2, Screen.y() + (Screen.height() - HEIGHT) / 2);
+
+    m_BmpCanvas = QImage(m_rcDraw.size(), QImage::Format_RGB32);
+    DRELK_ASSERT(!m_BmpCanvas.isNull());
+    m_BmpCanvas.fill(Qt::black);
+    const QImage Back = pDB->LoadBitmapFromBin(ID_PLAYLIST_ENDING, ID_BMP_ENDING_BACK);
+    m_BmpFore = pDB->LoadBitmapFromBin(ID_PLAYLIST_ENDING, ID_BMP_ENDING_FORE);
+    DRELK_ASSERT(!Back.isNull());
+    DRELK_ASSERT(!m_BmpFore.isNull());
+    m_BmpBack = Back.scaled(m_rcDraw.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                    .convertToFormat(QImage::Format_RGB32);
+
+    m_pSnd.reset(pSM->CreateSource());
+    DRELK_ASSERT(m_pSnd);
+    TSndInfo SndInfo;
+    if (pDB->LoadSoundFromBin(ID_PLAYLIST_MUSICS, ID_MUSIC_ENDING, SndInfo))
+        m_pSnd->LoadFromMemory(SndInfo.pSound.get(), SndInfo.nSize, false, false);
+
+    // Running from the start; steps before the window shows do nothing.
+    m_Timer.setInterval(STEP_MS);
+    connect(&m_Timer, &QTimer::timeout, this, &TDlgEnding::TimerTimer);
+    m_Timer.start();
+}
+
+TDlgEnding::~TDlgEnding() = default;
+
+void TDlgEnding::showEvent(QShowEvent* pEvent)
+{
+    QDialog::showEvent(pEvent);
+    m_nStep = 0;
+    m_bRunning = true;
+    m_pSnd->SetPlaying(true);
+    activateWindow();
+    setFocus();
+}
+
+void TDlgEnding::TimerTimer()
+{
+    if (!m_bRunning)
+        return;
+    if (m_nStep < m_BmpFore.height() - START_RISE)
+        Compose();
+    if (++m_nStep > LAST_STEP)
+        Finish();
+}
+
+// The background, then the picture m_nStep pixels higher than at the start, copied to the window.
+void TDlgEnding::Compose()
+{
+    QPainter Canvas(&m_BmpCanvas);
+    Canvas.drawImage(0, 0, m_BmpBack);
+    Canvas.drawImage(0, m_rcDraw.height() - m_nStep - START_RISE, m_BmpFore);
+    Canvas.end();
+    update(m_rcDraw);
+}
+
+void TDlgEnding::paintEvent(QPaintEvent* /*pEvent*/)
+{
+    QPainter Window(this);
+    Window.drawImage(m_rcDraw.topLeft(), m_BmpCanvas);
+}
+
+void TDlgEnding::keyPressEvent(QKeyEvent* /*pEvent*/)
+{
+    Finish();
+}
+
+void TDlgEnding::mousePressEvent(QMouseEvent* /*pEvent*/)
+{
+    Finish();
+}
+
+void TDlgEnding::closeEvent(QCloseEvent* /*pEvent*/)
+{
+    Finish();
+}
+
+void TDlgEnding::reject()
+{
+    Finish();
+}
+
+// The music is not stopped: it ends with the program.
+void TDlgEnding::Finish()
+{
+    m_bRunning = false;
+    m_Timer.stop();
+    QCoreApplication::exit(0);
+}

@@ -1,0 +1,66 @@
+#pragma once
+// The ending screen: a borderless 512 x 340 window on which the credits picture climbs one pixel
+// every 50 ms over the scaled background, to the ending music. Any key, any click or a close
+// request ends the program with status 0; so does the screen itself after 1000 steps.
+
+#include <QDialog>
+#include <QImage>
+#include <QTimer>
+
+#include <memory>
+
+class TDataBanker;
+class TFModSoundManager;
+class TFModSoundSource;
+
+namespace Ui {
+class TDlgEnding;
+}
+
+class TDlgEnding : public QDialog
+{
+    Q_OBJECT
+
+public:
+    static constexpr int WIDTH = 512;
+    static constexpr int HEIGHT = 340;
+    static constexpr int STEP_MS = 50;
+    static constexpr int LAST_STEP = 1000;
+    // The picture starts with its top this far above the bottom edge.
+    static constexpr int START_RISE = 100;
+
+    TDlgEnding(QWidget* pOwner, TDataBanker* pDB, TFModSoundManager* pSM);
+    ~TDlgEnding() override;
+
+    int GetStep() const { return m_nStep; }
+    bool IsRunning() const { return m_bRunning; }
+    // What the window shows now.
+    const QImage& GetCanvas() const { return m_BmpCanvas; }
+
+protected:
+    void showEvent(QShowEvent* pEvent) override;
+    void paintEvent(QPaintEvent* pEvent) override;
+    void keyPressEvent(QKeyEvent* pEvent) override;
+    void mousePressEvent(QMouseEvent* pEvent) override;
+    void closeEvent(QCloseEvent* pEvent) override;
+
+public slots:
+    void reject() override;
+
+private slots:
+    void TimerTimer();
+
+private:
+    void Compose();
+    void Finish();
+
+    std::unique_ptr<Ui::TDlgEnding> m_pUi;
+    bool m_bRunning = false;
+    int m_nStep = 0;
+    std::unique_ptr<TFModSoundSource> m_pSnd;
+    QImage m_BmpCanvas;
+    QImage m_BmpBack;  // scaled to the window once: every step draws it whole
+    QImage m_BmpFore;
+    QRect m_rcDraw{0, 0, WIDTH, HEIGHT};
+    QTimer m_Timer;
+};

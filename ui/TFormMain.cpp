@@ -1,0 +1,323 @@
+#include "ui/TFormMain.h"
+
+#include "ui/TDlgEnding.h"
+#include "ui/TFormSplash.h"
+#include "ui_TFormMain.h"
+
+#include "core/SceneView.h"
+
+#include <Inventor/Qt/SoQt.h>
+#include <Inventor/Qt/viewers/SoQtExaminerViewer.h>
+#include <Inventor/nodes/SoSeparator.h>
+#include <Inventor/sensors/SoNodeSensor.h>
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QScreen>
+
+#include <cstdio>
+
+namespace {
+const char TITLE[] = "Drelk II";
+const char STATUS_TEXT[] = "ESC/Q=exit    LEFT/RIGHT=rotate    UP=engine    SPACE-bar=shot    M=music on/off";
+// No more frames than a screen shows.
+constexpr int FRAME_MS = 16;
+
+// Closes on any key, as its text says, not only on Enter, Space or Escape.
+class TAnyKeyCloses : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override
+    {
+        if (pEvent->type() == QEvent::KeyPress) {
+            if (auto* pBox = qobject_cast<QMessageBox*>(pWatched)) {
+                pBox->done(QMessageBox::Ok);
+                return true;
+            }
+        }
+        return QObject::eventFilter(pWatched, pEvent);
+    }
+};
+}  // namespace
+
+TFormMain::TFormMain(const TOptions& Options)
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint),
+      m_pUi(std::make_unique<Ui::TFormMain>()),
+      m_Options(Options),
+      m_Driver(TGameDriver::CLOCK_REAL)
+{
+    m_Clock.start();
+    m_pUi->setupUi(this);
+    setWindowTitle(TITLE);
+    m_pUi->LabelTitle->setText(TITLE);
+    m_pUi->LabelStatus->setText(STATUS_TEXT);
+    m_TimerGame.setTimerType(Qt::PreciseTimer);
+    m_TimerGame.setInterval(static_cast<int>(TGameDriver::TICK_MS));
+    connect(&m_TimerGame, &QTimer::timeout, this, &TFormMain::TimerGameTimer);
+    m_TimerFrame.setSingleShot(true);
+    m_TimerFrame.setTimerType(Qt::PreciseTimer);
+    connect(&m_TimerFrame, &QTimer::timeout, this, &TFormMain::RenderFrame);
+}
+
+TFormMain::~TFormMain()
+{
+    delete m_pSceneSensor;
+    // The viewer lets go of the scene before the driver drops the game.
+    if (m_pViewer)
+        m_pViewer->setSceneGraph(nullptr);
+    delete m_pViewer;
+}
+
+bool TFormMain::FormCreate(int& nExitCode)
+{
+    // The scene library's sensors and timers run in this window's event loop from here on.
+    SoQt::init(this);
+    if (!OpenData(nExitCode))
+        return false;
+    if (!RunSplash()) {
+        nExitCode = 0;
+        return false;
+    }
+    InitGame();
+    SetRunning(true);
+    return true;
+}
+
+bool TFormMain::OpenData(int& nExitCode)
+{
+    const std::string strPath = m_Options.strDataFile.empty() ? TGameDriver::DefaultDataFile() : m_Options.strDataFile;
+    std::string strError;
+    if (m_Driver.Open(strPath, strError))
+        return true;
+    // Most of the bank's reasons name the file already.
+    const std::string strReason = strError.rfind(strPath, 0) == 0 ? strError : strPath + ": " + strError;
+    std::fprintf(stderr, "drelk2: %s\n", strReason.c_str());
+    ShowBadDataFile();
+    nExitCode = 255;
+    return false;
+}
+
+void TFormMain::ShowBadDataFile()
+{
+    const QString strCaption = " Drelk II: Error!";
+    const QString strText = "Bad data file!  \nHit any key to exit...";
+    std::fprintf(stderr, "%s\n", qPrintable(strText));
+    QMessageBox Box(QMessageBox::Warning, strCaption, strText, QMessageBox::Ok);
+    Box.setWindowModality(Qt::ApplicationModal);
+    TAnyKeyCloses Filter;
+    Box.installEventFilter(&Filter);
+    Box.exec();
+}
+
+// True when the player chose Start; the chosen size is then the window's.
+bool TFormMain::RunSplash()
+{
+    auto pSplash = std::make_unique<TFormSplash>(this, m_Driver.GetBank(), m_Driver.GetSound());
+    connect(pSplash.get(), &TFormSplash::Drawn, this, [this] {
+        if (m_Stats.nSplashShownMs < 0)
+            m_Stats.nSplashShownMs = m_Clock.elapsed();
+    });
+    const int nResult = pSplash->exec();
+    if (nResult != TFormSplash::RESULT_OK)
+        return false;
+    m_nWidth = pSplash->GetResolution().first;
+    m_nHeight = pSplash->GetResolution().second;
+    // The start-up window and its music go now: the game needs the memory more.
+    return true;
+}
+
+void TFormMain::InitGame()
+{
+    m_nStartMs = m_Clock.elapsed();
+    TGame& Game = m_Driver.Start(m_Options.nLevel);
+    CreateViewer();
+    CenterWindow();
+    show();
+    m_pViewer->show();
+    m_pViewer->setEventCallback(ViewerEventCallback, this);
+    Game.SetViewportRegion(m_pViewer->getViewportRegion());
+    // Every key goes to the viewer's drawing area, whose callback hands it to the game.
+    setFocusProxy(m_pViewer->getGLWidget());
+    m_pViewer->getGLWidget()->setFocus();
+    activateWindow();
+    m_pSceneSensor = new SoNodeSensor(SceneChanged, this);
+    m_pSceneSensor->setPriority(0);
+    m_pSceneSensor->attach(Game.GetRoot());
+    ScheduleFrame();
+}
+
+void TFormMain::CreateViewer()
+{
+    m_pViewer = new SoQtExaminerViewer(m_pUi->PanelClient, "3DViewer", TRUE, SoQtFullViewer::BUILD_ALL,
+                                       SoQtViewer::BROWSER);
+    m_pViewer->setDecoration(FALSE);
+    m_pViewer->setSceneGraph(GetGame()->GetRoot());
+    m_pViewer->setTransparencyType(TSceneView::TRANSPARENCY);
+    m_pViewer->setPopupMenuEnabled(FALSE);
+    // The mouse does not turn the field, and the field's depth is known: no clipping planes
+    // worked out from the scene for every frame.
+    m_pViewer->setViewing(FALSE);
+    m_pViewer->setAutoClipping(FALSE);
+    // Frames are drawn by the form, at most one per screen refresh.
+    m_pViewer->setAutoRedraw(FALSE);
+    m_pViewer->viewAll();
+    TSceneView::PlaceCamera(m_pViewer->getCamera());
+}
+
+void TFormMain::CenterWindow()
+{
+    // Toward zero, as in the original sizing: a screen smaller than the window gives a negative
+    // place and the window runs over the edges.
+    const QRect Screen = QGuiApplication::primaryScreen()->geometry();
+    const int x = (Screen.width() - m_nWidth) / 2;
+    const int y = (Screen.height() - m_nHeight) / 2;
+    setGeometry(x, y, m_nWidth, m_nHeight);
+}
+
+// ---- running, pausing, leaving ----
+
+void TFormMain::SetRunning(bool bRun)
+{
+    GetGame()->SetRunning(bRun);
+    SyncTimer();
+}
+
+void TFormMain::ToggleMusic()
+{
+    m_Driver.KeyDown(TGame::KEY_MUSIC);
+}
+
+void TFormMain::TogglePause()
+{
+    m_Driver.KeyDown(TGame::KEY_PAUSE);
+    SyncTimer();
+}
+
+// The game timer runs exactly while the game ticks; a resumed game starts its ticks afresh
+// instead of catching up on the pause.
+void TFormMain::SyncTimer()
+{
+    const bool bTicking = GetGame()->IsTicking() && !m_bLeaving;
+    if (bTicking == m_TimerGame.isActive())
+        return;
+    const qint64 nNow = m_Clock.elapsed();
+    if (bTicking) {
+        m_Driver.RestartSchedule(static_cast<uint64_t>(nNow));
+        m_nRunningSinceMs = nNow;
+        m_TimerGame.start();
+    } else {
+        m_TimerGame.stop();
+        m_Stats.nPlayMs += nNow - m_nRunningSinceMs;
+    }
+}
+
+void TFormMain::HideGame()
+{
+    SetRunning(false);
+    hide();
+}
+
+void TFormMain::ExitGame()
+{
+    if (m_bLeaving)
+        return;
+    HideGame();
+    m_bLeaving = true;
+    m_TimerFrame.stop();
+    TDlgEnding Ending(this, m_Driver.GetBank(), m_Driver.GetSound());
+    // The ending screen ends the program when it finishes.
+    Ending.exec();
+}
+
+void TFormMain::closeEvent(QCloseEvent* pEvent)
+{
+    pEvent->ignore();
+    if (GetGame())
+        ExitGame();
+}
+
+// ---- keys ----
+
+SbBool TFormMain::ViewerEventCallback(void* pViewer, QEvent* pEvent)
+{
+    auto* pForm = static_cast<TFormMain*>(pViewer);
+    if (pEvent->type() != QEvent::KeyPress)
+        return FALSE;
+    auto* pKey = static_cast<QKeyEvent*>(pEvent);
+    pForm->OnKeyDown(pKey);
+    // The arrows and S would move the viewer's camera.
+    switch (pKey->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_S:
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+void TFormMain::OnKeyDown(QKeyEvent* pEvent)
+{
+    switch (pEvent->key()) {
+    case Qt::Key_Escape:
+    case Qt::Key_Q: ExitGame(); break;
+    case Qt::Key_M: ToggleMusic(); break;
+    case Qt::Key_P: TogglePause(); break;
+    case Qt::Key_Left: m_Driver.KeyDown(TGame::KEY_LEFT); break;
+    case Qt::Key_Right: m_Driver.KeyDown(TGame::KEY_RIGHT); break;
+    case Qt::Key_Up: m_Driver.KeyDown(TGame::KEY_UP); break;
+    case Qt::Key_Space: m_Driver.KeyDown(TGame::KEY_SPACE); break;
+    default: break;
+    }
+}
+
+// ---- ticks and frames ----
+
+void TFormMain::TimerGameTimer()
+{
+    m_Stats.nTicks += static_cast<uint64_t>(m_Driver.RunDueTicks(static_cast<uint64_t>(m_Clock.elapsed())));
+}
+
+void TFormMain::SceneChanged(void* pData, SoSensor* /*pSensor*/)
+{
+    static_cast<TFormMain*>(pData)->ScheduleFrame();
+}
+
+// The next frame, as soon as one screen refresh has passed since the last.
+void TFormMain::ScheduleFrame()
+{
+    if (m_TimerFrame.isActive() || m_bLeaving)
+        return;
+    const qint64 nWait = m_nLastFrameMs + FRAME_MS - m_Clock.elapsed();
+    m_TimerFrame.start(static_cast<int>(std::max<qint64>(0, nWait)));
+}
+
+void TFormMain::RenderFrame()
+{
+    if (!m_pViewer || !isVisible())
+        return;
+    // Ticks go first: the frame shows the game as it is now.
+    if (m_TimerGame.isActive())
+        TimerGameTimer();
+    m_nLastFrameMs = m_Clock.elapsed();
+    m_pViewer->render();
+    ++m_Stats.nFrames;
+    if (m_Stats.nFirstFrameMs < 0)
+        m_Stats.nFirstFrameMs = m_Clock.elapsed() - m_nStartMs;
+}
+
+TFormMain::TStats TFormMain::GetStats() const
+{
+    TStats Stats = m_Stats;
+    Stats.nDroppedTicks = m_Driver.GetDroppedTicks();
+    if (m_TimerGame.isActive())
+        Stats.nPlayMs += m_Clock.elapsed() - m_nRunningSinceMs;
+    return Stats;
+}

@@ -1,0 +1,91 @@
+#include "ui/TFormSplash.h"
+
+#include "ui_TFormSplash.h"
+
+#include "base/Assert.h"
+#include "databank/DataBanker.h"
+#include "sound/FModSoundManager.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+// The picture is compiled into the layout's library; a static library must ask for it.
+static void LoadSplashResource()
+{
+    Q_INIT_RESOURCE(splash);
+}
+
+TFormSplash::TFormSplash(QWidget* pOwner, TDataBanker* pDB, TFModSoundManager* pSM)
+    : QDialog(pOwner, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+      m_pUi(std::make_unique<Ui::TFormSplash>())
+{
+    LoadSplashResource();
+    m_pUi->setupUi(this);
+    DRELK_ASSERT(pDB);
+    DRELK_ASSERT(pSM);
+    connect(m_pUi->ButtonStart, &QPushButton::clicked, this, &TFormSplash::ButtonStartClick);
+    connect(m_pUi->ButtonExit, &QPushButton::clicked, this, &TFormSplash::ButtonExitClick);
+    connect(m_pUi->ComboBoxResolution, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &TFormSplash::ComboBoxResolutionChange);
+    m_pSnd.reset(pSM->CreateSource());
+    DRELK_ASSERT(m_pSnd);
+    // Without its music the window is simply silent.
+    TSndInfo SndInfo;
+    if (pDB->LoadSoundFromBin(ID_PLAYLIST_MUSICS, ID_MUSIC_SPLASH, SndInfo))
+        m_pSnd->LoadFromMemory(SndInfo.pSound.get(), SndInfo.nSize, false, false);
+    CenterOnScreen();
+}
+
+TFormSplash::~TFormSplash() = default;
+
+void TFormSplash::CenterOnScreen()
+{
+    const QRect Screen = QGuiApplication::primaryScreen()->geometry();
+    move(Screen.x() + (Screen.width() - width()) / 2, Screen.y() + (Screen.height() - height()) / 2);
+}
+
+void TFormSplash::showEvent(QShowEvent* pEvent)
+{
+    QDialog::showEvent(pEvent);
+    m_pSnd->SetPlaying(true);
+    m_pUi->ButtonStart->setFocus();
+}
+
+void TFormSplash::hideEvent(QHideEvent* pEvent)
+{
+    m_pSnd->SetPlaying(false);
+    QDialog::hideEvent(pEvent);
+}
+
+void TFormSplash::paintEvent(QPaintEvent* pEvent)
+{
+    QDialog::paintEvent(pEvent);
+    if (!m_bDrawn) {
+        m_bDrawn = true;
+        emit Drawn();
+    }
+}
+
+void TFormSplash::reject()
+{
+    done(RESULT_CANCEL);
+}
+
+void TFormSplash::ButtonStartClick()
+{
+    done(RESULT_OK);
+}
+
+void TFormSplash::ButtonExitClick()
+{
+    done(RESULT_CANCEL);
+}
+
+void TFormSplash::ComboBoxResolutionChange(int nIndex)
+{
+    switch (nIndex) {
+    case 1: m_Resolution = {1024, 768}; break;
+    case 2: m_Resolution = {1280, 1024}; break;
+    default: m_Resolution = {800, 600}; break;
+    }
+}

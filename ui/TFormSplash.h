@@ -1,0 +1,58 @@
+#pragma once
+// The start-up window: the game's picture, the choice of window size, Start and Exit, with the
+// start-up music while it is on screen. Shown modally; the result is RESULT_OK after Start and
+// RESULT_CANCEL after Exit or any other way of closing it.
+
+#include <QDialog>
+
+#include <memory>
+#include <utility>
+
+class TDataBanker;
+class TFModSoundManager;
+class TFModSoundSource;
+
+namespace Ui {
+class TFormSplash;
+}
+
+class TFormSplash : public QDialog
+{
+    Q_OBJECT
+
+public:
+    static constexpr int RESULT_OK = 1;
+    static constexpr int RESULT_CANCEL = 2;
+
+    TFormSplash(QWidget* pOwner, TDataBanker* pDB, TFModSoundManager* pSM);
+    ~TFormSplash() override;
+
+    // The chosen window size in pixels: (800, 600) until a choice is made.
+    const std::pair<int, int>& GetResolution() const { return m_Resolution; }
+
+signals:
+    // The window has been drawn once.
+    void Drawn();
+
+protected:
+    void showEvent(QShowEvent* pEvent) override;
+    void hideEvent(QHideEvent* pEvent) override;
+    void paintEvent(QPaintEvent* pEvent) override;
+
+public slots:
+    // Escape, Alt+F4, the window manager: Exit.
+    void reject() override;
+
+private slots:
+    void ButtonStartClick();
+    void ButtonExitClick();
+    void ComboBoxResolutionChange(int nIndex);
+
+private:
+    void CenterOnScreen();
+
+    std::unique_ptr<Ui::TFormSplash> m_pUi;
+    std::pair<int, int> m_Resolution{800, 600};
+    std::unique_ptr<TFModSoundSource> m_pSnd;
+    bool m_bDrawn = false;
+};

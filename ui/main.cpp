@@ -1,0 +1,189 @@
+// drelk2: the game. Opens the start-up window, plays the game in its window, and leaves through
+// the ending screen. Drelk_II.bin lies beside the executable.
+
+#include "ui/TFormDebug.h"
+#include "ui/TFormMain.h"
+
+#include "base/Assert.h"
+#include "sound/FModSoundManager.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QMessageBox>
+#include <QSocketNotifier>
+
+#include <X11/Xlib.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+constexpr int EXIT_NO_DISPLAY = 1;
+constexpr int EXIT_USAGE = 2;
+constexpr int MAX_LEVEL = 10000;
+
+struct TCommandLine
+{
+    TFormMain::TOptions Options;
+    bool bStats = false;
+};
+
+// --help and --version answer before any window or display is needed.
+bool ParseCommandLine(const QStringList& vecArgs, TCommandLine& Line, int& nExitCode)
+{
+    QCommandLineParser Parser;
+    Parser.setApplicationDescription("Drelk II: shoot the rocks, clear the field, level after level.");
+    const QCommandLineOption Help({"h", "help"}, "Show this help and exit.");
+    const QCommandLineOption Version("version", "Show the version and exit.");
+    const QCommandLineOption Data("data", "Play with this data file instead of the one beside the game.", "FILE");
+    const QCommandLineOption Level("level", "Start at this level (1 to 10000).", "L", "1");
+    const QCommandLineOption Stats("stats", "At exit, report start-up times, ticks and frames on standard error.");
+    Parser.addOptions({Help, Version, Data, Level, Stats});
+    if (!Parser.parse(vecArgs)) {
+        std::fprintf(stderr, "drelk2: %s (see --help)\n", qPrintable(Parser.errorText()));
+        nExitCode = EXIT_USAGE;
+        return false;
+    }
+    if (Parser.isSet(Help)) {
+        std::printf("%s", qPrintable(Parser.helpText()));
+        nExitCode = 0;
+        return false;
+    }
+    if (Parser.isSet(Version)) {
+        std::printf("drelk2 %s\n", DRELK_VERSION);
+        nExitCode = 0;
+        return false;
+    }
+    if (!Parser.positionalArguments().isEmpty()) {
+        std::fprintf(stderr, "drelk2: unexpected argument '%s' (see --help)\n",
+                     qPrintable(Parser.positionalArguments().first()));
+        nExitCode = EXIT_USAGE;
+        return false;
+    }
+    bool bNumber = false;
+    const int nLevel = Parser.value(Level).toInt(&bNumber);
+    if (!bNumber || nLevel < 1 || nLevel > MAX_LEVEL) {
+        std::fprintf(stderr, "drelk2: --level wants a number from 1 to %d, not '%s'\n", MAX_LEVEL,
+                     qPrintable(Parser.value(Level)));
+        nExitCode = EXIT_USAGE;
+        return false;
+    }
+    Line.Options.nLevel = nLevel;
+    Line.Options.strDataFile = Parser.value(Data).toStdString();
+    Line.bStats = Parser.isSet(Stats);
+    return true;
+}
+
+bool HasDisplay()
+{
+    Display* pDisplay = XOpenDisplay(nullptr);
+    if (!pDisplay)
+        return false;
+    XCloseDisplay(pDisplay);
+    return true;
+}
+
+// SIGINT and SIGTERM end the program as the ending screen does: the signal only writes a byte,
+// and the event loop, in whatever window, ends with status 0.
+int s_vSignalPipe[2] = {-1, -1};
+volatile std::sig_atomic_t s_bSignalled = 0;
+
+void OnSignal(int /*nSignal*/)
+{
+    s_bSignalled = 1;
+    const char c = 1;
+    [[maybe_unused]] const ssize_t n = write(s_vSignalPipe[1], &c, 1);
+}
+
+void WatchSignals(QObject* pParent)
+{
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, s_vSignalPipe) != 0)
+        return;
+    auto* pNotifier = new QSocketNotifier(s_vSignalPipe[0], QSocketNotifier::Read, pParent);
+    QObject::connect(pNotifier, &QSocketNotifier::activated, [] {
+        char c;
+        [[maybe_unused]] const ssize_t n = read(s_vSignalPipe[0], &c, 1);
+        QCoreApplication::exit(0);
+    });
+    struct sigaction Action = {};
+    Action.sa_handler = OnSignal;
+    sigemptyset(&Action.sa_mask);
+    Action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &Action, nullptr);
+    sigaction(SIGTERM, &Action, nullptr);
+}
+
+// Qt's note that a session has no runtime folder is noise to a player; anything else it says shows.
+void FilterQtMessages(QtMsgType nType, const QMessageLogContext& Context, const QString& strMessage)
+{
+    if (nType != QtFatalMsg && nType != QtCriticalMsg && strMessage.startsWith("QStandardPaths:"))
+        return;
+    qt_message_output(nType, Context, strMessage);
+}
+
+void ShowFatal(const std::string& strTitle, const std::string& strText)
+{
+    QMessageBox::critical(nullptr, QString::fromStdString(strTitle), QString::fromStdString(strText));
+}
+
+void ReportStats(const TFormMain& Form)
+{
+    const TFormMain::TStats Stats = Form.GetStats();
+    const double dSeconds = static_cast<double>(Stats.nPlayMs) / 1000.0;
+    std::fprintf(stderr, "drelk2: start-up window drawn after %lld ms\n", static_cast<long long>(Stats.nSplashShownMs));
+    std::fprintf(stderr, "drelk2: first game frame %lld ms after Start\n", static_cast<long long>(Stats.nFirstFrameMs));
+    std::fprintf(stderr, "drelk2: %.1f s played: %llu ticks (%.1f a second), %llu frames (%.1f a second), %llu ticks dropped\n",
+                 dSeconds, static_cast<unsigned long long>(Stats.nTicks),
+                 dSeconds > 0 ? static_cast<double>(Stats.nTicks) / dSeconds : 0.0,
+                 static_cast<unsigned long long>(Stats.nFrames),
+                 dSeconds > 0 ? static_cast<double>(Stats.nFrames) / dSeconds : 0.0,
+                 static_cast<unsigned long long>(Stats.nDroppedTicks));
+}
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    TCommandLine Line;
+    int nExitCode = 0;
+    {
+        // The options are read without a display: a plain application object serves the parser.
+        QCoreApplication Core(argc, argv);
+        QCoreApplication::setApplicationName("drelk2");
+        if (!ParseCommandLine(QCoreApplication::arguments(), Line, nExitCode))
+            return nExitCode;
+    }
+    if (!HasDisplay()) {
+        const char* szDisplay = std::getenv("DISPLAY");
+        if (szDisplay && *szDisplay)
+            std::fprintf(stderr, "drelk2: cannot open the X display '%s'\n", szDisplay);
+        else
+            std::fprintf(stderr, "drelk2: no X display (DISPLAY is not set): the game needs a graphical session\n");
+        return EXIT_NO_DISPLAY;
+    }
+    qInstallMessageHandler(FilterQtMessages);
+    // The viewer draws through GLX.
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+    QApplication App(argc, argv);
+    QApplication::setApplicationName("drelk2");
+    QApplication::setApplicationVersion(DRELK_VERSION);
+    TAssert::SetMessageHook(ShowFatal);
+    TFModSoundManager::SetErrorHook(ShowFatal);
+    WatchSignals(&App);
+
+    int nStatus = 0;
+    {
+        TFormMain Form(Line.Options);
+        if (Form.FormCreate(nExitCode) && !s_bSignalled) {
+            FormDebug = new TFormDebug(&Form);
+            nStatus = App.exec();
+        } else {
+            nStatus = nExitCode;
+        }
+        if (Line.bStats)
+            ReportStats(Form);
+    }
+    return s_bSignalled ? 0 : nStatus;
+}
