@@ -20,9 +20,7 @@ build: deps
 	cmake --build $(BUILD) -j$(JOBS)
 
 run: build
-	@if [ -x $(BUILD)/drelk2 ]; then $(BUILD)/drelk2; else \
-	  echo "Drelk II is built in $(BUILD)/, its data file included. The game window is not there yet:"; \
-	  echo "play headless with $(BUILD)/drelk2-sim (see the README)."; fi
+	$(BUILD)/drelk2
 
 # The unit tests run twice: in the main build, and built with clang under AddressSanitizer and
 # UndefinedBehaviorSanitizer, where the fuzz targets also replay their seed corpora.
@@ -32,7 +30,8 @@ test: build san
 
 san: build
 	cmake -S . -B $(SANBUILD) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
-	  -DDRELK_SANITIZE=ON -DDRELK_FUZZ=ON -DDRELK_DATA_FILE=$(abspath $(BUILD))/Drelk_II.bin
+	  -DDRELK_SANITIZE=ON -DDRELK_FUZZ=ON -DDRELK_DATA_FILE=$(abspath $(BUILD))/Drelk_II.bin \
+	  -DDRELK_SPLASH_PICTURE=$(abspath $(BUILD))/gen/pictures/splash.png
 	cmake --build $(SANBUILD) -j$(JOBS)
 
 # Runs each fuzz target for FUZZ_SECONDS on a working corpus seeded from tests/fuzz/corpus.

@@ -15,6 +15,7 @@
 #include <X11/Xlib.h>
 
 #include <csignal>
+#include <memory>
 #include <cstdio>
 #include <cstdlib>
 #include <sys/socket.h>
@@ -77,14 +78,17 @@ bool ParseCommandLine(const QStringList& vecArgs, TCommandLine& Line, int& nExit
     return true;
 }
 
-bool HasDisplay()
+// The connection stays open until Qt has its own: an X server that resets when its last client
+// leaves would otherwise refuse Qt in between.
+struct TDisplayCheck
 {
     Display* pDisplay = XOpenDisplay(nullptr);
-    if (!pDisplay)
-        return false;
-    XCloseDisplay(pDisplay);
-    return true;
-}
+    ~TDisplayCheck()
+    {
+        if (pDisplay)
+            XCloseDisplay(pDisplay);
+    }
+};
 
 // SIGINT and SIGTERM end the program as the ending screen does: the signal only writes a byte,
 // and the event loop, in whatever window, ends with status 0.
@@ -155,7 +159,8 @@ int main(int argc, char** argv)
         if (!ParseCommandLine(QCoreApplication::arguments(), Line, nExitCode))
             return nExitCode;
     }
-    if (!HasDisplay()) {
+    auto pDisplayCheck = std::make_unique<TDisplayCheck>();
+    if (!pDisplayCheck->pDisplay) {
         const char* szDisplay = std::getenv("DISPLAY");
         if (szDisplay && *szDisplay)
             std::fprintf(stderr, "drelk2: cannot open the X display '%s'\n", szDisplay);
@@ -167,6 +172,7 @@ int main(int argc, char** argv)
     // The viewer draws through GLX.
     setenv("QT_QPA_PLATFORM", "xcb", 1);
     QApplication App(argc, argv);
+    pDisplayCheck.reset();
     QApplication::setApplicationName("drelk2");
     QApplication::setApplicationVersion(DRELK_VERSION);
     TAssert::SetMessageHook(ShowFatal);

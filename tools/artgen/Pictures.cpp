@@ -480,3 +480,34 @@ QImage MakeSplashPicture(const TPictureArt& Art)
     PaintTitle(Image, Title, 8);
     return Image.convertToFormat(QImage::Format_RGB888);
 }
+
+QImage MakeIcon(const TPictureArt& Art)
+{
+    constexpr int N = ICON_SIZE;
+    TArtImage Sky = PaintSky(N, N, 1999, Rgb255(6, 7, 24), Rgb255(20, 10, 40), 0.55f, 160);
+    Sky.AddGlow(N * 0.85f, N * 0.2f, 110.0f, TRgb{0.45f, 0.3f, 0.9f} * 0.3f);
+    QImage Tile = Sky.ToQImage(false).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    {
+        QPainter Painter(&Tile);
+        PaintRock(Painter, Art.Rock, QPointF(196.0, 188.0), 56.0f, 40.0f, 31);
+        PaintRock(Painter, Art.Rock, QPointF(52.0, 58.0), 22.0f, 150.0f, 32);
+        const QPointF Ship(86.0, 164.0);
+        const float fHeading = 40.0f;
+        const float fRad = (fHeading - 90.0f) * PI / 180.0f;
+        PaintBolt(Painter, Art.Missile, Ship + QPointF(std::cos(fRad), std::sin(fRad)) * 78.0, 24.0f);
+        PaintShip(Painter, Art, Ship, 92.0f, fHeading);
+    }
+    // The tile's rounded corners, with a thin light rim.
+    QImage Icon(N, N, QImage::Format_ARGB32_Premultiplied);
+    Icon.fill(Qt::transparent);
+    QPainter Painter(&Icon);
+    Painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath Rounded;
+    Rounded.addRoundedRect(QRectF(4.0, 4.0, N - 8.0, N - 8.0), 36.0, 36.0);
+    Painter.setClipPath(Rounded);
+    Painter.drawImage(0, 0, Tile);
+    Painter.setClipping(false);
+    Painter.strokePath(Rounded, QPen(QColor(150, 160, 220, 150), 3.0));
+    Painter.end();
+    return Icon.convertToFormat(QImage::Format_ARGB32);
+}

@@ -86,7 +86,8 @@ bool WritePictures(const TArtWriter& Writer, const TPictureArt& Art)
 {
     return Writer.Png("pictures/ending_back.png", MakeEndingBackground(Art)) &&
            Writer.Png("pictures/ending_fore.png", MakeEndingForeground()) &&
-           Writer.Png("pictures/splash.png", MakeSplashPicture(Art));
+           Writer.Png("pictures/splash.png", MakeSplashPicture(Art)) &&
+           Writer.Png("pictures/icon.png", MakeIcon(Art));
 }
 }  // namespace
 
