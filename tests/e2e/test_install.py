@@ -4,7 +4,7 @@ import subprocess
 
 import pytest
 
-from conftest import Game
+from player import Game
 
 
 def installed_game_starts(exe, display, folder):

@@ -4,7 +4,7 @@ import shutil
 
 import pytest
 
-from conftest import SCREEN_HEIGHT, SCREEN_WIDTH, start_playing
+from player import SCREEN_HEIGHT, SCREEN_WIDTH, start_playing
 
 
 @pytest.mark.parametrize("leave", ["button", "alt+e", "Escape", "close request"])
