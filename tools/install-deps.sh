@@ -12,6 +12,7 @@ packages=(
   xvfb xauth x11-utils xdotool imagemagick libgl1-mesa-dri
   fonts-dejavu-core
   fluidsynth fluid-soundfont-gm vorbis-tools
+  libfluidsynth-dev libsndfile1-dev libebur128-dev libvorbis-dev libogg-dev
 )
 
 missing=()
