@@ -248,15 +248,17 @@ TWave ShipExplosion(int nRate, double dSeconds)
 {
     TWave Wave = NewWave(nRate, dSeconds);
     TCrack Crack(0x5A1, 700.0, 0.014, nRate);
-    TBoom Boom(150.0, 52.0, 0.18, 0.45, 3.0), Boom2(120.0, 50.0, 0.2, 0.3, 2.5);
+    TBoom Boom(150.0, 68.0, 0.18, 0.45, 3.0), Boom2(120.0, 64.0, 0.2, 0.3, 2.5);
     TBlast Fire(0x5A2, 5500.0, 160.0, 0.45, 0.7), Fire2(0x5A3, 3000.0, 200.0, 0.35, 0.5);
     TBody Body(0x5A6, 520.0, 190.0, 0.5, 1.1, 0.006, 0.75), Body2(0x5A7, 430.0, 170.0, 0.4, 1.1, 0.01, 0.5);
     TDebris Debris(0x5A4, 140.0, 0.55, 1900.0, 3300.0, 5.0, nRate);
     TWobble Roll(0x5A5, 7.0, 0.35, nRate);
     TRoom Room(nRate, 0.8);
-    TBiquad DcBlock, Rumble;
+    TBiquad DcBlock, Rumble1, Rumble2;
     DcBlock.SetHighPass(28.0, 0.7, nRate);
-    Rumble.SetHighPass(55.0, 0.6, nRate);
+    // The game music's bass and kick live below 100 Hz: the blasts leave that to them.
+    Rumble1.SetHighPass(105.0, 0.5412, nRate);
+    Rumble2.SetHighPass(105.0, 1.3066, nRate);
     double dWhine = 0.0;
     const double dSecond = 0.27;
     for (size_t i = 0; i < Wave.Frames(); ++i) {
@@ -271,7 +273,7 @@ TWave ShipExplosion(int nRate, double dSeconds)
         dWhine += TWO_PI * Glide(1250.0, 70.0, 0.45, t) / nRate;
         d += 0.15 * std::sin(dWhine + 1.5 * std::sin(dWhine * 0.51)) * AttackDecay(t, 0.02, 0.55);
         d += 0.35 * Room.Next(d);
-        d = Rumble.Process(d);
+        d = Rumble2.Process(Rumble1.Process(d));
         Wave.vSamples[i] = static_cast<float>(DcBlock.Process(Drive(d, 1.3)) * FadeOut(t, dSeconds, 0.35));
     }
     return Wave;
@@ -298,15 +300,16 @@ TWave Rock(const TRockSpec& s, int nRate, double dSeconds)
     TBlast Fire(s.nSeed + 1, s.dFireFrom, s.dFireTo, s.dFireGlide, s.dFireTau);
     TDebris Grit(s.nSeed + 2, s.dGritRate, s.dGritTau, s.dGritA, s.dGritB, s.dGritQ, nRate);
     TWobble Roll(s.nSeed + 3, 12.0, 0.3, nRate);
-    TBiquad DcBlock, Rumble;
+    TBiquad DcBlock, Rumble1, Rumble2;
     DcBlock.SetHighPass(30.0, 0.7, nRate);
-    Rumble.SetHighPass(60.0, 0.6, nRate);
+    Rumble1.SetHighPass(105.0, 0.5412, nRate);  // below 100 Hz is the music's
+    Rumble2.SetHighPass(105.0, 1.3066, nRate);
     for (size_t i = 0; i < Wave.Frames(); ++i) {
         const double t = double(i) / nRate;
         const double dRoll = Roll.Next();
         double d = s.dCrack * Crack.Next(t) + s.dBoom * Boom.Next(t, nRate) + s.dBody * Body.Next(t, nRate) * dRoll +
                    s.dFire * Fire.Next(t, nRate) * dRoll + s.dGrit * Grit.Next(t, nRate);
-        d = Rumble.Process(d);
+        d = Rumble2.Process(Rumble1.Process(d));
         Wave.vSamples[i] = static_cast<float>(DcBlock.Process(Drive(d, 1.5)) * FadeOut(t, dSeconds, 0.12));
     }
     return Wave;
@@ -316,7 +319,7 @@ TWave RockLarge(int nRate, double dSeconds)
 {
     return Rock({0x1A0,
                  0.35, 300.0, 0.010,
-                 0.6, 130.0, 55.0, 0.12, 0.3,
+                 0.6, 140.0, 72.0, 0.12, 0.3,
                  2.6, 420.0, 170.0, 0.4,
                  1.6, 1700.0, 130.0, 0.28, 0.36,
                  0.5, 70.0, 0.35, 650.0, 1300.0, 2.5},
@@ -327,7 +330,7 @@ TWave RockMedium(int nRate, double dSeconds)
 {
     return Rock({0x2B0,
                  0.4, 500.0, 0.006,
-                 0.45, 170.0, 80.0, 0.08, 0.15,
+                 0.45, 180.0, 95.0, 0.08, 0.15,
                  1.8, 560.0, 240.0, 0.22,
                  1.6, 3200.0, 240.0, 0.15, 0.2,
                  0.55, 110.0, 0.22, 1150.0, 2300.0, 2.5},
