@@ -23,6 +23,7 @@
 #include <ostream>
 #include <string>
 #include <vector>
+#include <sys/stat.h>
 
 namespace {
 
@@ -389,6 +390,58 @@ TEST(AudioGeneratorTest, RepeatsItselfByteForByte)
     ASSERT_EQ(Music.nExitCode, 0) << Music.strOut;
     EXPECT_TRUE(SameFile(strDir + "/game.ogg", GEN_DIR + "/music/game.ogg"));
 
+    std::filesystem::remove_all(strDir);
+}
+
+// Every input the generator reads is checked before use: a bad one gets one line naming it
+// and exit status 1, never a hang, a crash or a half-written file.
+TEST(AudioGeneratorTest, RefusesUnusableInputs)
+{
+    char szDir[] = "/tmp/drelk_audio_XXXXXX";
+    ASSERT_NE(mkdtemp(szDir), nullptr);
+    const std::string strDir = szDir;
+    const std::string strFifo = strDir + "/fifo", strTruncated = strDir + "/truncated.wav",
+                      strEmpty = strDir + "/empty.wav", strText = strDir + "/text.txt";
+    ASSERT_EQ(mkfifo(strFifo.c_str(), 0600), 0);
+    std::ofstream(strEmpty).close();
+    std::ofstream(strText) << "tempo 120\n";
+    {
+        const std::vector<uint8_t> vShot = ReadBytes(GEN_DIR + "/sfx/shot.wav");
+        ASSERT_GT(vShot.size(), 100u);
+        std::ofstream(strTruncated, std::ios::binary).write(reinterpret_cast<const char*>(vShot.data()), 30);
+    }
+    const std::string strGame = std::string(DRELK_MUSIC_DIR) + "/game.txt";
+    const std::string strOut = strDir + "/out.ogg";
+    struct TCase
+    {
+        std::string strArgs;
+        const char* szMessage;
+    };
+    const TCase CASES[] = {
+        {"report " + strDir, "not a regular file"},
+        {"report " + strFifo, "not a regular file"},
+        {"report /dev/zero", "not a regular file"},
+        {"report " + strEmpty, strEmpty.c_str()},
+        {"report " + strTruncated, strTruncated.c_str()},
+        {"report " + strText, strText.c_str()},
+        {"report " + strDir + "/missing.wav", "missing.wav"},
+        {"music " + strFifo + " " + DRELK_SOUNDFONT + " " + strOut, "not a note list"},
+        {"music /dev/zero " + std::string(DRELK_SOUNDFONT) + " " + strOut, "not a note list"},
+        {"music " + strGame + " " + strFifo + " " + strOut, "not a sound font"},
+        {"music " + strGame + " " + strText + " " + strOut, "not a sound font"},
+        {"restarts " + GEN_DIR + "/sfx/engine.wav 0 " + strDir + "/held.wav", "interval"},
+        {"sfx " + strText, "cannot create"},
+        {"frobnicate", "usage:"},
+    };
+    for (const TCase& Case : CASES) {
+        SCOPED_TRACE(Case.strArgs);
+        const TCommandResult Result = RunCommand(ShellQuote(DRELK_AUDIOGEN) + " " + Case.strArgs + " 2>&1");
+        EXPECT_EQ(Result.nExitCode, 1) << Result.strOut;
+        EXPECT_NE(Result.strOut.find(Case.szMessage), std::string::npos) << Result.strOut;
+        EXPECT_EQ(std::count(Result.strOut.begin(), Result.strOut.end(), '\n'), 1) << Result.strOut;
+    }
+    EXPECT_FALSE(std::filesystem::exists(strOut)) << "a refused render left a file";
+    EXPECT_FALSE(std::filesystem::exists(strOut + ".part"));
     std::filesystem::remove_all(strDir);
 }
 

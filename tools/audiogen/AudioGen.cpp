@@ -124,17 +124,21 @@ int MakeMusic(const std::string& strScore, const std::string& strFont, const std
     return 0;
 }
 
+// Every file is read before anything is printed: a bad one leaves no half table.
 int Report(const std::vector<std::string>& vFiles)
 {
-    std::printf("%s\n", TSoundReport::Header().c_str());
+    std::vector<std::string> vRows;
     for (const std::string& strFile : vFiles) {
         TWave Wave;
         std::string strError;
         if (!TWaves::Read(strFile, Wave, strError))
             return Fail(strError);
         const std::string strName = std::filesystem::path(strFile).filename().string();
-        std::printf("%s\n", TSoundReport::Row(strName, TSoundReport::Measure(Wave)).c_str());
+        vRows.push_back(TSoundReport::Row(strName, TSoundReport::Measure(Wave)));
     }
+    std::printf("%s\n", TSoundReport::Header().c_str());
+    for (const std::string& strRow : vRows)
+        std::printf("%s\n", strRow.c_str());
     return 0;
 }
 

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <memory>
 #include <set>
+#include <sys/stat.h>
 
 namespace {
 
@@ -102,8 +103,8 @@ std::vector<TSynthEvent> TMusicRenderer::Events(const TScore& Score, int nPasses
 
 bool TMusicRenderer::Render(const TScore& Score, const std::string& strSoundFont, TWave& Wave, std::string& strError)
 {
-    // Quiet unless something fails: the synthesizer's chatter is of no use in a build log.
-    for (int nLevel : {FLUID_INFO, FLUID_DBG, FLUID_WARN})
+    // Quiet: a failure is reported here, in one line, and the chatter is of no use in a build log.
+    for (int nLevel : {FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG})
         fluid_set_log_function(nLevel, nullptr, nullptr);
     std::unique_ptr<fluid_settings_t, TSettingsDeleter> pSettings(new_fluid_settings());
     if (!pSettings) {
@@ -111,8 +112,13 @@ bool TMusicRenderer::Render(const TScore& Score, const std::string& strSoundFont
         return false;
     }
     Configure(pSettings.get());
+    // The synthesizer would wait forever on a FIFO, and its loader complains at length about a
+    // file that is no sound font: both are turned away first.
+    struct stat Stat{};
+    const bool bFile = stat(strSoundFont.c_str(), &Stat) == 0 && S_ISREG(Stat.st_mode) &&
+                       fluid_is_soundfont(strSoundFont.c_str());
     std::unique_ptr<fluid_synth_t, TSynthDeleter> pSynth(new_fluid_synth(pSettings.get()));
-    if (!pSynth || fluid_synth_sfload(pSynth.get(), strSoundFont.c_str(), 1) == FLUID_FAILED) {
+    if (!bFile || !pSynth || fluid_synth_sfload(pSynth.get(), strSoundFont.c_str(), 1) == FLUID_FAILED) {
         strError = strSoundFont + ": not a sound font the synthesizer can load";
         return false;
     }

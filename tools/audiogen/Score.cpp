@@ -6,10 +6,12 @@
 #include <cstdint>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 
 namespace {
 
 constexpr int WHOLE = 4 * TScore::PPQ;
+constexpr off_t MAX_FILE_BYTES = 1 << 20;
 
 std::string Trim(const std::string& s)
 {
@@ -164,6 +166,12 @@ std::string TScore::Where(int nLine) const { return m_strPath + ":" + std::to_st
 bool TScore::Load(const std::string& strPath, std::string& strError)
 {
     m_strPath = strPath;
+    // A note list is a small text file; a FIFO or a device would be read forever.
+    struct stat Stat{};
+    if (stat(strPath.c_str(), &Stat) != 0 || !S_ISREG(Stat.st_mode) || Stat.st_size > MAX_FILE_BYTES) {
+        strError = strPath + ": not a note list (a regular file of at most 1 MiB)";
+        return false;
+    }
     std::ifstream File(strPath);
     if (!File) {
         strError = "cannot open " + strPath;

@@ -406,9 +406,9 @@ const std::vector<TEffectSpec>& TSoundEffects::Specs()
     // times a second and sit lower so that bursts do not tire the ear or bury the music.
     static const std::vector<TEffectSpec> vSpecs{
         {"sfx/shot.wav", 44100, 0.09, -21.0, Shot},
-        {"sfx/ship_explosion.wav", 22050, 2.3, -16.45, ShipExplosion},
-        {"sfx/rock_large.wav", 22050, 1.15, -19.5, RockLarge},
-        {"sfx/rock_medium.wav", 22050, 0.75, -19.85, RockMedium},
+        {"sfx/ship_explosion.wav", 22050, 2.3, -16.55, ShipExplosion},
+        {"sfx/rock_large.wav", 22050, 1.15, -19.6, RockLarge},
+        {"sfx/rock_medium.wav", 22050, 0.75, -19.9, RockMedium},
         {"sfx/rock_small.wav", 22050, 0.45, -20.2, RockSmall},
         {"sfx/engine.wav", 22050, 0.3, -20.0, Engine},
     };
