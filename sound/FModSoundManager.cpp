@@ -184,6 +184,7 @@ void TFModSoundManager::Init()
     if (nResult != MIXER_CHANNELS)
         Fail(nResult);
     m_nChannels = MIXER_CHANNELS;
+    m_Limiter.Attach();
     m_vecChannelOwners.assign(m_nChannels, nullptr);
     // Channel 0 stays unused, so that while no source has been deleted a source's channel is
     // its serial number.
@@ -222,6 +223,7 @@ void TFModSoundManager::Close()
         Mix_FreeChunk(Entry.second->pChunk);
     }
     m_mapSounds.clear();
+    m_Limiter.Detach();
     Mix_CloseAudio();
     Mix_Quit();
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
@@ -344,8 +346,10 @@ void TFModSoundManager::StartPaused(int nChannel, Mix_Chunk* pChunk, bool bLoop)
     SDL_LockAudioDevice(m_nDevice);
     Mix_Volume(nChannel, MIX_MAX_VOLUME);
     const int nResult = Mix_PlayChannel(nChannel, pChunk, bLoop ? -1 : 0);
-    if (nResult >= 0)
+    if (nResult >= 0) {
+        m_Limiter.Watch(nChannel);
         PauseChannel(nChannel);
+    }
     SDL_UnlockAudioDevice(m_nDevice);
     if (nResult < 0)
         Fail(nResult);

@@ -7,6 +7,7 @@
 // Every call comes from one thread; SDL_mixer mixes on its own audio thread.
 
 #include "base/Assert.h"
+#include "sound/MixLimiter.h"
 
 #include <cstdint>
 #include <functional>
@@ -106,6 +107,7 @@ private:
 
     bool m_bOpen = false;
     bool m_bSilent = false;
+    TMixLimiter m_Limiter;  // the mix's headroom: limits the sum of the channels, not each one
     uint32_t m_nDevice = 0;  // SDL's id of the mixer's device, for its lock; 0 when unknown
     int m_nChannels = 0;
     // Free channels, lowest first, so that the first source plays on channel 1.

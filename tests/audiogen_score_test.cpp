@@ -1,11 +1,14 @@
-// The music generator's note lists: what a valid list turns into (notes, drums, tempo map and
-// the MIDI file made from it), and how a faulty list is refused with the line of the fault.
+// The music generator's note lists: what a valid list turns into (notes, drums, tempo map,
+// the human feel of accents and loose timing, and the synthesizer's input made from it), and
+// how a faulty list is refused with the line of the fault.
 
-#include "MidiWriter.h"
+#include "MusicRenderer.h"
 #include "Score.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -82,44 +85,77 @@ TEST_F(ScoreTest, ReadsNotesDrumsAndTempos)
     EXPECT_DOUBLE_EQ(Score.SecondsAt(Score.LengthTicks()), 12.0);  // 2 + 4, twice
 }
 
-// Note-ons and the end of each track read back from the MIDI file, which holds the piece as
-// often as asked, then its tail.
-TEST_F(ScoreTest, MidiFileHoldsEveryNoteOnceAPass)
+// The synthesizer gets every note once a pass, each note-on matched by a note-off of the same
+// key after it, all in time order, with every channel set up before the first note.
+TEST_F(ScoreTest, SynthesizerGetsEveryNoteOnceAPassInTimeOrder)
 {
     TScore Score;
     std::string strError;
     ASSERT_TRUE(Score.Load(Write(VALID), strError)) << strError;
-    const std::vector<unsigned char> v = TMidiWriter::Encode(Score, 2);
-    ASSERT_GT(v.size(), 14u);
-    ASSERT_EQ(std::string(v.begin(), v.begin() + 4), "MThd");
-    EXPECT_EQ(v[11], 3);  // conductor and two voices
-    size_t nPos = 14, nNoteOns = 0;
-    long nLastEnd = 0;
-    while (nPos + 8 <= v.size()) {
-        ASSERT_EQ(std::string(v.begin() + nPos, v.begin() + nPos + 4), "MTrk");
-        const size_t nEnd = nPos + 8 + (size_t(v[nPos + 4]) << 24 | v[nPos + 5] << 16 | v[nPos + 6] << 8 | v[nPos + 7]);
-        ASSERT_LE(nEnd, v.size());
-        long nTick = 0;
-        for (size_t i = nPos + 8; i < nEnd;) {
-            long nDelta = 0;
-            do
-                nDelta = nDelta << 7 | (v[i] & 0x7f);
-            while (v[i++] & 0x80);
-            nTick += nDelta;
-            const unsigned char nStatus = v[i];
-            if (nStatus == 0xff) {
-                if (v[i + 1] == 0x2f)
-                    nLastEnd = nTick;
-                i += 3 + v[i + 2];
-            } else {
-                nNoteOns += (nStatus & 0xf0) == 0x90;
-                i += (nStatus & 0xf0) == 0xc0 ? 2 : 3;
-            }
+    const std::vector<TSynthEvent> vEvents = TMusicRenderer::Events(Score, 2);
+    ASSERT_FALSE(vEvents.empty());
+    size_t nOn = 0, nOff = 0, nPrograms = 0;
+    long nFirstNote = -1;
+    for (size_t i = 0; i < vEvents.size(); ++i) {
+        const TSynthEvent& e = vEvents[i];
+        if (i > 0) {
+            EXPECT_LE(vEvents[i - 1].nFrame, e.nFrame) << "event " << i;
         }
-        nPos = nEnd;
+        if (e.eKind == TSynthEvent::PROGRAM) {
+            ++nPrograms;
+            EXPECT_EQ(nFirstNote, -1) << "a channel set up after the first note";
+        }
+        if (e.eKind == TSynthEvent::NOTE_ON && nFirstNote < 0)
+            nFirstNote = e.nFrame;
+        nOn += e.eKind == TSynthEvent::NOTE_ON;
+        nOff += e.eKind == TSynthEvent::NOTE_OFF;
     }
-    EXPECT_EQ(nNoteOns, 2 * (16u + 8u));
-    EXPECT_GE(nLastEnd, 2L * Score.LengthTicks());
+    EXPECT_EQ(nPrograms, 2u);  // the lead's channel and the drums'
+    EXPECT_EQ(nOn, 2 * (16u + 8u));
+    EXPECT_EQ(nOff, nOn);
+    // The second pass starts where the first ends: 12 s at 44.1 kHz.
+    const auto Second = std::find_if(vEvents.begin(), vEvents.end(), [](const TSynthEvent& e) {
+        return e.eKind == TSynthEvent::NOTE_ON && e.nFrame >= 12 * TMusicRenderer::RATE;
+    });
+    ASSERT_NE(Second, vEvents.end());
+    EXPECT_EQ(Second->nFrame, 12 * TMusicRenderer::RATE);
+}
+
+// Accents follow the bar (downbeat loudest, off-beat sixteenths softest) and loose timing moves
+// notes by at most the voice's milliseconds; both come out the same on every load, so a loop's
+// two passes and two builds agree.
+TEST_F(ScoreTest, AccentsFollowTheBarAndLooseTimingStaysInBounds)
+{
+    const std::string strFeel = R"(tempo 120
+voice hat ch=10 note=42 vel=80 accent=20 loose=10
+pattern a 1
+  hat: xxxxxxxxxxxxxxxx
+end
+song a a a a
+)";
+    TScore Score, Again;
+    std::string strError;
+    ASSERT_TRUE(Score.Load(Write(strFeel), strError)) << strError;
+    ASSERT_TRUE(Again.Load(Write(strFeel), strError)) << strError;
+    const std::vector<TNote>& vHat = Score.Notes()[0];
+    ASSERT_EQ(vHat.size(), 64u);
+    const double dTicksPerMs = TScore::PPQ / 500.0;  // a quarter is 500 ms at 120
+    double dDownbeats = 0.0, dOffbeats = 0.0;
+    bool bMoved = false;
+    for (size_t i = 0; i < vHat.size(); ++i) {
+        const long nGrid = long(std::lround(double(vHat[i].nTick) / 120.0)) * 120;
+        EXPECT_LE(std::abs(vHat[i].nTick - nGrid), std::lround(10 * dTicksPerMs)) << "note " << i;
+        bMoved = bMoved || vHat[i].nTick != nGrid;
+        const long nStep = (nGrid % 1920) / 120;
+        if (nStep == 0)
+            dDownbeats += vHat[i].nVelocity / 4.0;
+        else if (nStep % 2)
+            dOffbeats += vHat[i].nVelocity / 32.0;
+        EXPECT_EQ(vHat[i].nTick, Again.Notes()[0][i].nTick);
+        EXPECT_EQ(vHat[i].nVelocity, Again.Notes()[0][i].nVelocity);
+    }
+    EXPECT_TRUE(bMoved) << "no note left the grid";
+    EXPECT_GT(dDownbeats - dOffbeats, 12.0) << "downbeats " << dDownbeats << ", off-beats " << dOffbeats;
 }
 
 struct TBrokenCase

@@ -11,7 +11,8 @@ packages=(
   clang libclang-rt-14-dev
   xvfb xauth x11-utils xdotool imagemagick libgl1-mesa-dri
   fonts-dejavu-core
-  fluidsynth fluid-soundfont-gm vorbis-tools
+  fluidsynth fluid-soundfont-gm
+  libfluidsynth-dev libsndfile1-dev libebur128-dev libvorbis-dev libogg-dev
   python3-pytest python3-xlib python3-numpy desktop-file-utils
 )
 

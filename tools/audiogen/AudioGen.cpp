@@ -1,40 +1,64 @@
-// drelk2-audiogen: makes the game's sound effects and turns its note lists into music.
+// drelk2-audiogen: makes the game's sound effects and music, and measures sounds.
 //
-//   drelk2-audiogen sfx OUTDIR                   every effect, as OUTDIR/sfx/*.wav
-//   drelk2-audiogen midi SCORE.txt OUT.mid       the note list as a MIDI file (a loop twice)
-//   drelk2-audiogen master SCORE.txt RENDER.raw OUT.wav
-//                                                the synthesizer's float render (44100 Hz
-//                                                stereo) cut, faded and levelled
-//   drelk2-audiogen measure FILE.wav...          length, peak, loudness, DC, edge samples
-//   drelk2-audiogen restarts IN.wav MS OUT.wav   IN restarted every MS milliseconds, each start
-//                                                cutting the last, as the game does with held thrust
+//   drelk2-audiogen sfx OUTDIR                    every effect, as OUTDIR/sfx/*.wav
+//   drelk2-audiogen music SCORE.txt FONT.sf2 OUT.ogg
+//                                                 the note list played on the sound font,
+//                                                 cut (a loop) or trimmed, levelled, encoded
+//   drelk2-audiogen report FILE...                each sound's length, peaks, loudness and
+//                                                 fall-off (WAV or Ogg Vorbis)
+//   drelk2-audiogen restarts IN.wav MS OUT.wav    IN restarted every MS milliseconds, each start
+//                                                 cutting the last, as the game does with held thrust
 //
-// Exit status 0 on success, 1 with a message on standard error otherwise.
+// The same command on the same input writes the same bytes on every machine (see
+// PinMathLibrary). Exit status 0 on success, 1 with a message on standard error otherwise.
 
-#include "Dsp.h"
 #include "Mastering.h"
-#include "MidiWriter.h"
+#include "MusicRenderer.h"
+#include "OggVorbis.h"
 #include "Score.h"
 #include "SoundEffects.h"
+#include "SoundReport.h"
 #include "Waves.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
 
-constexpr int RENDER_RATE = 44100;
-constexpr int RENDER_CHANNELS = 2;
+// About 128 kbit/s: clean synth highs at a size that keeps the data file small.
+constexpr double OGG_QUALITY = 0.4;
 
 int Fail(const std::string& strMessage)
 {
     std::fprintf(stderr, "drelk2-audiogen: %s\n", strMessage.c_str());
     return 1;
+}
+
+// glibc picks its exp, log, pow, sin and cos by processor: machines with FMA get other last
+// bits than machines without, and the synthesizer, the effects and the encoder all call them.
+// Those bits decide where a loop is cut and how the encoder spends its bits, so the data file
+// differed from one machine to another. Run with the FMA and AVX2 variants switched off, every
+// x86-64 machine computes the same. glibc reads the setting only at start-up, hence the restart.
+void PinMathLibrary(char** argv)
+{
+    static const char* const PIN = "glibc.cpu.hwcaps=-AVX2,-FMA";
+    const char* szTunables = std::getenv("GLIBC_TUNABLES");
+    if (szTunables && std::strstr(szTunables, PIN))
+        return;
+    std::string strTunables = PIN;
+    if (szTunables && *szTunables)
+        strTunables = std::string(szTunables) + ":" + PIN;
+    setenv("GLIBC_TUNABLES", strTunables.c_str(), 1);
+    execv("/proc/self/exe", argv);
+    std::perror("drelk2-audiogen: cannot restart itself with the pinned math library");
+    std::exit(1);
 }
 
 int MakeEffects(const std::string& strDir)
@@ -51,62 +75,70 @@ int MakeEffects(const std::string& strDir)
     return 0;
 }
 
-int MakeMidi(const std::string& strScore, const std::string& strOut)
+// The Ogg stream's serial number, fixed by the piece's name (FNV-1a).
+uint32_t SerialOf(const std::string& strName)
 {
-    TScore Score;
-    std::string strError;
-    if (!Score.Load(strScore, strError) || !TMidiWriter::Write(strOut, Score, Score.IsLoop() ? 2 : 1, strError))
-        return Fail(strError);
-    return 0;
+    uint32_t n = 2166136261u;
+    for (unsigned char c : strName)
+        n = (n ^ c) * 16777619u;
+    return n & 0x7fffffff;
 }
 
-int Master(const std::string& strScore, const std::string& strRender, const std::string& strOut)
+bool Master(const TScore& Score, TWave Render, TWave& Wave, std::string& strError)
+{
+    TMastering::RemoveDc(Render);
+    if (Score.IsLoop()) {
+        if (!TMastering::CutLoop(Render, Score.SecondsAt(Score.LengthTicks()), Wave, strError))
+            return false;
+    } else {
+        // The piece ends where the score says, its tail included.
+        Wave = std::move(Render);
+        TMastering::Trim(Wave, Score.FadeOutSeconds());
+    }
+    if (Wave.Seconds() < 1.0) {
+        strError = "the render is silent or too short";
+        return false;
+    }
+    TMastering::Level(Wave, Score.LoudnessLufs(), TMastering::MUSIC_TRUE_PEAK_DB, Score.IsLoop(), true);
+    return true;
+}
+
+int MakeMusic(const std::string& strScore, const std::string& strFont, const std::string& strOut)
 {
     TScore Score;
     TWave Render, Wave;
     std::string strError;
-    if (!Score.Load(strScore, strError) ||
-        !TWaves::ReadRawFloat(strRender, RENDER_RATE, RENDER_CHANNELS, Render, strError))
+    if (!Score.Load(strScore, strError) || !TMusicRenderer::Render(Score, strFont, Render, strError))
         return Fail(strError);
-    TMastering::RemoveDc(Render);
-    if (Score.IsLoop()) {
-        if (!TMastering::CutLoop(Render, Score.SecondsAt(Score.LengthTicks()), Wave, strError))
-            return Fail(strRender + ": " + strError);
-    } else {
-        // The synthesizer renders until every voice has died away; the piece ends where the
-        // score says, its tail included.
-        Wave = std::move(Render);
-        const double dEnd = Score.SecondsAt(Score.LengthTicks()) + Score.TailSeconds();
-        Wave.vSamples.resize(std::min(Wave.Frames(), static_cast<size_t>(dEnd * Wave.nRate)) * Wave.nChannels);
-        TMastering::Trim(Wave, Score.FadeOutSeconds());
-    }
-    if (Wave.Seconds() < 1.0)
-        return Fail(strRender + ": the render is silent or too short");
-    TMastering::Level(Wave, TMastering::MUSIC_LUFS, TMastering::MUSIC_CEILING_DB, Score.IsLoop(), true);
-    if (!TWaves::WriteWav16(strOut, Wave, strError))
+    if (!Master(Score, std::move(Render), Wave, strError))
+        return Fail(strScore + ": " + strError);
+    // Written beside the target and renamed: a failed run leaves no half file for the build.
+    const std::string strPart = strOut + ".part";
+    const std::string strName = std::filesystem::path(strScore).stem().string();
+    if (!TOggVorbis::Write(strPart, Wave, OGG_QUALITY, SerialOf(strName), strError))
         return Fail(strError);
+    std::error_code Error;
+    std::filesystem::rename(strPart, strOut, Error);
+    if (Error)
+        return Fail("cannot write " + strOut + ": " + Error.message());
     return 0;
 }
 
-int Measure(const std::vector<std::string>& vFiles)
+// Every file is read before anything is printed: a bad one leaves no half table.
+int Report(const std::vector<std::string>& vFiles)
 {
-    std::printf("%-28s %7s %8s %9s %9s %8s %9s %9s\n", "file", "seconds", "peak dB", "LUFS int",
-                "LUFS max", "DC", "first", "last");
+    std::vector<std::string> vRows;
     for (const std::string& strFile : vFiles) {
         TWave Wave;
         std::string strError;
-        if (!TWaves::ReadWav(strFile, Wave, strError))
+        if (!TWaves::Read(strFile, Wave, strError))
             return Fail(strError);
-        double dSum = 0.0;
-        for (float f : Wave.vSamples)
-            dSum += f;
-        const float fFirst = Wave.vSamples.empty() ? 0.0f : Wave.vSamples.front();
-        const float fLast = Wave.vSamples.empty() ? 0.0f : Wave.vSamples.back();
-        std::printf("%-28s %7.3f %8.2f %9.2f %9.2f %8.5f %9.5f %9.5f\n",
-                    std::filesystem::path(strFile).filename().c_str(), Wave.Seconds(), TLoudness::PeakDb(Wave),
-                    TLoudness::Integrated(Wave), TLoudness::MomentaryMax(Wave),
-                    Wave.vSamples.empty() ? 0.0 : dSum / Wave.vSamples.size(), fFirst, fLast);
+        const std::string strName = std::filesystem::path(strFile).filename().string();
+        vRows.push_back(TSoundReport::Row(strName, TSoundReport::Measure(Wave)));
     }
+    std::printf("%s\n", TSoundReport::Header().c_str());
+    for (const std::string& strRow : vRows)
+        std::printf("%s\n", strRow.c_str());
     return 0;
 }
 
@@ -114,11 +146,12 @@ int Restarts(const std::string& strIn, const std::string& strMs, const std::stri
 {
     TWave In;
     std::string strError;
-    if (!TWaves::ReadWav(strIn, In, strError))
+    if (!TWaves::Read(strIn, In, strError))
         return Fail(strError);
-    const double dMs = std::atof(strMs.c_str());
-    if (dMs <= 0.0)
-        return Fail("the interval must be positive");
+    char* pEnd = nullptr;
+    const double dMs = std::strtod(strMs.c_str(), &pEnd);
+    if (!pEnd || *pEnd || !(dMs >= 10.0 && dMs <= 10000.0))
+        return Fail("the interval must be 10 to 10000 milliseconds, not \"" + strMs + "\"");
     TWave Out = In;
     const size_t nStep = static_cast<size_t>(dMs / 1000.0 * In.nRate);
     Out.vSamples.clear();
@@ -137,16 +170,18 @@ int main(int argc, char** argv)
 {
     const std::vector<std::string> vArgs(argv + 1, argv + argc);
     const std::string strCommand = vArgs.empty() ? "" : vArgs[0];
-    if (strCommand == "sfx" && vArgs.size() == 2)
+    if (strCommand == "sfx" && vArgs.size() == 2) {
+        PinMathLibrary(argv);
         return MakeEffects(vArgs[1]);
-    if (strCommand == "midi" && vArgs.size() == 3)
-        return MakeMidi(vArgs[1], vArgs[2]);
-    if (strCommand == "master" && vArgs.size() == 4)
-        return Master(vArgs[1], vArgs[2], vArgs[3]);
-    if (strCommand == "measure" && vArgs.size() >= 2)
-        return Measure(std::vector<std::string>(vArgs.begin() + 1, vArgs.end()));
+    }
+    if (strCommand == "music" && vArgs.size() == 4) {
+        PinMathLibrary(argv);
+        return MakeMusic(vArgs[1], vArgs[2], vArgs[3]);
+    }
+    if (strCommand == "report" && vArgs.size() >= 2)
+        return Report(std::vector<std::string>(vArgs.begin() + 1, vArgs.end()));
     if (strCommand == "restarts" && vArgs.size() == 4)
         return Restarts(vArgs[1], vArgs[2], vArgs[3]);
-    return Fail("usage: drelk2-audiogen sfx OUTDIR | midi SCORE.txt OUT.mid | "
-                "master SCORE.txt RENDER.raw OUT.wav | measure FILE.wav... | restarts IN.wav MS OUT.wav");
+    return Fail("usage: drelk2-audiogen sfx OUTDIR | music SCORE.txt FONT.sf2 OUT.ogg | "
+                "report FILE... | restarts IN.wav MS OUT.wav");
 }

@@ -1,6 +1,6 @@
 #pragma once
 // Signal building blocks shared by the effects and the mastering: a seeded noise source,
-// biquad filters, a loudness meter and a peak limiter. All of it is deterministic: the same
+// biquad filters and a peak limiter. All of it is deterministic: the same
 // input gives the same samples on every build.
 
 #include "Waves.h"
@@ -37,18 +37,6 @@ private:
 
     double m_dB0 = 1.0, m_dB1 = 0.0, m_dB2 = 0.0, m_dA1 = 0.0, m_dA2 = 0.0;
     double m_dX1 = 0.0, m_dX2 = 0.0, m_dY1 = 0.0, m_dY2 = 0.0;
-};
-
-// Loudness after ITU-R BS.1770 (K-weighting, 400 ms blocks), in LUFS.
-class TLoudness
-{
-public:
-    // Gated integrated loudness: the level of a piece of music.
-    static double Integrated(const TWave& Wave);
-    // The loudest 400 ms block: the level of a short effect.
-    static double MomentaryMax(const TWave& Wave);
-    // Largest absolute sample, in dBFS.
-    static double PeakDb(const TWave& Wave);
 };
 
 class TLimiter

@@ -1,6 +1,7 @@
 #include "Mastering.h"
 
 #include "Dsp.h"
+#include "Loudness.h"
 
 #include <algorithm>
 #include <cmath>
@@ -86,18 +87,21 @@ void TMastering::Trim(TWave& Wave, double dFadeOut)
             Wave.At(nEnd - 1 - i, c) *= static_cast<float>(0.5 - 0.5 * std::cos(PI * double(i) / nOut));
 }
 
-void TMastering::Level(TWave& Wave, double dTarget, double dCeilingDb, bool bLoop, bool bIntegrated)
+void TMastering::Level(TWave& Wave, double dTarget, double dTruePeakDb, bool bLoop, bool bIntegrated)
 {
     const TWave Source = Wave;
     const size_t nFrames = Source.Frames();
     const size_t nPad = bLoop ? std::min(nFrames, static_cast<size_t>(Source.nRate)) : 0;
     auto Measure = [&](const TWave& w) { return bIntegrated ? TLoudness::Integrated(w) : TLoudness::MomentaryMax(w); };
     const double dStart = Measure(Source);
-    if (dStart < -70.0)  // silence (the meter's gate): nothing to level
+    if (!(dStart > -70.0))  // silence (the meter's gate): nothing to level
         return;
     double dGain = DbToGain(dTarget - dStart);
-    // Limiting lowers the loudness a little; a few rounds settle on the target.
-    for (int nRound = 0; nRound < 6; ++nRound) {
+    // The limiter holds sample peaks; peaks between samples reach a little higher.
+    double dCeilingDb = dTruePeakDb - 0.2;
+    // Limiting lowers the loudness a little and true peaks may pass the ceiling: a few rounds
+    // settle on both.
+    for (int nRound = 0; nRound < 8; ++nRound) {
         TWave Work = Source;
         if (bLoop) {  // the end before the start and the start after the end
             Work.vSamples.clear();
@@ -113,7 +117,9 @@ void TMastering::Level(TWave& Wave, double dTarget, double dCeilingDb, bool bLoo
             Work.vSamples = std::vector<float>(Work.vSamples.begin() + nPad * Work.nChannels,
                                                Work.vSamples.end() - nPad * Work.nChannels);
         Wave = Work;
-        const double dLevel = Measure(Wave);
-        dGain *= DbToGain(dTarget - dLevel);
+        dGain *= DbToGain(dTarget - Measure(Wave));
+        const double dOver = TLoudness::TruePeakDb(Wave) - dTruePeakDb;
+        if (dOver > 0.0)
+            dCeilingDb -= dOver + 0.05;
     }
 }

@@ -9,10 +9,9 @@
 class TMastering
 {
 public:
-    // Every piece of music is brought to this integrated loudness, peaks at or below
-    // MUSIC_CEILING_DB (below -1 dBFS so that lossy encoding cannot push them over).
-    static constexpr double MUSIC_LUFS = -16.0;
-    static constexpr double MUSIC_CEILING_DB = -1.6;
+    // Music's true peak before encoding: Vorbis adds a few tenths of a dB to the peaks, and
+    // the decoded piece must stay at or below -1 dBTP.
+    static constexpr double MUSIC_TRUE_PEAK_DB = -1.6;
 
     // Removes DC and inaudible sub-bass (some sound-font samples carry an offset). Run on the
     // whole render before cutting, so that a loop's filter state is the same at both ends.
@@ -27,6 +26,7 @@ public:
     // the last dFadeOut seconds.
     static void Trim(TWave& Wave, double dFadeOut);
     // Scales to dTarget LUFS (integrated, or the loudest 400 ms for effects) and limits the
-    // peaks to dCeilingDb. A loop is limited as a circle so the gain is continuous at the seam.
-    static void Level(TWave& Wave, double dTarget, double dCeilingDb, bool bLoop, bool bIntegrated);
+    // peaks so that the true peak stays at or below dTruePeakDb. A loop is limited as a circle
+    // so the gain is continuous at the seam.
+    static void Level(TWave& Wave, double dTarget, double dTruePeakDb, bool bLoop, bool bIntegrated);
 };

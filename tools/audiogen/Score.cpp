@@ -3,12 +3,15 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdint>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 
 namespace {
 
 constexpr int WHOLE = 4 * TScore::PPQ;
+constexpr off_t MAX_FILE_BYTES = 1 << 20;
 
 std::string Trim(const std::string& s)
 {
@@ -163,6 +166,12 @@ std::string TScore::Where(int nLine) const { return m_strPath + ":" + std::to_st
 bool TScore::Load(const std::string& strPath, std::string& strError)
 {
     m_strPath = strPath;
+    // A note list is a small text file; a FIFO or a device would be read forever.
+    struct stat Stat{};
+    if (stat(strPath.c_str(), &Stat) != 0 || !S_ISREG(Stat.st_mode) || Stat.st_size > MAX_FILE_BYTES) {
+        strError = strPath + ": not a note list (a regular file of at most 1 MiB)";
+        return false;
+    }
     std::ifstream File(strPath);
     if (!File) {
         strError = "cannot open " + strPath;
@@ -275,6 +284,11 @@ bool TScore::ParseLine(const std::string& strLine, int nLine, std::string& strEr
             strError = "fadeout must be 0.1 to 30 seconds";
             return false;
         }
+    } else if (strKey == "loudness") {
+        if (!ToDouble(strValue, m_dLoudness) || m_dLoudness < -30 || m_dLoudness > -9) {
+            strError = "loudness must be -30 to -9 LUFS";
+            return false;
+        }
     } else {
         strError = "unknown keyword \"" + strKey + "\"";
         return false;
@@ -325,6 +339,10 @@ bool TScore::ParseVoice(const std::vector<std::string>& vWords, std::string& str
             Voice.nStep = n;
         } else if (strKey == "gate" && ToDouble(strValue, d) && d > 0.05 && d <= 1.0) {
             Voice.dGate = d;
+        } else if (strKey == "accent" && Int(0, 60)) {
+            Voice.nAccent = n;
+        } else if (strKey == "loose" && ToDouble(strValue, d) && d >= 0.0 && d <= 30.0) {
+            Voice.dLooseMs = d;
         } else {
             strError = "bad voice setting \"" + vWords[i] + "\"";
             return false;
@@ -371,10 +389,73 @@ bool TScore::Build(std::string& strError)
         nStart += It->nBars * m_nBarTicks;
     }
     m_nLength = nStart;
+    std::stable_sort(m_vTempos.begin(), m_vTempos.end(), [](const TTempo& a, const TTempo& b) { return a.nTick < b.nTick; });
+    Humanize();
     for (auto& vNotes : m_vNotes)
         std::stable_sort(vNotes.begin(), vNotes.end(), [](const TNote& a, const TNote& b) { return a.nTick < b.nTick; });
-    std::stable_sort(m_vTempos.begin(), m_vTempos.end(), [](const TTempo& a, const TTempo& b) { return a.nTick < b.nTick; });
     return true;
+}
+
+namespace {
+
+// A fixed pseudo-random value in [-1, 1] for a voice's nth note (a 32-bit integer hash), so
+// that every render of the score plays exactly the same.
+double Scatter(uint32_t nVoice, uint32_t nNote, uint32_t nSalt)
+{
+    uint32_t h = nVoice * 0x9E3779B1u ^ (nNote + 0x7F4A7C15u) * 0x85EBCA77u ^ nSalt * 0xC2B2AE3Du;
+    h ^= h >> 16;
+    h *= 0x7FEB352Du;
+    h ^= h >> 15;
+    h *= 0x846CA68Bu;
+    h ^= h >> 16;
+    return (h & 0xFFFFFF) / double(0xFFFFFF) * 2.0 - 1.0;
+}
+
+// How strong a step of the bar is, from 1 (the downbeat) to 0 (a sixteenth off the beat).
+double Weight(int nInBar, int nBarTicks)
+{
+    constexpr int BEAT = TScore::PPQ;
+    if (nInBar == 0)
+        return 1.0;
+    if (nInBar % BEAT == 0)
+        return nInBar == nBarTicks / 2 ? 0.75 : 0.55;
+    if (nInBar % (BEAT / 2) == 0)
+        return 0.3;
+    return 0.0;
+}
+
+}  // namespace
+
+// Players lean on the strong beats and never sit exactly on the grid: each note's velocity
+// follows its place in the bar, with a little scatter, and its start moves by up to the
+// voice's looseness (its end with it, so the length stays).
+void TScore::Humanize()
+{
+    for (size_t v = 0; v < m_vVoices.size(); ++v) {
+        const TVoice& Voice = m_vVoices[v];
+        if (Voice.nAccent == 0 && Voice.dLooseMs <= 0.0)
+            continue;
+        std::vector<TNote>& vNotes = m_vNotes[v];
+        for (size_t i = 0; i < vNotes.size(); ++i) {
+            TNote& Note = vNotes[i];
+            const double dWeight = Weight(Note.nTick % m_nBarTicks, m_nBarTicks);
+            const double dVel = Note.nVelocity + Voice.nAccent * (dWeight - 0.5) +
+                                Voice.nAccent * 0.25 * Scatter(uint32_t(v), uint32_t(i), 1);
+            Note.nVelocity = ClampVelocity(dVel);
+            const double dTicksPerMs = PPQ * 1000.0 / TempoAt(Note.nTick);
+            const int nShift = static_cast<int>(std::lround(Voice.dLooseMs * dTicksPerMs * Scatter(uint32_t(v), uint32_t(i), 2)));
+            Note.nTick = std::max(0, Note.nTick + nShift);
+        }
+    }
+}
+
+int TScore::TempoAt(long nTick) const
+{
+    int nMicros = m_vTempos.front().nMicrosPerQuarter;
+    for (const TTempo& Tempo : m_vTempos)
+        if (Tempo.nTick <= nTick)
+            nMicros = Tempo.nMicrosPerQuarter;
+    return nMicros;
 }
 
 bool TScore::BuildPart(const TPattern& Pattern, const TPart& Part, int nStart, std::string& strError)

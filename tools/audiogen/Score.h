@@ -7,8 +7,11 @@
 //   loop yes                        the piece repeats forever: rendered as one seamless period
 //   tail 4                          the piece ends this many seconds after its last bar (not a loop)
 //   fadeout 3                       and fades to silence over its last 3 seconds
+//   loudness -16                    integrated loudness of the finished piece, LUFS
 //   voice lead ch=1 program=81 vol=100 pan=64 reverb=40 chorus=0 vel=90 gate=0.9
 //   voice kick ch=10 program=17 note=36 step=16
+//   voice bass ch=4 accent=12 loose=6   strong beats 12 velocity points above the weak ones,
+//                                   notes up to 6 ms early or late (the same on every render)
 //   pattern verse 4                 a block of 4 bars; each part in it must last exactly 4 bars
 //     lead:  e5:8 g5 b5:4. | ...    a part: the voice's notes in this block
 //     kick:  x...x...x...x... | ... a drum part: one character a step
@@ -41,6 +44,8 @@ struct TVoice
     double dGate = 0.9;
     int nDrumNote = -1;  // a drum voice when set
     int nStep = 16;
+    int nAccent = 0;       // velocity points between a bar's downbeat and its weakest steps
+    double dLooseMs = 0.0; // largest timing offset of a note, milliseconds
 };
 
 struct TNote
@@ -76,8 +81,11 @@ public:
     bool IsLoop() const { return m_bLoop; }
     double TailSeconds() const { return m_dTail; }
     double FadeOutSeconds() const { return m_dFadeOut; }
+    double LoudnessLufs() const { return m_dLoudness; }
     // Time of a tick (may lie past the end) by the tempo map, as a MIDI player computes it.
     double SecondsAt(long nTick) const;
+    // Microseconds a quarter note at a tick.
+    int TempoAt(long nTick) const;
 
 private:
     struct TPart
@@ -97,6 +105,7 @@ private:
     bool ParseVoice(const std::vector<std::string>& vWords, std::string& strError);
     bool Build(std::string& strError);
     bool BuildPart(const TPattern& Pattern, const TPart& Part, int nStart, std::string& strError);
+    void Humanize();
     std::string Where(int nLine) const;
 
     std::string m_strPath;
@@ -112,6 +121,7 @@ private:
     bool m_bLoop = false;
     double m_dTail = 3.0;
     double m_dFadeOut = 0.5;
+    double m_dLoudness = -16.0;
 
     std::vector<std::vector<TNote>> m_vNotes;
     std::vector<TTempo> m_vTempos;

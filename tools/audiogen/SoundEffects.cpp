@@ -185,71 +185,108 @@ private:
     double m_dFeedback;
 };
 
-// The missile: a bright FM "zap" that falls in pitch, over a short body thump and a click of
-// noise. The first 10 ms carry it, because bursts restart it every few ticks.
+// The missile: a short falling "pew" for fire held down, when a new shot cuts the last one every
+// few ticks. Everything that matters is in the first 40 ms: a soft click of mid noise, a sweep
+// from 1.3 kHz down to 260 Hz and a body an octave and a fifth below it. Two slightly detuned
+// sweeps and a noise grain of their own keep the repeats from sounding machine-made, and a
+// low-pass with a shelf keeps the 2-4 kHz crack that tires the ear out of it.
 TWave Shot(int nRate, double dSeconds)
 {
     TWave Wave = NewWave(nRate, dSeconds);
-    TCrack Crack(0x5107, 2500.0, 0.0015, nRate);
-    TBiquad Smooth, DcBlock;
-    Smooth.SetLowPass(9000.0, 0.7, nRate);
-    DcBlock.SetHighPass(40.0, 0.7, nRate);
-    double dCarrier = 0.0, dDetuned = 0.0, dModulator = 0.0, dBody = 0.0;
+    TNoise Noise(0x5107);
+    TBiquad Click, Smooth1, Smooth2, Shelf, DcBlock;
+    Click.SetBandPass(1100.0, 0.8, nRate);
+    Smooth1.SetLowPass(2200.0, 0.6, nRate);
+    Smooth2.SetLowPass(3000.0, 0.7, nRate);
+    Shelf.SetHighShelf(1800.0, 0.7, -6.0, nRate);
+    DcBlock.SetHighPass(90.0, 0.7, nRate);
+    double dSweep = 0.0, dDetuned = 0.0, dBody = 0.0;
     for (size_t i = 0; i < Wave.Frames(); ++i) {
         const double t = double(i) / nRate;
-        const double dFreq = Glide(1850.0, 170.0, 0.045, t);
-        dCarrier += TWO_PI * dFreq / nRate;
-        dDetuned += TWO_PI * dFreq * 1.013 / nRate;
-        dModulator += TWO_PI * dFreq * 0.5 / nRate;
-        dBody += TWO_PI * dFreq * 0.25 / nRate;
-        const double dIndex = 0.6 + 3.0 * std::exp(-t / 0.035);
-        const double dZap = std::sin(dCarrier + dIndex * std::sin(dModulator)) +
-                            0.6 * std::sin(dDetuned + dIndex * 0.8 * std::sin(dModulator));
-        const double dThump = std::sin(dBody) * std::exp(-t / 0.025);
-        const double dEnv = std::min(1.0, t / 0.0012) * std::exp(-t / 0.065) * FadeOut(t, dSeconds, 0.04);
-        const double d = Smooth.Process(0.55 * dZap * dEnv + 0.5 * dThump * std::min(1.0, t / 0.0012) + 0.45 * Crack.Next(t));
-        Wave.vSamples[i] = static_cast<float>(DcBlock.Process(Drive(d, 1.6)) * FadeOut(t, dSeconds, 0.02));
+        const double dFreq = Glide(1300.0, 260.0, 0.022, t);
+        dSweep += TWO_PI * dFreq / nRate;
+        dDetuned += TWO_PI * dFreq * 1.021 / nRate;
+        dBody += TWO_PI * dFreq * 0.333 / nRate;
+        // A touch of FM gives the sweep a reedy edge without upper harmonics.
+        const double dTone = std::sin(dSweep + 0.8 * std::sin(dSweep * 0.5)) + 0.5 * std::sin(dDetuned);
+        const double dEnv = AttackDecay(t, 0.0015, 0.024) * FadeOut(t, dSeconds, 0.03);
+        const double dThump = std::sin(dBody) * AttackDecay(t, 0.002, 0.018);
+        const double dClick = Click.Process(Noise.White()) * AttackDecay(t, 0.0005, 0.006);
+        double d = 0.5 * dTone * dEnv + 0.55 * dThump + 0.9 * dClick;
+        d = Shelf.Process(Smooth2.Process(Smooth1.Process(d)));
+        Wave.vSamples[i] = static_cast<float>(DcBlock.Process(Drive(d, 1.4)) * FadeOut(t, dSeconds, 0.01));
     }
     return Wave;
 }
 
-// The ship: a sharp crack, a deep falling boom, a fireball that rolls and cools, a second
-// blast a quarter second later, debris, the dying whine of the reactor, all in a small room.
+// The body of a blast: noise through a band that sinks as the cloud spreads, in the 150-600 Hz
+// range where small speakers still carry weight that a sub-bass boom would lose.
+class TBody
+{
+public:
+    TBody(uint32_t nSeed, double dFrom, double dTo, double dGlide, double dQ, double dAttack, double dTau)
+        : m_Noise(nSeed), m_dFrom(dFrom), m_dTo(dTo), m_dGlide(dGlide), m_dQ(dQ), m_dAttack(dAttack), m_dTau(dTau) {}
+    double Next(double t, double dRate)
+    {
+        const double dCentre = Glide(m_dFrom, m_dTo, m_dGlide, t);
+        m_Band1.SetBandPass(dCentre, m_dQ, dRate);
+        m_Band2.SetBandPass(dCentre * 1.6, m_dQ, dRate);
+        const double dWhite = m_Noise.White();
+        return (m_Band1.Process(dWhite) + 0.6 * m_Band2.Process(dWhite)) * AttackDecay(t, m_dAttack, m_dTau);
+    }
+
+private:
+    TNoise m_Noise;
+    TBiquad m_Band1, m_Band2;
+    double m_dFrom, m_dTo, m_dGlide, m_dQ, m_dAttack, m_dTau;
+};
+
+// The ship: a sharp crack, a falling boom, a fireball that rolls and cools, a second blast a
+// quarter second later, debris, the dying whine of the reactor, all in a small room. The boom
+// sits high enough, and the fireball's body is strong enough, to be felt on small speakers.
 TWave ShipExplosion(int nRate, double dSeconds)
 {
     TWave Wave = NewWave(nRate, dSeconds);
     TCrack Crack(0x5A1, 700.0, 0.014, nRate);
-    TBoom Boom(95.0, 30.0, 0.16, 0.5, 2.5), Boom2(70.0, 32.0, 0.2, 0.35, 2.0);
-    TBlast Fire(0x5A2, 5500.0, 120.0, 0.45, 0.7), Fire2(0x5A3, 3000.0, 160.0, 0.35, 0.5);
+    TBoom Boom(150.0, 68.0, 0.18, 0.45, 3.0), Boom2(120.0, 64.0, 0.2, 0.3, 2.5);
+    TBlast Fire(0x5A2, 5500.0, 160.0, 0.45, 0.7), Fire2(0x5A3, 3000.0, 200.0, 0.35, 0.5);
+    TBody Body(0x5A6, 520.0, 190.0, 0.5, 1.1, 0.006, 0.75), Body2(0x5A7, 430.0, 170.0, 0.4, 1.1, 0.01, 0.5);
     TDebris Debris(0x5A4, 140.0, 0.55, 1900.0, 3300.0, 5.0, nRate);
     TWobble Roll(0x5A5, 7.0, 0.35, nRate);
     TRoom Room(nRate, 0.8);
-    TBiquad DcBlock;
+    TBiquad DcBlock, Rumble1, Rumble2;
     DcBlock.SetHighPass(28.0, 0.7, nRate);
+    // The game music's bass and kick live below 100 Hz: the blasts leave that to them.
+    Rumble1.SetHighPass(105.0, 0.5412, nRate);
+    Rumble2.SetHighPass(105.0, 1.3066, nRate);
     double dWhine = 0.0;
     const double dSecond = 0.27;
     for (size_t i = 0; i < Wave.Frames(); ++i) {
         const double t = double(i) / nRate;
         const double t2 = t - dSecond;
-        double d = 0.9 * Crack.Next(t) + 0.9 * Boom.Next(t, nRate) + 0.95 * Fire.Next(t, nRate) * Roll.Next();
+        const double dRoll = Roll.Next();
+        double d = 0.9 * Crack.Next(t) + 0.7 * Boom.Next(t, nRate) + 0.8 * Fire.Next(t, nRate) * dRoll +
+                   2.4 * Body.Next(t, nRate) * dRoll;
         if (t2 >= 0.0)
-            d += 0.7 * Boom2.Next(t2, nRate) + 0.75 * Fire2.Next(t2, nRate);
+            d += 0.55 * Boom2.Next(t2, nRate) + 0.6 * Fire2.Next(t2, nRate) + 1.8 * Body2.Next(t2, nRate);
         d += 0.35 * Debris.Next(t, nRate) * std::min(1.0, t / 0.03);
         dWhine += TWO_PI * Glide(1250.0, 70.0, 0.45, t) / nRate;
         d += 0.15 * std::sin(dWhine + 1.5 * std::sin(dWhine * 0.51)) * AttackDecay(t, 0.02, 0.55);
         d += 0.35 * Room.Next(d);
+        d = Rumble2.Process(Rumble1.Process(d));
         Wave.vSamples[i] = static_cast<float>(DcBlock.Process(Drive(d, 1.3)) * FadeOut(t, dSeconds, 0.35));
     }
     return Wave;
 }
 
-// Rocks: a crunch, a falling boom, a cloud of rubble that darkens as it spreads, and grit.
-// The size sets the weight: pitch, brightness, length and how much grit flies.
+// Rocks: a crunch, a falling boom, a body of rubble in the low mids, a cloud that darkens as it
+// spreads, and grit. The size sets the weight: pitch, brightness, length, body and grit.
 struct TRockSpec
 {
     uint32_t nSeed;
     double dCrack, dCrackHighPass, dCrackTau;                      // the first milliseconds
     double dBoom, dBoomFrom, dBoomTo, dBoomGlide, dBoomTau;        // Hz, seconds
+    double dBody, dBodyFrom, dBodyTo, dBodyTau;                    // band centre Hz, seconds
     double dFire, dFireFrom, dFireTo, dFireGlide, dFireTau;        // low-pass Hz, seconds
     double dGrit, dGritRate, dGritTau, dGritA, dGritB, dGritQ;     // clicks a second, Hz
 };
@@ -258,16 +295,21 @@ TWave Rock(const TRockSpec& s, int nRate, double dSeconds)
 {
     TWave Wave = NewWave(nRate, dSeconds);
     TCrack Crack(s.nSeed, s.dCrackHighPass, s.dCrackTau, nRate);
-    TBoom Boom(s.dBoomFrom, s.dBoomTo, s.dBoomGlide, s.dBoomTau, 2.0);
+    TBoom Boom(s.dBoomFrom, s.dBoomTo, s.dBoomGlide, s.dBoomTau, 2.5);
+    TBody Body(s.nSeed + 4, s.dBodyFrom, s.dBodyTo, 0.3, 1.0, 0.004, s.dBodyTau);
     TBlast Fire(s.nSeed + 1, s.dFireFrom, s.dFireTo, s.dFireGlide, s.dFireTau);
     TDebris Grit(s.nSeed + 2, s.dGritRate, s.dGritTau, s.dGritA, s.dGritB, s.dGritQ, nRate);
     TWobble Roll(s.nSeed + 3, 12.0, 0.3, nRate);
-    TBiquad DcBlock;
+    TBiquad DcBlock, Rumble1, Rumble2;
     DcBlock.SetHighPass(30.0, 0.7, nRate);
+    Rumble1.SetHighPass(105.0, 0.5412, nRate);  // below 100 Hz is the music's
+    Rumble2.SetHighPass(105.0, 1.3066, nRate);
     for (size_t i = 0; i < Wave.Frames(); ++i) {
         const double t = double(i) / nRate;
-        const double d = s.dCrack * Crack.Next(t) + s.dBoom * Boom.Next(t, nRate) +
-                         s.dFire * Fire.Next(t, nRate) * Roll.Next() + s.dGrit * Grit.Next(t, nRate);
+        const double dRoll = Roll.Next();
+        double d = s.dCrack * Crack.Next(t) + s.dBoom * Boom.Next(t, nRate) + s.dBody * Body.Next(t, nRate) * dRoll +
+                   s.dFire * Fire.Next(t, nRate) * dRoll + s.dGrit * Grit.Next(t, nRate);
+        d = Rumble2.Process(Rumble1.Process(d));
         Wave.vSamples[i] = static_cast<float>(DcBlock.Process(Drive(d, 1.5)) * FadeOut(t, dSeconds, 0.12));
     }
     return Wave;
@@ -277,8 +319,9 @@ TWave RockLarge(int nRate, double dSeconds)
 {
     return Rock({0x1A0,
                  0.35, 300.0, 0.010,
-                 0.8, 78.0, 36.0, 0.12, 0.32,
-                 2.2, 1700.0, 110.0, 0.28, 0.36,
+                 0.6, 140.0, 72.0, 0.12, 0.3,
+                 2.6, 420.0, 170.0, 0.4,
+                 1.6, 1700.0, 130.0, 0.28, 0.36,
                  0.5, 70.0, 0.35, 650.0, 1300.0, 2.5},
                 nRate, dSeconds);
 }
@@ -287,8 +330,9 @@ TWave RockMedium(int nRate, double dSeconds)
 {
     return Rock({0x2B0,
                  0.4, 500.0, 0.006,
-                 0.55, 135.0, 62.0, 0.08, 0.15,
-                 1.8, 3200.0, 220.0, 0.15, 0.2,
+                 0.45, 180.0, 95.0, 0.08, 0.15,
+                 1.8, 560.0, 240.0, 0.22,
+                 1.6, 3200.0, 240.0, 0.15, 0.2,
                  0.55, 110.0, 0.22, 1150.0, 2300.0, 2.5},
                 nRate, dSeconds);
 }
@@ -298,36 +342,56 @@ TWave RockSmall(int nRate, double dSeconds)
 {
     return Rock({0x3C0,
                  0.45, 1500.0, 0.004,
-                 0.3, 230.0, 115.0, 0.05, 0.05,
+                 0.3, 240.0, 120.0, 0.05, 0.05,
+                 0.8, 800.0, 420.0, 0.08,
                  0.9, 7000.0, 900.0, 0.06, 0.08,
                  1.6, 900.0, 0.1, 2600.0, 4800.0, 1.8},
                 nRate, dSeconds);
 }
 
-// The thrust: a throbbing rumble with a breath of whoosh. Held thrust restarts it every
-// 150 ms or more, and each start cuts the one before; so it rises softly and has already
-// fallen about 15 dB by the time it is cut, which turns the restarts into an even throb
-// instead of a train of clicks.
+// Level in dB along the engine sound: held thrust restarts it every 150 ms or more (later with
+// the tick and the audio buffer), each start cutting the one before. It holds full level, eases
+// down to about -9 dB by the time of the cut and only then fades out, so held thrust is a
+// steady roar with a mild pulse and a single burst still dies away.
+double EngineLevelDb(double t, double dLength)
+{
+    if (t < 0.09)
+        return 0.0;
+    if (t < 0.15)
+        return -8.2 * (t - 0.09) / 0.06;
+    if (t < 0.21)
+        return -8.2 - 1.6 * (t - 0.15) / 0.06;
+    return -9.8 - 30.0 * (t - 0.21) / (dLength - 0.21);
+}
+
+// The thrust: a roar of noise in the 150-800 Hz band where laptop speakers still play, with a
+// rough low-mid growl (a buzz at 92 Hz heard through its harmonics) and a breath of hiss.
 TWave Engine(int nRate, double dSeconds)
 {
     TWave Wave = NewWave(nRate, dSeconds);
     TNoise Noise(0xE16);
-    TBiquad Rumble1, Rumble2, Whoosh, Grit, Top;
-    Rumble1.SetLowPass(150.0, 0.8, nRate);
-    Rumble2.SetLowPass(240.0, 0.6, nRate);
-    Grit.SetLowPass(900.0, 0.5, nRate);
-    Top.SetLowPass(4500.0, 0.7, nRate);
-    TWobble Flutter(0xE17, 18.0, 0.2, nRate);
-    TBiquad DcBlock;
-    DcBlock.SetHighPass(35.0, 0.7, nRate);
+    TBiquad RoarLow, RoarHigh, Hiss, GrowlHigh, GrowlLow, DcBlock;
+    RoarLow.SetBandPass(260.0, 0.9, nRate);
+    RoarHigh.SetBandPass(560.0, 1.0, nRate);
+    Hiss.SetBandPass(1500.0, 0.8, nRate);
+    GrowlHigh.SetHighPass(150.0, 0.7, nRate);
+    GrowlLow.SetLowPass(900.0, 0.7, nRate);
+    DcBlock.SetHighPass(60.0, 0.7, nRate);
+    TWobble Flutter(0xE17, 25.0, 0.15, nRate);
+    double dPhase = 0.0;
     for (size_t i = 0; i < Wave.Frames(); ++i) {
         const double t = double(i) / nRate;
         const double dWhite = Noise.White();
-        Whoosh.SetBandPass(600.0 + 500.0 * std::min(1.0, t / 0.1), 0.9, nRate);
-        const double dRumble = Rumble2.Process(Rumble1.Process(dWhite)) * 6.0 * Flutter.Next();
-        const double d = Top.Process(dRumble + 0.4 * Whoosh.Process(dWhite) + 0.25 * Grit.Process(dWhite));
-        const double dEnv = t < 0.1 ? AttackDecay(t, 0.025, 1e9) : std::exp(-(t - 0.1) / 0.03);
-        Wave.vSamples[i] = static_cast<float>(DcBlock.Process(Drive(d, 1.2)) * dEnv * FadeOut(t, dSeconds, 0.04));
+        // The buzz wanders a little in pitch with the flutter, like a flame that is not steady.
+        const double dFlutter = Flutter.Next();
+        dPhase += TWO_PI * 92.0 * dFlutter / nRate;
+        const double dBuzz = std::sin(dPhase) + 0.5 * std::sin(2.0 * dPhase + 0.3) + 0.33 * std::sin(3.0 * dPhase);
+        const double dGrowl = GrowlLow.Process(GrowlHigh.Process(Drive(dBuzz, 2.5) * (0.8 + 0.4 * dWhite)));
+        const double dRoar = 1.4 * RoarLow.Process(dWhite) + 1.0 * RoarHigh.Process(dWhite) + 0.18 * Hiss.Process(dWhite);
+        const double dEnv = std::min(1.0, AttackDecay(t, 0.012, 1e9)) * DbToGain(EngineLevelDb(t, dSeconds)) *
+                            FadeOut(t, dSeconds, 0.03);
+        const double d = (dRoar * dFlutter + 0.22 * dGrowl) * dEnv;
+        Wave.vSamples[i] = static_cast<float>(DcBlock.Process(Drive(d, 1.3)));
     }
     return Wave;
 }
@@ -336,15 +400,17 @@ TWave Engine(int nRate, double dSeconds)
 
 const std::vector<TEffectSpec>& TSoundEffects::Specs()
 {
-    // Levels: one mix, with explosions on top; the shot and the engine repeat many times a
-    // second and sit a little lower so that bursts do not tire the ear.
+    // Levels as heard (a mono effect counts on both speakers), against the game music's
+    // -26.3 LUFS at its in-game volume: every explosion 6 to 10 LU above it, the ship's 3 LU over
+    // the large rock's, and the rocks in order of size. The shot and the engine repeat many
+    // times a second and sit lower so that bursts do not tire the ear or bury the music.
     static const std::vector<TEffectSpec> vSpecs{
-        {"sfx/shot.wav", 44100, 0.24, -18.0, Shot},
-        {"sfx/ship_explosion.wav", 22050, 2.3, -15.0, ShipExplosion},
-        {"sfx/rock_large.wav", 22050, 1.15, -16.0, RockLarge},
-        {"sfx/rock_medium.wav", 22050, 0.75, -16.0, RockMedium},
-        {"sfx/rock_small.wav", 22050, 0.45, -16.0, RockSmall},
-        {"sfx/engine.wav", 22050, 0.28, -18.0, Engine},
+        {"sfx/shot.wav", 44100, 0.09, -21.0, Shot},
+        {"sfx/ship_explosion.wav", 22050, 2.3, -16.55, ShipExplosion},
+        {"sfx/rock_large.wav", 22050, 1.15, -19.6, RockLarge},
+        {"sfx/rock_medium.wav", 22050, 0.75, -19.9, RockMedium},
+        {"sfx/rock_small.wav", 22050, 0.45, -20.2, RockSmall},
+        {"sfx/engine.wav", 22050, 0.3, -20.0, Engine},
     };
     return vSpecs;
 }

@@ -1,6 +1,6 @@
 #pragma once
-// Sample buffers and the files they come from and go to: 16-bit PCM WAV (what the game loads),
-// and the headerless little-endian 32-bit float stereo that the synthesizer renders.
+// Sample buffers and the sound files they come from and go to, through libsndfile: 16-bit PCM
+// WAV (what the game loads) written, any format libsndfile reads (WAV, Ogg Vorbis) read.
 
 #include <cstddef>
 #include <string>
@@ -22,13 +22,9 @@ struct TWave
 class TWaves
 {
 public:
-    // 16-bit PCM or 32-bit float WAV. False with a message on anything else or a short file.
-    static bool ReadWav(const std::string& strPath, TWave& Wave, std::string& strError);
-    // Rounds to 16 bits (no dither, so silence stays exactly zero) and clamps at full scale.
+    // Any sound file libsndfile decodes. False with a message on anything else, an empty file
+    // or one too long to be a sound of this game.
+    static bool Read(const std::string& strPath, TWave& Wave, std::string& strError);
+    // 16-bit PCM WAV, rounded (no dither, so silence stays exactly zero) and clipped at full scale.
     static bool WriteWav16(const std::string& strPath, const TWave& Wave, std::string& strError);
-    // Headerless little-endian float32, interleaved.
-    static bool ReadRawFloat(const std::string& strPath, int nRate, int nChannels, TWave& Wave,
-                             std::string& strError);
-    // The 16-bit WAV file image, as WriteWav16 writes it.
-    static std::vector<unsigned char> EncodeWav16(const TWave& Wave);
 };
