@@ -8,6 +8,9 @@
 #include <Inventor/nodes/SoSeparator.h>
 #include <Inventor/nodes/SoTexture2.h>
 #include <Inventor/nodes/SoTransform.h>
+#include <QBuffer>
+#include <QByteArray>
+#include <QImageReader>
 
 #include <sys/stat.h>
 
@@ -166,10 +169,23 @@ const TVecPtrTextures* TDataBanker::GetTextures(const std::string& strName) cons
 
 QImage TDataBanker::LoadBitmapFromBin(int32_t nPlaylist, int32_t nItem) const
 {
-    QImage Image;
-    if (const TVEChunk* pChunk = FindItem(nPlaylist, VECHUNK_BMP, nItem))
-        Image.loadFromData(pChunk->m_Data.pData.get(), pChunk->m_Data.nSize);
-    return Image;
+    const TVEChunk* pChunk = FindItem(nPlaylist, VECHUNK_BMP, nItem);
+    return pChunk ? DecodePicture(pChunk->m_Data.pData.get(), pChunk->m_Data.nSize) : QImage();
+}
+
+QImage TDataBanker::DecodePicture(const uint8_t* pBytes, int32_t nSize)
+{
+    if (!pBytes || nSize <= 0)
+        return QImage();
+    QByteArray Bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(pBytes), nSize);
+    QBuffer Buffer(&Bytes);
+    QImageReader Reader(&Buffer);
+    // The size the file claims, asked before any pixel is allocated: a few bytes of PNG may
+    // claim gigabytes.
+    const QSize Size = Reader.size();
+    if (Size.isValid() && (Size.width() > MAX_PICTURE_SIDE || Size.height() > MAX_PICTURE_SIDE))
+        return QImage();
+    return Reader.read();
 }
 
 SoSeparator* TDataBanker::LoadShapeFromBin(int32_t nPlaylist, bool bRotate) const

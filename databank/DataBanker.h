@@ -78,6 +78,10 @@ public:
 
     // A picture file item decoded; a null image when it is missing or does not decode.
     QImage LoadBitmapFromBin(int32_t nPlaylist, int32_t nItem) const;
+    // A picture file's bytes decoded; a null image when they do not decode or the picture is
+    // larger than MAX_PICTURE_SIDE on a side (its pixels are then never allocated).
+    static QImage DecodePicture(const uint8_t* pBytes, int32_t nSize);
+    static constexpr int MAX_PICTURE_SIDE = 8192;
 
     // The model list's scene under a new separator (reference count zero), after a quarter turn
     // about x when bRotate is set; null when the playlist is missing or not a model list.

@@ -198,6 +198,14 @@ TEST_F(BankerTest, PicturesDecode)
     EXPECT_TRUE(Bank.LoadBitmapFromBin(ID_PLAYLIST_ENDING, 999).isNull());
     // Raw texture pixels are not a picture file.
     EXPECT_TRUE(Bank.LoadBitmapFromBin(ID_PLAYLIST_BITMAPS, ID_BMP_ENGINE).isNull());
+
+    // A picture larger than any the game shows is refused before its pixels are allocated.
+    for (const auto& Case : {std::make_pair(TDataBanker::MAX_PICTURE_SIDE, false),
+                             std::make_pair(TDataBanker::MAX_PICTURE_SIDE + 1, true)}) {
+        for (const auto& Png : {MakePng(Case.first, 1, 0x102030u), MakePng(1, Case.first, 0x102030u)})
+            EXPECT_EQ(TDataBanker::DecodePicture(Png.data(), static_cast<int32_t>(Png.size())).isNull(), Case.second)
+                << Case.first;
+    }
 }
 
 TEST_F(BankerTest, EachListIsReadOnceAndNeverDuringRequests)

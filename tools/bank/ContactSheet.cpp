@@ -2,6 +2,7 @@
 
 #include "databank/AssetIds.h"
 #include "databank/AtomicFile.h"
+#include "databank/DataBanker.h"
 #include "databank/Serializer.h"
 
 #include <QBuffer>
@@ -96,11 +97,14 @@ TTile MakeTile(int32_t nList, const TVEChunk& Chunk)
         Tile.Image = RawToImage(pData, nSize, Raw.GetShape(), Tile.strInfo);
     } else if (const TAssetItem* pAsset = FindTextureAsset(nList, Chunk.m_Data.nId)) {
         Tile.Image = RawToImage(pData, nSize, pAsset->Shape, Tile.strInfo);
-    } else if (nSize > 0 && Tile.Image.loadFromData(pData, static_cast<int>(nSize))) {
+    } else if (!(Tile.Image = TDataBanker::DecodePicture(pData, static_cast<int32_t>(nSize))).isNull()) {
         Tile.strInfo = std::to_string(Tile.Image.width()) + " x " + std::to_string(Tile.Image.height()) + " picture";
     } else {
         Tile.strInfo = "not a picture (" + std::to_string(nSize) + " bytes)";
     }
+    // Only the tile's size is kept: a file of many large images must not be held whole.
+    if (std::max(Tile.Image.width(), Tile.Image.height()) > MAX_TILE)
+        Tile.Image = Tile.Image.scaled(MAX_TILE, MAX_TILE, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     return Tile;
 }
 

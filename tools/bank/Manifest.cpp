@@ -38,7 +38,12 @@ const json& Field(const json& Object, const char* szKey, const std::string& strW
 int32_t IntField(const json& Object, const char* szKey, const std::string& strWhere)
 {
     const json& Value = Field(Object, szKey, strWhere);
-    if (!Value.is_number_integer() || Value.get<int64_t>() < INT32_MIN || Value.get<int64_t>() > INT32_MAX)
+    // An unsigned value is compared as one: above 2^63 it would read back negative as int64.
+    const bool bInRange = Value.is_number_unsigned()
+                              ? Value.get<uint64_t>() <= static_cast<uint64_t>(INT32_MAX)
+                              : Value.is_number_integer() && Value.get<int64_t>() >= INT32_MIN &&
+                                    Value.get<int64_t>() <= INT32_MAX;
+    if (!bInRange)
         throw TManifestError(strWhere + ": \"" + szKey + "\" is not a 32-bit integer");
     return Value.get<int32_t>();
 }

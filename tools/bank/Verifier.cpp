@@ -1,13 +1,14 @@
 #include "tools/bank/Verifier.h"
 
 #include "databank/AssetCheck.h"
+#include "databank/DataBanker.h"
 #include "databank/Serializer.h"
 
 #include <Inventor/SoDB.h>
-#include <QImage>
 #include <SDL.h>
 #include <SDL_mixer.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -55,10 +56,9 @@ std::string CheckDecodes(const TAssetItem& Asset, const TVEChunk& Chunk, const T
     }
     if (Asset.IsTexture())
         return "";
-    QImage Image;
-    return Image.loadFromData(Chunk.m_Data.pData.get(), Chunk.m_Data.nSize)
-               ? ""
-               : Asset.Describe() + " is not a picture file that decodes";
+    return TDataBanker::DecodePicture(Chunk.m_Data.pData.get(), Chunk.m_Data.nSize).isNull()
+               ? Asset.Describe() + " is not a picture file that decodes"
+               : "";
 }
 }  // namespace
 
@@ -69,18 +69,22 @@ std::vector<std::string> TBankVerifier::Verify(const std::string& strDataFile)
     if (!Serializer.Open(strDataFile))
         return {Serializer.GetError()};
 
-    // Every list of the file must be whole and parse, whether the game reads it or not.
+    // Every list of the file must be whole and parse, whether the game reads it or not; only
+    // the game's are kept, so that memory stays bounded by what the game itself would hold.
+    const std::vector<int32_t> vecGameLists = TAssetCheck::GetListIds();
     TAssetLists mapLists;
+    std::vector<int32_t> vecDone;
     for (const TVESerializerEntry& Entry : Serializer.GetEntries()) {
         const std::string strMissing = Serializer.DescribeMissing(Entry);
         if (!strMissing.empty())
             vecProblems.push_back(strMissing);
-        if (mapLists.count(Entry.nId))
+        if (std::find(vecDone.begin(), vecDone.end(), Entry.nId) != vecDone.end())
             continue;  // a later entry with the same ID is never read
+        vecDone.push_back(Entry.nId);
         auto pList = Serializer.LoadList(Entry.nId);
         if (!pList)
             vecProblems.push_back(Serializer.GetError());
-        else
+        else if (std::find(vecGameLists.begin(), vecGameLists.end(), Entry.nId) != vecGameLists.end())
             mapLists[Entry.nId] = std::move(pList);
     }
 
