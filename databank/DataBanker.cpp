@@ -75,9 +75,15 @@ void TDataBanker::ReadAllLists()
 
 void TDataBanker::CheckAssets()
 {
-    for (const TAssetProblem& Problem : TAssetCheck::Check(m_mapLists, &m_pModel))
-        if (Problem.bStopsGame)
-            throw TDataError(m_DataFile + ": " + Problem.strText);
+    for (const TAssetProblem& Problem : TAssetCheck::Check(m_mapLists, &m_pModel)) {
+        if (!Problem.bStopsGame)
+            continue;
+        // No destructor runs for a constructor that throws: the scene is let go here.
+        if (m_pModel)
+            m_pModel->unref();
+        m_pModel = nullptr;
+        throw TDataError(m_DataFile + ": " + Problem.strText);
+    }
 }
 
 void TDataBanker::LoadTextures()

@@ -375,6 +375,8 @@ TEST_F(BankToolTest, PackRefusesItemFilesItCannotUse)
         {"../shot.wav", "\"../shot.wav\" is not a path below the manifest's folder"},
         {"folder/../../shot.wav", "is not a path below the manifest's folder"},
         {"", "\"\" is not a path below the manifest's folder"},
+        // A name with a line break is shown on the one line.
+        {"new\\nline.wav", "sub/new\\x0aline.wav: cannot open"},
         {"huge.wav", "sub/huge.wav: 68157440 bytes, more than the"},
     };
     for (const auto& Case : CASES) {

@@ -40,15 +40,31 @@ const char DESCRIPTION[] =
     "  sheet FILE -o PNG                    every texture and picture on one contact sheet\n\n"
     "A negative ID follows \"--\". Exit status: 0 done, 1 a file that cannot be used, 2 bad arguments.";
 
+// A message stays on its one line whatever the names in it hold: control characters escaped.
+void Say(const std::string& strWhy)
+{
+    std::string strLine;
+    for (const char c : strWhy) {
+        if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7f) {
+            strLine += c;
+            continue;
+        }
+        char szEscape[8];
+        std::snprintf(szEscape, sizeof szEscape, "\\x%02x", static_cast<unsigned char>(c));
+        strLine += szEscape;
+    }
+    std::fprintf(stderr, "drelk2-bank: %s\n", strLine.c_str());
+}
+
 int Usage(const std::string& strWhy)
 {
-    std::fprintf(stderr, "drelk2-bank: %s\n", strWhy.c_str());
+    Say(strWhy);
     return EXIT_USAGE;
 }
 
 int BadFile(const std::string& strWhy)
 {
-    std::fprintf(stderr, "drelk2-bank: %s\n", strWhy.c_str());
+    Say(strWhy);
     return EXIT_BAD_FILE;
 }
 
