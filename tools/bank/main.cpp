@@ -120,9 +120,11 @@ int Dump(const TCommandArgs& Args)
         return BadFile(Serializer.GetError());
     if (vecArgs.size() == 2 && !Serializer.FindEntry(nOnly))
         return BadFile(vecArgs[0] + ": no list " + vecArgs[1]);
-    // Everything readable is dumped; each damaged list then gets one line, and the status says so.
+    // Everything readable is dumped, a list at a time as it is read; each damaged list then
+    // gets one line, and the status says so.
     std::string strText;
     Serializer.Dump(strText);
+    std::fputs(strText.c_str(), stdout);
     std::vector<std::string> vecProblems;
     std::vector<int32_t> vecDone;
     for (const TVESerializerEntry& Entry : Serializer.GetEntries()) {
@@ -131,15 +133,18 @@ int Dump(const TCommandArgs& Args)
             continue;
         vecDone.push_back(Entry.nId);
         auto pList = Serializer.LoadList(Entry.nId);
-        if (pList)
+        if (pList) {
+            strText.clear();
             pList->Dump(strText);
+            std::fputs(strText.c_str(), stdout);
+        }
         // A list cut short by the end of the file: that is the fault, whether or not it parses.
         const std::string strMissing = Serializer.DescribeMissing(Entry);
         if (!strMissing.empty() || !pList)
             vecProblems.push_back(strMissing.empty() ? Serializer.GetError() : strMissing);
     }
-    std::printf("%s\n", strText.c_str());
-    std::fflush(stdout);
+    std::fputs("\n", stdout);
+    std::fflush(stdout);  // the dump comes before the lines that say what is wrong with it
     for (const std::string& strProblem : vecProblems)
         BadFile(strProblem);
     return vecProblems.empty() ? 0 : EXIT_BAD_FILE;
@@ -153,6 +158,8 @@ int Verify(const TCommandArgs& Args)
     const std::vector<std::string> vecProblems = TBankVerifier::Verify(vecArgs[0]);
     for (const std::string& strProblem : vecProblems)
         std::printf("%s\n", strProblem.c_str());
+    // Out before anything at exit (a sanitizer's report) can end the process without it.
+    std::fflush(stdout);
     return vecProblems.empty() ? 0 : EXIT_BAD_FILE;
 }
 
