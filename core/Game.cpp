@@ -113,9 +113,9 @@ void TGame::CreateBackground()
     TVecTextures vecTextures;
     TagTexture TexData;
     if (m_pDB->LoadTextureFromBin(ID_PLAYLIST_BITMAPS, ID_BMP_BACKGROUND, TexData)) {
-        TexData.nWidth = 1024;
-        TexData.nHeight = 1024;
-        TexData.nComponents = 3;
+        TexData.nWidth = SHAPE_BMP_BACKGROUND.nWidth;
+        TexData.nHeight = SHAPE_BMP_BACKGROUND.nHeight;
+        TexData.nComponents = SHAPE_BMP_BACKGROUND.nComponents;
         vecTextures.push_back(std::move(TexData));
     }
     m_pBkgnd = new TBackground2D(m_pRoot, SbVec3f(0.0f, 0.0f, -20.0f), SbVec2f(100.0f, 100.0f), &vecTextures);

@@ -232,11 +232,9 @@ bool TVEChunkList::FillTextures(SoNode* pScene)
         if (pChunk->GetType() != VECHUNK_IMAGE_RAW_RGBA)
             continue;
         const auto* pImage = static_cast<const TVEChunkImageRawRgba*>(pChunk.get());
-        const int64_t nExpected = static_cast<int64_t>(pImage->nWidth) * pImage->nHeight * pImage->nComponents;
-        if (pImage->nWidth <= 0 || pImage->nWidth > 32767 || pImage->nHeight <= 0 || pImage->nHeight > 32767 ||
-            pImage->nComponents < 1 || pImage->nComponents > 4 || nExpected != pImage->m_Data.nSize) {
-            Fail("raw image '%s' (list %d): %d bytes for %d x %d x %d", pImage->m_Data.szName, m_Header.nId,
-                 pImage->m_Data.nSize, pImage->nWidth, pImage->nHeight, pImage->nComponents);
+        const std::string strWhy = pImage->GetShape().CheckBytes(pImage->m_Data.pData ? pImage->m_Data.nSize : 0);
+        if (!strWhy.empty()) {
+            Fail("raw image '%s' (list %d): %s", pImage->m_Data.szName, m_Header.nId, strWhy.c_str());
             return false;
         }
         FillNamedTextures(pScene, SbName(pImage->m_Data.szName), *pImage);
@@ -261,11 +259,17 @@ TVEChunk& TVEChunkList::AddChunk(int32_t nKind, int32_t nId, const char* szName,
     return *m_vecChunks.back();
 }
 
-bool TVEChunkList::SaveToMemory(std::vector<uint8_t>& Image) const
+uint64_t TVEChunkList::GetImageSize() const
 {
     uint64_t nTotal = VECHUNKLIST_HEADER_SIZE;
     for (const auto& pChunk : m_vecChunks)
         nTotal += static_cast<uint64_t>(pChunk->GetSize());
+    return nTotal;
+}
+
+bool TVEChunkList::SaveToMemory(std::vector<uint8_t>& Image) const
+{
+    const uint64_t nTotal = GetImageSize();
     if (nTotal > static_cast<uint64_t>(std::numeric_limits<int32_t>::max()))
         return false;
     Image.assign(nTotal, 0);

@@ -63,6 +63,8 @@ public:
     void SetType(int32_t nType) { m_Header.nType = m_nType = nType; }
     // Appends a new chunk of a list kind holding a copy of the bytes; returns it for kind fields.
     TVEChunk& AddChunk(int32_t nKind, int32_t nId, const char* szName, const uint8_t* pBytes, int32_t nSize);
+    // Bytes of the list image SaveToMemory writes: the header and every chunk's record.
+    uint64_t GetImageSize() const;
     // The list image: header and every chunk's record. False when a chunk refuses to be written.
     bool SaveToMemory(std::vector<uint8_t>& Image) const;
 

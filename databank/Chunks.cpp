@@ -16,7 +16,7 @@ constexpr int32_t BLOCK_SIZE_FIELD = 0;
 constexpr int32_t BLOCK_NAME = 4;
 constexpr int32_t BLOCK_ID = 260;
 constexpr int32_t BLOCK_USER_ID = 264;
-constexpr int32_t MAX_BLOCK_SIZE = 632;
+constexpr int32_t MAX_BLOCK_SIZE = TVEChunk::MAX_BLOCK_SIZE;
 // Keeps header + block + payload inside an int32 record size.
 constexpr int32_t MAX_PAYLOAD = std::numeric_limits<int32_t>::max() - VECHUNK_HEADER_SIZE - MAX_BLOCK_SIZE;
 

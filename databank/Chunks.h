@@ -4,6 +4,7 @@
 // written explicitly, little-endian; the in-memory form is not the on-disk layout.
 
 #include "databank/ByteSources.h"
+#include "databank/ImageShape.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -40,6 +41,9 @@ struct TVEChunkData
 class TVEChunk
 {
 public:
+    // The largest fixed block of any kind (the camera's).
+    static constexpr int32_t MAX_BLOCK_SIZE = 632;
+
     virtual ~TVEChunk() = default;
     TVEChunk(const TVEChunk&) = delete;
     TVEChunk& operator=(const TVEChunk&) = delete;
@@ -168,6 +172,8 @@ class TVEChunkImageRawRgba : public TVEChunk
 {
 public:
     TVEChunkImageRawRgba() : TVEChunk(VECHUNK_IMAGE_RAW_RGBA) {}
+
+    TImageShape GetShape() const { return {nWidth, nHeight, nComponents}; }
 
     int32_t nWidth = 0;
     int32_t nHeight = 0;

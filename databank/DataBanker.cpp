@@ -1,12 +1,16 @@
 #include "databank/DataBanker.h"
 
 #include "base/Assert.h"
+#include "databank/AssetCheck.h"
 #include "databank/Serializer.h"
 
 #include <Inventor/SoDB.h>
 #include <Inventor/nodes/SoSeparator.h>
 #include <Inventor/nodes/SoTexture2.h>
 #include <Inventor/nodes/SoTransform.h>
+#include <QBuffer>
+#include <QByteArray>
+#include <QImageReader>
 
 #include <sys/stat.h>
 
@@ -15,27 +19,11 @@
 #include <cstring>
 
 namespace {
-// The lists the game reads; the music list may be missing (the game then plays without music).
-struct TListNeed
-{
-    int32_t nId;
-    bool bOptional;
-};
-constexpr TListNeed LISTS[] = {
-    {ID_PLAYLIST_MUSICS, true}, {ID_PLAYLIST_SOUNDS, false},   {ID_PLAYLIST_BITMAPS, false},
-    {ID_PLAYLIST_XPLOSIONS, false}, {ID_PLAYLIST_ENDING, false}, {ID_PLAYLIST_MODELS, false},
-};
-
 std::string UpperCase(std::string strText)
 {
     std::transform(strText.begin(), strText.end(), strText.begin(),
                    [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     return strText;
-}
-
-std::string Describe(const TAssetItem& Asset)
-{
-    return "list " + std::to_string(Asset.nPlaylist) + " item " + std::to_string(Asset.nItem) + " (" + Asset.szUse + ")";
 }
 
 std::unique_ptr<uint8_t[]> CopyPayload(const TVEChunk& Chunk)
@@ -74,54 +62,38 @@ void TDataBanker::ReadAllLists()
     TVESerializer Serializer;
     if (!Serializer.Open(m_DataFile))
         throw TDataError(Serializer.GetError());
-    for (const TListNeed& Need : LISTS) {
-        if (!Serializer.FindEntry(Need.nId)) {
-            if (Need.bOptional)
-                continue;
-            throw TDataError(m_DataFile + ": list " + std::to_string(Need.nId) + " is missing");
-        }
-        std::unique_ptr<TVEChunkList> pList = Serializer.LoadList(Need.nId);
+    for (int32_t nId : TAssetCheck::GetListIds()) {
+        if (!Serializer.FindEntry(nId))
+            continue;  // the check says whether the game can do without it
+        std::unique_ptr<TVEChunkList> pList = Serializer.LoadList(nId);
         ++m_nListLoads;
         if (!pList)
             throw TDataError(Serializer.GetError());
-        m_mapLists[Need.nId] = std::move(pList);
+        m_mapLists[nId] = std::move(pList);
     }
 }
 
 void TDataBanker::CheckAssets()
 {
-    for (const TAssetItem& Asset : GetAssetTable()) {
-        const TVEChunk* pChunk = FindItem(Asset.nPlaylist, Asset.nKind, Asset.nItem);
-        if (!pChunk) {
-            if (Asset.bOptional)
-                continue;
-            throw TDataError(m_DataFile + ": " + Describe(Asset) + " is missing");
-        }
-        const int64_t nExpected = static_cast<int64_t>(Asset.nWidth) * Asset.nHeight * Asset.nComponents;
-        if (nExpected > 0 && pChunk->m_Data.nSize != nExpected)
-            throw TDataError(m_DataFile + ": " + Describe(Asset) + " holds " + std::to_string(pChunk->m_Data.nSize) +
-                             " bytes, not " + std::to_string(nExpected));
-        if (pChunk->m_Data.nSize <= 0)
-            throw TDataError(m_DataFile + ": " + Describe(Asset) + " is empty");
+    for (const TAssetProblem& Problem : TAssetCheck::Check(m_mapLists, &m_pModel)) {
+        if (!Problem.bStopsGame)
+            continue;
+        // No destructor runs for a constructor that throws: the scene is let go here.
+        if (m_pModel)
+            m_pModel->unref();
+        m_pModel = nullptr;
+        throw TDataError(m_DataFile + ": " + Problem.strText);
     }
-
-    TVEChunkList& Models = *m_mapLists.at(ID_PLAYLIST_MODELS);
-    if (Models.GetType() != VECHUNKLIST_TYPE_MODEL)
-        throw TDataError(m_DataFile + ": list " + std::to_string(ID_PLAYLIST_MODELS) + " is not a model list");
-    m_pModel = Models.BuildSceneGraph();
-    if (!m_pModel)
-        throw TDataError(m_DataFile + ": " + Models.GetError());
-    m_pModel->ref();
 }
 
 void TDataBanker::LoadTextures()
 {
-    m_pTexMissile = PreloadTexture(ID_PLAYLIST_BITMAPS, ID_BMP_MISSILE, 64, 64, 4);
+    m_pTexMissile = PreloadTexture(ID_PLAYLIST_BITMAPS, ID_BMP_MISSILE, SHAPE_BMP_MISSILE);
     DRELK_ASSERT(m_pTexMissile);
-    m_pTexAsteroid = PreloadTexture(ID_PLAYLIST_BITMAPS, ID_BMP_ROCK, 256, 256, 3);
+    m_pTexAsteroid = PreloadTexture(ID_PLAYLIST_BITMAPS, ID_BMP_ROCK, SHAPE_BMP_ROCK);
     DRELK_ASSERT(m_pTexAsteroid);
     for (int32_t i = ID_BMP_XPLOSION_FIRST; i < ID_BMP_XPLOSION_FIRST + XPLOSION_FRAMES; ++i) {
-        SoTexture2* pTex = PreloadTexture(ID_PLAYLIST_XPLOSIONS, i, 128, 128, 4);
+        SoTexture2* pTex = PreloadTexture(ID_PLAYLIST_XPLOSIONS, i, SHAPE_BMP_XPLOSION);
         DRELK_ASSERT(pTex);
         m_VecTexExplosion.push_back(pTex);
     }
@@ -129,19 +101,14 @@ void TDataBanker::LoadTextures()
     m_mapLists.erase(ID_PLAYLIST_XPLOSIONS);
 }
 
-SoTexture2* TDataBanker::PreloadTexture(int32_t nPlaylist, int32_t nItem, int32_t nWidth, int32_t nHeight,
-                                        int32_t nComponents) const
+SoTexture2* TDataBanker::PreloadTexture(int32_t nPlaylist, int32_t nItem, const TImageShape& Shape) const
 {
     // The same texture as LoadTextureFromBin and CreateTexture make, with the pixels copied
     // once, straight from the list; their sizes were checked when the file was read.
     const TVEChunk* pChunk = FindItem(nPlaylist, VECHUNK_BMP, nItem);
-    if (!pChunk || pChunk->m_Data.nSize != nWidth * nHeight * nComponents)
+    if (!pChunk || !Shape.CheckBytes(pChunk->m_Data.nSize).empty())
         return nullptr;
-    SoTexture2* pTex = new SoTexture2;
-    pTex->ref();
-    pTex->image.setValue(SbVec2s(static_cast<short>(nWidth), static_cast<short>(nHeight)), nComponents,
-                         pChunk->m_Data.pData.get(), SoSFImage::COPY);
-    return pTex;
+    return NewTexture(Shape, pChunk->m_Data.pData.get());
 }
 
 const TVEChunk* TDataBanker::FindItem(int32_t nPlaylist, int32_t nKind, int32_t nItem) const
@@ -172,16 +139,22 @@ bool TDataBanker::LoadTextureFromBin(int32_t nPlaylist, int32_t nItem, TagTextur
 
 SoTexture2* TDataBanker::CreateTexture(const TagTexture& Tex)
 {
-    if (!Tex.pTexture)
+    if (!IsUsable(Tex))
         return nullptr;
-    const int64_t nNeeded = static_cast<int64_t>(Tex.nWidth) * Tex.nHeight * Tex.nComponents;
-    if (Tex.nWidth <= 0 || Tex.nWidth > 32767 || Tex.nHeight <= 0 || Tex.nHeight > 32767 || Tex.nComponents < 1 ||
-        Tex.nComponents > 4 || Tex.nSize < nNeeded)
-        return nullptr;
+    return NewTexture(TImageShape{Tex.nWidth, Tex.nHeight, Tex.nComponents}, Tex.pTexture.get());
+}
+
+bool TDataBanker::IsUsable(const TagTexture& Tex)
+{
+    return Tex.pTexture && TImageShape{Tex.nWidth, Tex.nHeight, Tex.nComponents}.IsCoveredBy(Tex.nSize);
+}
+
+SoTexture2* TDataBanker::NewTexture(const TImageShape& Shape, const uint8_t* pPixels)
+{
     SoTexture2* pTex = new SoTexture2;
     pTex->ref();
-    pTex->image.setValue(SbVec2s(static_cast<short>(Tex.nWidth), static_cast<short>(Tex.nHeight)), Tex.nComponents,
-                         Tex.pTexture.get(), SoSFImage::COPY);
+    pTex->image.setValue(SbVec2s(static_cast<short>(Shape.nWidth), static_cast<short>(Shape.nHeight)),
+                         Shape.nComponents, pPixels, SoSFImage::COPY);
     return pTex;
 }
 
@@ -202,10 +175,23 @@ const TVecPtrTextures* TDataBanker::GetTextures(const std::string& strName) cons
 
 QImage TDataBanker::LoadBitmapFromBin(int32_t nPlaylist, int32_t nItem) const
 {
-    QImage Image;
-    if (const TVEChunk* pChunk = FindItem(nPlaylist, VECHUNK_BMP, nItem))
-        Image.loadFromData(pChunk->m_Data.pData.get(), pChunk->m_Data.nSize);
-    return Image;
+    const TVEChunk* pChunk = FindItem(nPlaylist, VECHUNK_BMP, nItem);
+    return pChunk ? DecodePicture(pChunk->m_Data.pData.get(), pChunk->m_Data.nSize) : QImage();
+}
+
+QImage TDataBanker::DecodePicture(const uint8_t* pBytes, int32_t nSize)
+{
+    if (!pBytes || nSize <= 0)
+        return QImage();
+    QByteArray Bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(pBytes), nSize);
+    QBuffer Buffer(&Bytes);
+    QImageReader Reader(&Buffer);
+    // The size the file claims, asked before any pixel is allocated: a few bytes of PNG may
+    // claim gigabytes.
+    const QSize Size = Reader.size();
+    if (Size.isValid() && (Size.width() > MAX_PICTURE_SIDE || Size.height() > MAX_PICTURE_SIDE))
+        return QImage();
+    return Reader.read();
 }
 
 SoSeparator* TDataBanker::LoadShapeFromBin(int32_t nPlaylist, bool bRotate) const

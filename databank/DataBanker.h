@@ -67,6 +67,9 @@ public:
     // A texture node holding a copy of the pixels, with one reference for the caller; null when
     // the record has no pixels or fewer than width x height x components of them.
     static SoTexture2* CreateTexture(const TagTexture& Tex);
+    // True when the record has pixels enough for a valid image of its width, height and
+    // components.
+    static bool IsUsable(const TagTexture& Tex);
 
     // The preloaded textures, by name, whatever the case: "ASTEROID", "MISSILE" (null for any
     // other name) and the 20 explosion frames "EXPLOSION". They stay the bank's.
@@ -75,6 +78,10 @@ public:
 
     // A picture file item decoded; a null image when it is missing or does not decode.
     QImage LoadBitmapFromBin(int32_t nPlaylist, int32_t nItem) const;
+    // A picture file's bytes decoded; a null image when they do not decode or the picture is
+    // larger than MAX_PICTURE_SIDE on a side (its pixels are then never allocated).
+    static QImage DecodePicture(const uint8_t* pBytes, int32_t nSize);
+    static constexpr int MAX_PICTURE_SIDE = 8192;
 
     // The model list's scene under a new separator (reference count zero), after a quarter turn
     // about x when bRotate is set; null when the playlist is missing or not a model list.
@@ -91,8 +98,8 @@ private:
     void ReadAllLists();
     void CheckAssets();
     void LoadTextures();
-    SoTexture2* PreloadTexture(int32_t nPlaylist, int32_t nItem, int32_t nWidth, int32_t nHeight,
-                               int32_t nComponents) const;
+    SoTexture2* PreloadTexture(int32_t nPlaylist, int32_t nItem, const TImageShape& Shape) const;
+    static SoTexture2* NewTexture(const TImageShape& Shape, const uint8_t* pPixels);
     const TVEChunk* FindItem(int32_t nPlaylist, int32_t nKind, int32_t nItem) const;
 
     TVecPtrTextures m_VecTexExplosion;

@@ -1,9 +1,8 @@
 #include "databank/Serializer.h"
 
-#include <sys/stat.h>
+#include "databank/RegularFile.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdarg>
 #include <cstring>
 
@@ -37,15 +36,12 @@ bool TVESerializer::Open(const std::string& strPath)
     Close();
     m_strPath = strPath;
     m_strError.clear();
-    m_fp = std::fopen(strPath.c_str(), "rb");
-    if (!m_fp)
-        return Fail("cannot open: %s", std::strerror(errno));
-    struct stat St;
-    if (fstat(fileno(m_fp), &St) != 0 || !S_ISREG(St.st_mode)) {
-        Close();
-        return Fail("not a regular file");
+    std::string strError;
+    m_fp = TRegularFile::Open(strPath, &m_nFileSize, strError);
+    if (!m_fp) {
+        m_strError = strError;
+        return false;
     }
-    m_nFileSize = static_cast<uint64_t>(St.st_size);
     std::vector<uint8_t> Header(HEADER_SIZE);
     if (m_nFileSize < static_cast<uint64_t>(HEADER_SIZE) || std::fread(Header.data(), 1, Header.size(), m_fp) != Header.size()) {
         const auto nSize = static_cast<unsigned long long>(m_nFileSize);
@@ -103,6 +99,21 @@ uint64_t TVESerializer::GetBytesInFile(const TVESerializerEntry& Entry) const
     return std::min<uint64_t>(static_cast<uint64_t>(Entry.nSize), m_nFileSize - nOffset);
 }
 
+uint64_t TVESerializer::GetMissingBytes(const TVESerializerEntry& Entry) const
+{
+    return static_cast<uint64_t>(Entry.nSize) - GetBytesInFile(Entry);
+}
+
+std::string TVESerializer::DescribeMissing(const TVESerializerEntry& Entry) const
+{
+    const uint64_t nMissing = GetMissingBytes(Entry);
+    if (nMissing == 0)
+        return "";
+    return m_strPath + ": list " + std::to_string(Entry.nId) + " is cut short: " + std::to_string(nMissing) +
+           " of its " + std::to_string(Entry.nSize) + " bytes (from offset " + std::to_string(Entry.nOffset) +
+           ") lie past the end of the file at " + std::to_string(m_nFileSize);
+}
+
 std::unique_ptr<TVEChunkList> TVESerializer::LoadList(int32_t nId)
 {
     m_strError.clear();
@@ -135,6 +146,8 @@ void TVESerializer::Dump(std::string& strText) const
         std::snprintf(szBuf, sizeof szBuf, "\n  Item: %d  Id: %d  Name: '%s'  Offset: %d  Size: %d", static_cast<int>(i),
                       Entry.nId, Entry.szName, Entry.nOffset, Entry.nSize);
         strText += szBuf;
+        if (const uint64_t nMissing = GetMissingBytes(Entry))
+            strText += "  (" + std::to_string(nMissing) + " bytes missing: the file ends first)";
     }
 }
 

@@ -49,6 +49,12 @@ public:
     std::unique_ptr<TVEChunkList> LoadList(int32_t nId);
     // Bytes a LoadList of that entry reads from the file.
     uint64_t GetBytesInFile(const TVESerializerEntry& Entry) const;
+    // Bytes of the list image that lie past the end of the file. The game reads them as zeros;
+    // a tool that checks the file reports them.
+    uint64_t GetMissingBytes(const TVESerializerEntry& Entry) const;
+    // Empty when the whole list image is in the file; otherwise a line naming the list and how
+    // many bytes are missing.
+    std::string DescribeMissing(const TVESerializerEntry& Entry) const;
     uint64_t GetFileSize() const { return m_nFileSize; }
     void Dump(std::string& strText) const;
     const std::string& GetError() const { return m_strError; }

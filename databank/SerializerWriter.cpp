@@ -1,10 +1,9 @@
 #include "databank/SerializerWriter.h"
 
+#include "databank/AtomicFile.h"
 #include "databank/Serializer.h"
 
-#include <cerrno>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -43,17 +42,14 @@ bool TVESerializerWriter::Write(const std::string& strPath, const std::vector<co
         nOffset += vecImages[i].size();
     }
 
-    const std::string strTemp = strPath + ".part";
-    FILE* fp = std::fopen(strTemp.c_str(), "wb");
-    if (!fp)
-        return Fail(pError, "cannot create " + strTemp + ": " + std::strerror(errno));
-    bool bOk = std::fwrite(Header.data(), 1, Header.size(), fp) == Header.size();
+    TAtomicFile Out;
+    std::string strError;
+    if (!Out.Open(strPath, strError))
+        return Fail(pError, strError);
+    Out.Write(Header.data(), Header.size());
     for (const auto& Image : vecImages)
-        bOk = bOk && std::fwrite(Image.data(), 1, Image.size(), fp) == Image.size();
-    bOk = (std::fclose(fp) == 0) && bOk;
-    if (!bOk || std::rename(strTemp.c_str(), strPath.c_str()) != 0) {
-        std::remove(strTemp.c_str());
-        return Fail(pError, "cannot write " + strPath + ": " + std::strerror(errno));
-    }
+        Out.Write(Image.data(), Image.size());
+    if (!Out.Commit(strError))
+        return Fail(pError, strError);
     return true;
 }

@@ -64,12 +64,7 @@ TBackground2D::TBackground2D(SoGroup* pRootParent, const SbVec3f& vPosition, con
 
 bool TBackground2D::IsUsableRecord(const TagTexture& Tex)
 {
-    const int64_t nMaxSide = std::numeric_limits<int16_t>::max();
-    if (!Tex.pTexture || Tex.nWidth <= 0 || Tex.nHeight <= 0 || Tex.nWidth > nMaxSide ||
-        Tex.nHeight > nMaxSide || Tex.nComponents < 1 || Tex.nComponents > 4)
-        return false;
-    const int64_t nNeeded = int64_t(Tex.nWidth) * Tex.nHeight * Tex.nComponents;
-    return Tex.nSize >= nNeeded;
+    return TDataBanker::IsUsable(Tex);
 }
 
 void TBackground2D::AddTextures(const TVecTextures* pTextures)

@@ -23,8 +23,6 @@ constexpr double PI = 3.14159265358979323846;
 
 constexpr float EXPLOSION_SIZE = 4.0f;
 constexpr double EXPLOSION_INTERVAL = 0.05;
-constexpr int ENGINE_TEXTURE_SIDE = 32;
-constexpr int ENGINE_TEXTURE_COMPONENTS = 4;
 constexpr float ENGINE_SIZE = 1.0f;
 constexpr double ENGINE_INTERVAL = 0.01;
 constexpr double MISSILE_SIZE = 1.0;
@@ -137,9 +135,9 @@ void TManShip::BuildEffects(const SbVec3f& vPosition)
     }
     TagTexture TexData;
     DRELK_ASSERT(m_pDB->LoadTextureFromBin(ID_PLAYLIST_BITMAPS, ID_BMP_ENGINE, TexData));
-    TexData.nWidth = ENGINE_TEXTURE_SIDE;
-    TexData.nHeight = ENGINE_TEXTURE_SIDE;
-    TexData.nComponents = ENGINE_TEXTURE_COMPONENTS;
+    TexData.nWidth = SHAPE_BMP_ENGINE.nWidth;
+    TexData.nHeight = SHAPE_BMP_ENGINE.nHeight;
+    TexData.nComponents = SHAPE_BMP_ENGINE.nComponents;
     SoTexture2* pTex = m_pDB->CreateTexture(TexData);
     DRELK_ASSERT(pTex);
     // Under the ship's own root after its transform: the flame moves, turns and scales with the

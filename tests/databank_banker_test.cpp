@@ -137,6 +137,7 @@ TEST_F(BankerTest, SoundsAndTexturesAreFreshCopies)
     Engine.nComponents = 4;
     ASSERT_TRUE(Bank.LoadTextureFromBin(ID_PLAYLIST_BITMAPS, ID_BMP_ENGINE, Engine));
     EXPECT_EQ(Engine.nSize, 32 * 32 * 4);
+    EXPECT_TRUE(TDataBanker::IsUsable(Engine));
     SoTexture2* pTex = TDataBanker::CreateTexture(Engine);
     ASSERT_TRUE(pTex);
     EXPECT_EQ(pTex->getRefCount(), 1);
@@ -146,13 +147,22 @@ TEST_F(BankerTest, SoundsAndTexturesAreFreshCopies)
     EXPECT_EQ(FirstPixel(pTex, Size, nComponents), static_cast<uint8_t>(ID_BMP_ENGINE));
     pTex->unref();
 
-    // A record that claims more pixels than it holds makes no texture.
-    TagTexture Short;
-    ASSERT_TRUE(Bank.LoadTextureFromBin(ID_PLAYLIST_BITMAPS, ID_BMP_ENGINE, Short));
-    Short.nWidth = 64;
-    Short.nHeight = 64;
-    Short.nComponents = 4;
-    EXPECT_EQ(TDataBanker::CreateTexture(Short), nullptr);
+    // A record that claims more pixels than it holds, or a shape the scene library cannot
+    // take (sizes that would overflow any arithmetic included), makes no texture.
+    const TImageShape BAD_SHAPES[] = {
+        {64, 64, 4}, {32768, 1, 1}, {32, 32, 5}, {0, 32, 4}, {-32, -32, 4},
+        {INT32_MAX, INT32_MAX, 4}, {INT32_MAX, INT32_MAX, INT32_MAX}, {INT32_MIN, INT32_MIN, INT32_MIN},
+    };
+    for (const TImageShape& Shape : BAD_SHAPES) {
+        SCOPED_TRACE(Shape.Describe());
+        TagTexture Bad;
+        ASSERT_TRUE(Bank.LoadTextureFromBin(ID_PLAYLIST_BITMAPS, ID_BMP_ENGINE, Bad));
+        Bad.nWidth = Shape.nWidth;
+        Bad.nHeight = Shape.nHeight;
+        Bad.nComponents = Shape.nComponents;
+        EXPECT_FALSE(TDataBanker::IsUsable(Bad));
+        EXPECT_EQ(TDataBanker::CreateTexture(Bad), nullptr);
+    }
     EXPECT_EQ(TDataBanker::CreateTexture(TagTexture()), nullptr);
 }
 
@@ -188,6 +198,14 @@ TEST_F(BankerTest, PicturesDecode)
     EXPECT_TRUE(Bank.LoadBitmapFromBin(ID_PLAYLIST_ENDING, 999).isNull());
     // Raw texture pixels are not a picture file.
     EXPECT_TRUE(Bank.LoadBitmapFromBin(ID_PLAYLIST_BITMAPS, ID_BMP_ENGINE).isNull());
+
+    // A picture larger than any the game shows is refused before its pixels are allocated.
+    for (const auto& Case : {std::make_pair(TDataBanker::MAX_PICTURE_SIDE, false),
+                             std::make_pair(TDataBanker::MAX_PICTURE_SIDE + 1, true)}) {
+        for (const auto& Png : {MakePng(Case.first, 1, 0x102030u), MakePng(1, Case.first, 0x102030u)})
+            EXPECT_EQ(TDataBanker::DecodePicture(Png.data(), static_cast<int32_t>(Png.size())).isNull(), Case.second)
+                << Case.first;
+    }
 }
 
 TEST_F(BankerTest, EachListIsReadOnceAndNeverDuringRequests)
@@ -236,7 +254,7 @@ TEST_F(BankerTest, IncompleteDataFilesAreRefused)
          "list 200 item 235 (shot sound) is missing"},
         {"a rock texture of the wrong size",
          [&](TTestLists& v) { ReplaceItem(v, ID_PLAYLIST_BITMAPS, ID_BMP_ROCK, &SmallRock); },
-         "list 300 item 325 (rock texture) holds 768 bytes, not 196608"},
+         "list 300 item 325 (rock texture) holds 768 bytes, not 256 x 256 x 3 = 196608"},
         {"a background of the wrong size",
          [&](TTestLists& v) { ReplaceItem(v, ID_PLAYLIST_BITMAPS, ID_BMP_BACKGROUND, &SmallBackground); },
          "list 300 item 310 (background texture) holds 10 bytes"},

@@ -267,10 +267,27 @@ TEST_F(SceneGraphTest, NoSceneOrBadPixelsGiveNoScene)
     EXPECT_EQ(NoScene.BuildSceneGraph(), nullptr);
     EXPECT_NE(NoScene.GetError().find("no readable scene"), std::string::npos);
 
-    // Fewer pixel bytes than the image's size would make the texture read past them.
-    TVEChunkList ShortImage;
-    AddShape(ShortImage, TEST_MODEL_SCENE);
-    AddImage(ShortImage, "VEIMAGE_000001", 16, 16, 3, 0, 100);
-    EXPECT_EQ(ShortImage.BuildSceneGraph(), nullptr);
-    EXPECT_NE(ShortImage.GetError().find("100 bytes for 16 x 16 x 3"), std::string::npos);
+    // Fewer pixel bytes than the image's size would make the texture read past them; a stored
+    // size beyond what the scene library takes must be refused before it is multiplied out.
+    const struct
+    {
+        int nWidth, nHeight, nComponents, nBytes;
+        const char* szError;
+    } CASES[] = {
+        {16, 16, 3, 100, "raw image 'VEIMAGE_000001' (list -1): 100 bytes, not 16 x 16 x 3 = 768"},
+        {16, 16, 3, 769, "769 bytes, not 16 x 16 x 3 = 768"},
+        {INT32_MAX, INT32_MAX, 4, 100, "2147483647 x 2147483647 x 4 is not an image shape"},
+        {INT32_MAX, INT32_MAX, INT32_MAX, 100, "2147483647 x 2147483647 x 2147483647 is not an image shape"},
+        {32768, 1, 1, 32768, "32768 x 1 x 1 is not an image shape"},
+        {-4, -4, 3, 48, "-4 x -4 x 3 is not an image shape"},
+        {4, 4, 0, 1, "4 x 4 x 0 is not an image shape"},
+    };
+    for (const auto& Case : CASES) {
+        SCOPED_TRACE(Case.szError);
+        TVEChunkList BadImage;
+        AddShape(BadImage, TEST_MODEL_SCENE);
+        AddImage(BadImage, "VEIMAGE_000001", Case.nWidth, Case.nHeight, Case.nComponents, 0, Case.nBytes);
+        EXPECT_EQ(BadImage.BuildSceneGraph(), nullptr);
+        EXPECT_NE(BadImage.GetError().find(Case.szError), std::string::npos) << BadImage.GetError();
+    }
 }

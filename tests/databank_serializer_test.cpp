@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -153,13 +156,31 @@ TEST_F(SerializerTest, MalformedFilesAreRefused)
     }
 }
 
-TEST_F(SerializerTest, MissingFileOrFolderIsRefused)
+// Only a regular file is read; anything else is refused at once. A FIFO without a writer
+// would hold a blocking open for ever: the test would hang, not fail, if the reader blocked.
+TEST_F(SerializerTest, OnlyRegularFilesAreOpened)
 {
-    std::string strError;
-    EXPECT_FALSE(TVESerializer::LoadChunkList(m_strDir + "/none.bin", 200, &strError));
-    EXPECT_NE(strError.find("cannot open"), std::string::npos);
-    EXPECT_FALSE(TVESerializer::LoadChunkList(m_strDir, 200, &strError));
-    EXPECT_NE(strError.find("not a regular file"), std::string::npos);
+    const std::string strFifo = m_strDir + "/pipe";
+    ASSERT_EQ(mkfifo(strFifo.c_str(), 0600), 0);
+    const std::string strLink = m_strDir + "/link";
+    ASSERT_EQ(symlink(strFifo.c_str(), strLink.c_str()), 0);
+    const struct
+    {
+        std::string strPath;
+        const char* szError;
+    } CASES[] = {
+        {m_strDir + "/none.bin", "cannot open"},
+        {m_strDir, "not a regular file (a directory)"},
+        {strFifo, "not a regular file (a FIFO)"},
+        {strLink, "not a regular file (a FIFO)"},
+        {"/dev/zero", "not a regular file (a character device)"},
+    };
+    for (const auto& Case : CASES) {
+        SCOPED_TRACE(Case.strPath);
+        std::string strError;
+        EXPECT_FALSE(TVESerializer::LoadChunkList(Case.strPath, 200, &strError));
+        EXPECT_NE(strError.find(Case.szError), std::string::npos) << strError;
+    }
 }
 
 TEST_F(SerializerTest, NoListsMeansNoListForAnyId)

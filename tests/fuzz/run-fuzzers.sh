@@ -8,7 +8,7 @@ seconds=${2:-600}
 here=$(cd "$(dirname "$0")" && pwd)
 mkdir -p "$build/fuzz-artifacts"
 status=0
-for target in chunklist container; do
+for target in chunklist container manifest; do
   corpus="$build/fuzz-corpus/$target"
   mkdir -p "$corpus"
   cp -n "$here/corpus/$target"/* "$corpus"/ 2>/dev/null || true

@@ -94,7 +94,7 @@ TTestLists MakeTestLists()
             AddBytes(*pEnding, VECHUNK_BMP, Asset.nItem, strName, MakePng(512, nHeight, 0x203040u + Asset.nItem));
         } else {
             // Each texture a different grey, so a test can tell them apart.
-            std::vector<uint8_t> Pixels(static_cast<size_t>(Asset.nWidth * Asset.nHeight * Asset.nComponents),
+            std::vector<uint8_t> Pixels(static_cast<size_t>(Asset.Shape.GetBytes()),
                                         static_cast<uint8_t>(Asset.nItem));
             TVEChunkList& List = Asset.nPlaylist == ID_PLAYLIST_XPLOSIONS ? *pXplosions : *pBitmaps;
             AddBytes(List, VECHUNK_BMP, Asset.nItem, strName, Pixels);

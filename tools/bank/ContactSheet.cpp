@@ -1,8 +1,11 @@
 #include "tools/bank/ContactSheet.h"
 
 #include "databank/AssetIds.h"
+#include "databank/AtomicFile.h"
+#include "databank/DataBanker.h"
 #include "databank/Serializer.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QFont>
 #include <QFontMetrics>
@@ -57,27 +60,15 @@ bool EnsureGuiApplication(std::string* pError)
     return true;
 }
 
-const TAssetItem* FindTextureSpec(int32_t nList, int32_t nItem)
-{
-    for (const TAssetItem& Asset : GetAssetTable())
-        if (Asset.nPlaylist == nList && Asset.nItem == nItem && Asset.nKind == VECHUNK_BMP && Asset.nWidth > 0)
-            return &Asset;
-    return nullptr;
-}
-
 // Raw pixels, first row at the bottom, as the scene library takes them: flipped for display.
-QImage RawToImage(const uint8_t* pPixels, int64_t nBytes, int nWidth, int nHeight, int nComponents, std::string& strInfo)
+QImage RawToImage(const uint8_t* pPixels, int64_t nBytes, const TImageShape& Shape, std::string& strInfo)
 {
-    const int64_t nExpected = static_cast<int64_t>(nWidth) * nHeight * nComponents;
-    if (nWidth <= 0 || nHeight <= 0 || nWidth > 32767 || nHeight > 32767 || nComponents < 1 || nComponents > 4) {
-        strInfo = "bad size " + std::to_string(nWidth) + " x " + std::to_string(nHeight) + " x " +
-                  std::to_string(nComponents);
+    const std::string strWhy = Shape.CheckBytes(nBytes);
+    if (!strWhy.empty()) {
+        strInfo = strWhy;
         return QImage();
     }
-    if (nBytes != nExpected) {
-        strInfo = std::to_string(nBytes) + " bytes, expected " + std::to_string(nExpected);
-        return QImage();
-    }
+    const int nWidth = Shape.nWidth, nHeight = Shape.nHeight, nComponents = Shape.nComponents;
     QImage Image(nWidth, nHeight, QImage::Format_ARGB32);
     for (int y = 0; y < nHeight; ++y) {
         const uint8_t* pRow = pPixels + static_cast<int64_t>(nHeight - 1 - y) * nWidth * nComponents;
@@ -92,7 +83,7 @@ QImage RawToImage(const uint8_t* pPixels, int64_t nBytes, int nWidth, int nHeigh
             }
         }
     }
-    strInfo = std::to_string(nWidth) + " x " + std::to_string(nHeight) + " x " + std::to_string(nComponents) + " raw";
+    strInfo = Shape.Describe() + " raw";
     return Image;
 }
 
@@ -103,14 +94,17 @@ TTile MakeTile(int32_t nList, const TVEChunk& Chunk)
     const int64_t nSize = pData ? Chunk.m_Data.nSize : 0;
     if (Chunk.GetType() == VECHUNK_IMAGE_RAW_RGBA) {
         const auto& Raw = static_cast<const TVEChunkImageRawRgba&>(Chunk);
-        Tile.Image = RawToImage(pData, nSize, Raw.nWidth, Raw.nHeight, Raw.nComponents, Tile.strInfo);
-    } else if (const TAssetItem* pSpec = FindTextureSpec(nList, Chunk.m_Data.nId)) {
-        Tile.Image = RawToImage(pData, nSize, pSpec->nWidth, pSpec->nHeight, pSpec->nComponents, Tile.strInfo);
-    } else if (nSize > 0 && Tile.Image.loadFromData(pData, static_cast<int>(nSize))) {
+        Tile.Image = RawToImage(pData, nSize, Raw.GetShape(), Tile.strInfo);
+    } else if (const TAssetItem* pAsset = FindTextureAsset(nList, Chunk.m_Data.nId)) {
+        Tile.Image = RawToImage(pData, nSize, pAsset->Shape, Tile.strInfo);
+    } else if (!(Tile.Image = TDataBanker::DecodePicture(pData, static_cast<int32_t>(nSize))).isNull()) {
         Tile.strInfo = std::to_string(Tile.Image.width()) + " x " + std::to_string(Tile.Image.height()) + " picture";
     } else {
         Tile.strInfo = "not a picture (" + std::to_string(nSize) + " bytes)";
     }
+    // Only the tile's size is kept: a file of many large images must not be held whole.
+    if (std::max(Tile.Image.width(), Tile.Image.height()) > MAX_TILE)
+        Tile.Image = Tile.Image.scaled(MAX_TILE, MAX_TILE, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     return Tile;
 }
 
@@ -228,13 +222,14 @@ bool DrawContactSheet(const std::string& strDataFile, const std::string& strPngO
 {
     std::string strError;
     std::vector<TTile> vTiles;
-    if (!EnsureGuiApplication(pError))
-        return false;
+    // The file first: a file that cannot be read is refused before Qt's GUI starts up.
     if (!CollectTiles(strDataFile, vTiles, strError)) {
         if (pError)
             *pError = strError;
         return false;
     }
+    if (!EnsureGuiApplication(pError))
+        return false;
     int nHeight = 0;
     const std::vector<QPoint> vAt = LayOut(vTiles, nHeight);
     QImage Sheet(SHEET_WIDTH, nHeight, QImage::Format_RGB32);
@@ -251,9 +246,24 @@ bool DrawContactSheet(const std::string& strDataFile, const std::string& strPngO
         for (size_t i = 0; i < vTiles.size(); ++i)
             DrawTile(Painter, vTiles[i], vAt[i]);
     }
-    if (!Sheet.save(QString::fromStdString(strPngOut), "PNG")) {
+    QByteArray Png;
+    QBuffer Buffer(&Png);
+    Buffer.open(QIODevice::WriteOnly);
+    if (!Sheet.save(&Buffer, "PNG")) {
         if (pError)
-            *pError = strPngOut + ": cannot write the contact sheet";
+            *pError = strPngOut + ": cannot encode the contact sheet";
+        return false;
+    }
+    TAtomicFile Out;
+    if (!Out.Open(strPngOut, strError)) {
+        if (pError)
+            *pError = strError;
+        return false;
+    }
+    Out.Write(Png.constData(), static_cast<size_t>(Png.size()));
+    if (!Out.Commit(strError)) {
+        if (pError)
+            *pError = strError;
         return false;
     }
     return true;

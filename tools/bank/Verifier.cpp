@@ -1,24 +1,19 @@
 #include "tools/bank/Verifier.h"
 
-#include "databank/AssetIds.h"
+#include "databank/AssetCheck.h"
+#include "databank/DataBanker.h"
 #include "databank/Serializer.h"
 
 #include <Inventor/SoDB.h>
-#include <Inventor/nodes/SoNode.h>
-#include <QImage>
 #include <SDL.h>
 #include <SDL_mixer.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <memory>
 
 namespace {
-std::string Where(const TAssetItem& Asset)
-{
-    return "list " + std::to_string(Asset.nPlaylist) + " item " + std::to_string(Asset.nItem) + " (" + Asset.szUse + ")";
-}
-
 // SDL2_mixer on its silent driver: the same decoders the game uses, no sound device needed.
 class TDecoder
 {
@@ -52,21 +47,18 @@ private:
     bool m_bOpen = false;
 };
 
-std::string CheckItem(const TAssetItem& Asset, const TVEChunk& Chunk, const TDecoder& Decoder)
+// What the game's own check does not do: decode the sounds and the picture files.
+std::string CheckDecodes(const TAssetItem& Asset, const TVEChunk& Chunk, const TDecoder& Decoder)
 {
-    const int32_t nSize = Chunk.m_Data.nSize;
     if (Asset.nKind == VECHUNK_WAV) {
         const std::string strWhy = Decoder.IsOpen() ? Decoder.Decode(Chunk) : "";
-        return strWhy.empty() ? "" : "does not decode as a sound: " + strWhy;
+        return strWhy.empty() ? "" : Asset.Describe() + " does not decode as a sound: " + strWhy;
     }
-    const int64_t nExpected = static_cast<int64_t>(Asset.nWidth) * Asset.nHeight * Asset.nComponents;
-    if (nExpected > 0)
-        return nSize == nExpected ? ""
-                                  : "holds " + std::to_string(nSize) + " bytes, not " + std::to_string(Asset.nWidth) +
-                                        " x " + std::to_string(Asset.nHeight) + " x " +
-                                        std::to_string(Asset.nComponents) + " = " + std::to_string(nExpected);
-    QImage Image;
-    return Image.loadFromData(Chunk.m_Data.pData.get(), nSize) ? "" : "is not a picture file that decodes";
+    if (Asset.IsTexture())
+        return "";
+    return TDataBanker::DecodePicture(Chunk.m_Data.pData.get(), Chunk.m_Data.nSize).isNull()
+               ? Asset.Describe() + " is not a picture file that decodes"
+               : "";
 }
 }  // namespace
 
@@ -77,17 +69,30 @@ std::vector<std::string> TBankVerifier::Verify(const std::string& strDataFile)
     if (!Serializer.Open(strDataFile))
         return {Serializer.GetError()};
 
-    // Every list of the file must parse, whether the game reads it or not.
-    std::map<int32_t, std::unique_ptr<TVEChunkList>> mapLists;
+    // Every list of the file must be whole and parse, whether the game reads it or not; only
+    // the game's are kept, so that memory stays bounded by what the game itself would hold.
+    const std::vector<int32_t> vecGameLists = TAssetCheck::GetListIds();
+    TAssetLists mapLists;
+    std::vector<int32_t> vecDone;
     for (const TVESerializerEntry& Entry : Serializer.GetEntries()) {
-        if (mapLists.count(Entry.nId))
+        const std::string strMissing = Serializer.DescribeMissing(Entry);
+        if (!strMissing.empty())
+            vecProblems.push_back(strMissing);
+        if (std::find(vecDone.begin(), vecDone.end(), Entry.nId) != vecDone.end())
             continue;  // a later entry with the same ID is never read
+        vecDone.push_back(Entry.nId);
         auto pList = Serializer.LoadList(Entry.nId);
         if (!pList)
             vecProblems.push_back(Serializer.GetError());
-        else
+        else if (std::find(vecGameLists.begin(), vecGameLists.end(), Entry.nId) != vecGameLists.end())
             mapLists[Entry.nId] = std::move(pList);
     }
+
+    // The game's own check, every problem of it; missing music and background included, which
+    // the game plays without.
+    SoDB::init();
+    for (const TAssetProblem& Problem : TAssetCheck::Check(mapLists))
+        vecProblems.push_back(Problem.strText);
 
     TDecoder Decoder;
     if (!Decoder.IsOpen())
@@ -95,25 +100,11 @@ std::vector<std::string> TBankVerifier::Verify(const std::string& strDataFile)
     for (const TAssetItem& Asset : GetAssetTable()) {
         const auto it = mapLists.find(Asset.nPlaylist);
         const TVEChunk* pChunk = it == mapLists.end() ? nullptr : it->second->FindChunk(Asset.nKind, Asset.nItem);
-        const std::string strProblem = pChunk ? CheckItem(Asset, *pChunk, Decoder) : "is missing";
+        if (!pChunk || !TAssetCheck::CheckItem(Asset, pChunk).empty())
+            continue;
+        const std::string strProblem = CheckDecodes(Asset, *pChunk, Decoder);
         if (!strProblem.empty())
-            vecProblems.push_back(Where(Asset) + " " + strProblem);
-    }
-
-    const auto itModels = mapLists.find(ID_PLAYLIST_MODELS);
-    if (itModels == mapLists.end()) {
-        vecProblems.push_back("list " + std::to_string(ID_PLAYLIST_MODELS) + " (ship model) is missing");
-    } else if (itModels->second->GetType() != VECHUNKLIST_TYPE_MODEL) {
-        vecProblems.push_back("list " + std::to_string(ID_PLAYLIST_MODELS) + " (ship model) is not a model list");
-    } else {
-        SoDB::init();
-        SoNode* pScene = itModels->second->BuildSceneGraph();
-        if (!pScene)
-            vecProblems.push_back(itModels->second->GetError());
-        else {
-            pScene->ref();
-            pScene->unref();
-        }
+            vecProblems.push_back(strProblem);
     }
     return vecProblems;
 }
