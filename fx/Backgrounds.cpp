@@ -4,6 +4,7 @@
 
 #include <Inventor/nodekits/SoNodeKit.h>
 #include <Inventor/nodekits/SoWrapperKit.h>
+#include <Inventor/nodes/SoComplexity.h>
 #include <Inventor/nodes/SoCoordinate3.h>
 #include <Inventor/nodes/SoFaceSet.h>
 #include <Inventor/nodes/SoGroup.h>
@@ -18,6 +19,11 @@ TBackground::TBackground(SoGroup* pRootParent) : m_pRootParent(pRootParent)
 {
 }
 
+namespace {
+// Below one half the scene library samples textures without filtering or mipmaps.
+constexpr float NEAREST_TEXTURE_QUALITY = 0.3f;
+}  // namespace
+
 TBackground2D::TBackground2D(SoGroup* pRootParent, const SbVec3f& vPosition, const SbVec2f& vSize,
                              const TVecTextures* pTextures)
     : TBackground(pRootParent)
@@ -31,6 +37,13 @@ TBackground2D::TBackground2D(SoGroup* pRootParent, const SbVec3f& vPosition, con
     DRELK_ASSERT(m_pShape);
     SoSeparator* pSep = SO_GET_PART(m_pShape, "contents", SoSeparator);
     DRELK_ASSERT(pSep);
+
+    // Nearest texels: the picture is magnified less than two times, so stars stay crisp, and
+    // this quad covers every pixel of every frame, where a software renderer pays most for
+    // filtering.
+    SoComplexity* pComplexity = SO_GET_PART(m_pShape, "appearance.complexity", SoComplexity);
+    DRELK_ASSERT(pComplexity);
+    pComplexity->textureQuality.setValue(NEAREST_TEXTURE_QUALITY);
 
     SoTextureCoordinate2* pTexCoords = new SoTextureCoordinate2;
     DRELK_ASSERT(pTexCoords);

@@ -55,7 +55,6 @@ TFxExplosion::TFxExplosion(SoGroup* pRoot, TFModSoundSource* pSnd, const TVecPtr
     m_pTimer = new SoTimerSensor(TimerCallback, this);
     DRELK_ASSERT(m_pTimer);
     m_pTimer->setInterval(SbTime(m_dInterval));
-    TGameClock::Schedule(m_pTimer);
     Build(pTextures, vPosition, vSize);
 }
 
@@ -134,7 +133,7 @@ void TFxExplosion::OnTimer()
 
 void TFxExplosion::Stop()
 {
-    m_bActive = false;
+    SetRunning(false);
     m_nFrame = 0;
     m_pMat->transparency.setValue(0.0f);
     m_pSwTextures->whichChild.setValue(0);
@@ -146,7 +145,20 @@ void TFxExplosion::Start()
     DRELK_ASSERT(m_pSnd);
     m_pSnd->Play();
     m_pSnd->SetPlaying(true);
-    m_bActive = true;
+    SetRunning(true);
+}
+
+// The timer fires only while the effect runs: a field of idle effects costs nothing, paused or
+// not, however many rocks it holds.
+void TFxExplosion::SetRunning(bool bRun)
+{
+    if (bRun == m_bActive)
+        return;
+    m_bActive = bRun;
+    if (bRun)
+        TGameClock::Schedule(m_pTimer);
+    else
+        TGameClock::Unschedule(m_pTimer);
 }
 
 void TFxExplosion::Show(bool bShow)
@@ -185,7 +197,6 @@ TFxEngine::TFxEngine(SoGroup* pRoot, TFModSoundSource* pSnd, SoTexture2* pTex, c
     m_pTimer = new SoTimerSensor(TimerCallback, this);
     DRELK_ASSERT(m_pTimer);
     m_pTimer->setInterval(SbTime(m_dInterval));
-    TGameClock::Schedule(m_pTimer);
     Build(pTex, vPosition);
 }
 
@@ -242,7 +253,7 @@ void TFxEngine::Build(SoTexture2* pTex, const SbVec3f& vPosition)
 void TFxEngine::Start()
 {
     m_nSteps = 0;
-    m_bActive = true;
+    SetRunning(true);
     Show(true);
     DRELK_ASSERT(m_pSnd);
     if (TakeSoundTurn()) {
@@ -289,8 +300,20 @@ void TFxEngine::OnTimer()
 void TFxEngine::Stop()
 {
     m_nSteps = 0;
-    m_bActive = false;
+    SetRunning(false);
     Show(false);
+}
+
+// As the explosion's: the timer fires only during a burst.
+void TFxEngine::SetRunning(bool bRun)
+{
+    if (bRun == m_bActive)
+        return;
+    m_bActive = bRun;
+    if (bRun)
+        TGameClock::Schedule(m_pTimer);
+    else
+        TGameClock::Unschedule(m_pTimer);
 }
 
 void TFxEngine::Show(bool bShow)

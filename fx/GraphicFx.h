@@ -1,6 +1,6 @@
 #pragma once
-// Short animations in the scene, each on a timer sensor of its own that fires for the effect's
-// whole life; a flag decides whether a firing does anything.
+// Short animations in the scene, each on a timer sensor of its own that fires while the effect
+// runs (from its start to its stop), so idle effects cost nothing.
 //  - TFxExplosion: a flip-book quad stepping through frame textures, fading over the second half,
 //    with an explosion sound at each start.
 //  - TFxEngine: the ship's flame, a quad whose size flickers for a short burst after each start;
@@ -54,6 +54,7 @@ public:
 private:
     static void TimerCallback(void* pData, SoSensor* pSensor);
     void Build(const TVecPtrTextures* pTextures, const SbVec3f& vPosition, const SbVec2f& vSize);
+    void SetRunning(bool bRun);
 
     SoGroup* m_pRoot = nullptr;
     SoSeparator* m_pThisRoot = nullptr;
@@ -104,6 +105,7 @@ public:
 private:
     static void TimerCallback(void* pData, SoSensor* pSensor);
     void Build(SoTexture2* pTex, const SbVec3f& vPosition);
+    void SetRunning(bool bRun);
     bool TakeSoundTurn();
 
     SoGroup* m_pRoot = nullptr;

@@ -482,13 +482,26 @@ TEST_F(ExplosionTest, SetScaleReplacesTheBaseScaleAndKeepsTheTurn)
     EXPECT_TRUE(Parts.pXf->rotation.getValue() == Turn);
 }
 
+TEST_F(ExplosionTest, TheTimerRunsOnlyWhileTheExplosionRuns)
+{
+    const int nSensors = TGameClock::VirtualSensorCount();
+    TFxExplosion Fx(m_pRoot, NewSound(), &m_vecFrames, SbVec3f(0, 0, 0), SbVec2f(4, 4), 0.05);
+    EXPECT_EQ(TGameClock::VirtualSensorCount(), nSensors);  // idle effects cost nothing
+    Fx.Start();
+    Fx.Start();  // a restart keeps the one timer
+    EXPECT_EQ(TGameClock::VirtualSensorCount(), nSensors + 1);
+    TGameClock::Advance(21 * 50);
+    EXPECT_FALSE(Fx.IsActive());
+    EXPECT_EQ(TGameClock::VirtualSensorCount(), nSensors);
+}
+
 TEST_F(ExplosionTest, DeletingTakesTheNodesOutAndStopsTheTimer)
 {
     const int nSensors = TGameClock::VirtualSensorCount();
     auto* pFx = new TFxExplosion(m_pRoot, NewSound(), &m_vecFrames, SbVec3f(0, 0, 0), SbVec2f(4, 4), 0.05);
-    EXPECT_EQ(TGameClock::VirtualSensorCount(), nSensors + 1);
     pFx->Start();
     TGameClock::Advance(100);
+    EXPECT_EQ(TGameClock::VirtualSensorCount(), nSensors + 1);
     delete pFx;  // while running
     EXPECT_EQ(m_pRoot->getNumChildren(), 0);
     EXPECT_EQ(TGameClock::VirtualSensorCount(), nSensors);

@@ -20,6 +20,9 @@ TDlgEnding::TDlgEnding(QWidget* pOwner, TDataBanker* pDB, TFModSoundManager* pSM
     DRELK_ASSERT(pDB);
     DRELK_ASSERT(pSM);
     setFixedSize(m_rcDraw.size());
+    // The canvas covers the whole window: nothing to clear before it is copied.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
     const QRect Screen = QGuiApplication::primaryScreen()->geometry();
     move(Screen.x() + (Screen.width() - WIDTH) / 2, Screen.y() + (Screen.height() - HEIGHT) / 2);
 
@@ -30,6 +33,8 @@ TDlgEnding::TDlgEnding(QWidget* pOwner, TDataBanker* pDB, TFModSoundManager* pSM
     m_BmpFore = pDB->LoadBitmapFromBin(ID_PLAYLIST_ENDING, ID_BMP_ENDING_FORE);
     DRELK_ASSERT(!Back.isNull());
     DRELK_ASSERT(!m_BmpFore.isNull());
+    // Both in the painter's own formats, so that a step only copies and blends.
+    m_BmpFore = m_BmpFore.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     m_BmpBack = Back.scaled(m_rcDraw.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
                     .convertToFormat(QImage::Format_RGB32);
 
@@ -71,7 +76,9 @@ void TDlgEnding::TimerTimer()
 void TDlgEnding::Compose()
 {
     QPainter Canvas(&m_BmpCanvas);
+    Canvas.setCompositionMode(QPainter::CompositionMode_Source);
     Canvas.drawImage(0, 0, m_BmpBack);
+    Canvas.setCompositionMode(QPainter::CompositionMode_SourceOver);
     Canvas.drawImage(0, m_rcDraw.height() - m_nStep - START_RISE, m_BmpFore);
     Canvas.end();
     update(m_rcDraw);
