@@ -7,6 +7,7 @@
 #include "databank/DataBanker.h"
 #include "fx/Backgrounds.h"
 #include "fx/Banners.h"
+#include "fx/SoundLoader.h"
 #include "objects/Asteroids.h"
 #include "objects/Ships.h"
 #include "objects/Weapons.h"
@@ -81,14 +82,10 @@ void TGame::CreateMusic()
 {
     DRELK_ASSERT(m_pSM);
     DRELK_ASSERT(m_pDB);
-    m_pBkSnd = m_pSM->CreateSource();
-    DRELK_ASSERT(m_pBkSnd);
-    TSndInfo SndInfo;
     // Without music in the data file the game plays on silently.
-    if (m_pDB->LoadSoundFromBin(ID_PLAYLIST_MUSICS, ID_MUSIC_GAME, SndInfo)) {
-        m_pBkSnd->LoadFromMemory(SndInfo.pSound.get(), SndInfo.nSize, false, true);
-        m_pBkSnd->SetVolume(MUSIC_VOLUME);
-    }
+    m_pBkSnd = TSoundLoader::CreateSource(m_pSM, m_pDB, ID_PLAYLIST_MUSICS, ID_MUSIC_GAME, true);
+    DRELK_ASSERT(m_pBkSnd);
+    m_pBkSnd->SetVolume(MUSIC_VOLUME);
 }
 
 void TGame::CreateSceneRoots()
