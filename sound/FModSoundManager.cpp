@@ -300,16 +300,20 @@ void TFModSoundManager::Close()
     if (!m_bStarted)
         return;
     if (m_nDeviceState == DEVICE_PENDING) {
-        // Nothing asked for the device yet: take it if it is there, else leave the open to
-        // close itself when it ends.
+        // Nothing asked for the device yet. The program may end right after: a thread left
+        // inside the audio library then can hang the exit, so a quick open is let finish and
+        // closed here; one still under way at the deadline is left to close itself.
         std::unique_lock<std::mutex> Lock(m_pOpening->Mutex);
-        const bool bFinished = m_pOpening->bFinished;
+        const bool bFinished =
+            m_pOpening->Finished.wait_until(Lock, m_tDeadline, [this] { return m_pOpening->bFinished; });
         m_pOpening->bAbandoned = !bFinished;
+        const bool bOpened = bFinished && m_pOpening->Result.nResult == 0;
         Lock.unlock();
-        if (bFinished)
-            WaitForDevice();
-        else
-            m_nDeviceState = DEVICE_NONE;
+        if (bOpened) {
+            std::lock_guard<std::mutex> DeviceLock(s_DeviceMutex);
+            CloseDevice();
+        }
+        m_nDeviceState = DEVICE_NONE;
     }
     if (m_nDeviceState == DEVICE_OPEN) {
         for (TFModSoundSource* pSource : m_vecChannelOwners) {

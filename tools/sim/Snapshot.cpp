@@ -41,10 +41,14 @@ bool TSnapshot::Prepare(std::string& strError)
     XCloseDisplay(pDisplay);
 
     if (!QGuiApplication::instance()) {
+        // Kept to the end of the process, as a window's application is: closing it would close
+        // the display and unload the GL driver before the leak check could name the driver's
+        // own allocations.
         static int s_nArgc = 1;
         static char s_szName[] = "drelk2-sim";
         static char* s_pArgv[] = {s_szName, nullptr};
-        m_pApp = std::make_unique<QGuiApplication>(s_nArgc, s_pArgv);
+        static QGuiApplication* s_pApp = new QGuiApplication(s_nArgc, s_pArgv);
+        (void)s_pApp;
     }
     QSurfaceFormat Format;
     Format.setDepthBufferSize(24);

@@ -7,7 +7,6 @@
 #include <memory>
 #include <string>
 
-class QGuiApplication;
 class QOffscreenSurface;
 class QOpenGLContext;
 class SoNode;
@@ -26,7 +25,6 @@ public:
     bool RenderToPng(SoNode* pScene, int nWidth, int nHeight, const std::string& strPath, std::string& strError);
 
 private:
-    std::unique_ptr<QGuiApplication> m_pApp;
     std::unique_ptr<QOffscreenSurface> m_pSurface;
     std::unique_ptr<QOpenGLContext> m_pContext;
 };
