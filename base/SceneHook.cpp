@@ -4,6 +4,8 @@
 
 #include <Inventor/nodes/SoGroup.h>
 
+#include <unordered_set>
+
 void TSceneHook::Hold(SoNode* pNode)
 {
     DRELK_ASSERT(pNode);
@@ -35,4 +37,25 @@ void TSceneHook::Release()
     if (m_pNode)
         m_pNode->unref();
     m_pNode = nullptr;
+}
+
+void TSceneHook::RemoveChildren(SoGroup* pParent, const std::vector<SoNode*>& vecNodes)
+{
+    DRELK_ASSERT(pParent);
+    if (vecNodes.empty())
+        return;
+    const std::unordered_set<SoNode*> setGone(vecNodes.begin(), vecNodes.end());
+    std::vector<SoNode*> vecKept;
+    for (int i = 0; i < pParent->getNumChildren(); ++i) {
+        SoNode* pChild = pParent->getChild(i);
+        if (setGone.count(pChild) != 0)
+            continue;
+        pChild->ref();  // the parent lets go of it for a moment
+        vecKept.push_back(pChild);
+    }
+    pParent->removeAllChildren();
+    for (SoNode* pChild : vecKept) {
+        pParent->addChild(pChild);
+        pChild->unref();
+    }
 }

@@ -4,6 +4,8 @@
 // and takes the subtree down again when it goes, whatever became of the parent meanwhile, so
 // that objects that come and go leave nothing behind in the scene.
 
+#include <vector>
+
 class SoGroup;
 class SoNode;
 
@@ -21,6 +23,11 @@ public:
     void AttachTo(SoGroup* pParent);
     // Takes the subtree out of its parent and drops both references.
     void Release();
+
+    // Takes the given children out of the parent together, the others staying in order: one
+    // pass and one notice up the scene, where releasing each hook would search and shift the
+    // list once per child. The hooks of the subtrees taken out then find nothing to remove.
+    static void RemoveChildren(SoGroup* pParent, const std::vector<SoNode*>& vecNodes);
 
 private:
     SoNode* m_pNode = nullptr;

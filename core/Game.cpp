@@ -2,11 +2,14 @@
 
 #include "base/Assert.h"
 #include "base/GameClock.h"
+#include "base/SceneHook.h"
 #include "base/Random.h"
 #include "core/RockBoxes.h"
 #include "databank/DataBanker.h"
 #include "fx/Backgrounds.h"
+#include "fx/GraphicFx.h"
 #include "fx/Banners.h"
+#include "fx/SoundLoader.h"
 #include "objects/Asteroids.h"
 #include "objects/Ships.h"
 #include "objects/Weapons.h"
@@ -47,8 +50,15 @@ TGame::TGame(TDataBanker* pDB, TFModSoundManager* pSM) : m_pDB(pDB), m_pSM(pSM)
 
 TGame::~TGame()
 {
-    // Objects take their nodes out of the scene roots, so they go before the roots.
+    // Objects take their nodes out of the scene roots, so they go before the roots; emptied
+    // at once first, the roots leave the objects nothing to search for.
+    if (m_pRoot) {
+        m_pRootMisls->removeAllChildren();
+        m_pRootAsteroids->removeAllChildren();
+    }
     for (TMissile* pMissile : m_vecMissiles)
+        delete pMissile;
+    for (TMissile* pMissile : m_vecSpentMissiles)
         delete pMissile;
     for (TAsteroid* pAsteroid : m_vecAsteroids)
         delete pAsteroid;
@@ -81,14 +91,10 @@ void TGame::CreateMusic()
 {
     DRELK_ASSERT(m_pSM);
     DRELK_ASSERT(m_pDB);
-    m_pBkSnd = m_pSM->CreateSource();
-    DRELK_ASSERT(m_pBkSnd);
-    TSndInfo SndInfo;
     // Without music in the data file the game plays on silently.
-    if (m_pDB->LoadSoundFromBin(ID_PLAYLIST_MUSICS, ID_MUSIC_GAME, SndInfo)) {
-        m_pBkSnd->LoadFromMemory(SndInfo.pSound.get(), SndInfo.nSize, false, true);
-        m_pBkSnd->SetVolume(MUSIC_VOLUME);
-    }
+    m_pBkSnd = TSoundLoader::CreateSource(m_pSM, m_pDB, ID_PLAYLIST_MUSICS, ID_MUSIC_GAME, true);
+    DRELK_ASSERT(m_pBkSnd);
+    m_pBkSnd->SetVolume(MUSIC_VOLUME);
 }
 
 void TGame::CreateSceneRoots()
@@ -197,6 +203,7 @@ void TGame::GameTick(double dt)
         MoveAsteroids(dt);
     }
     UpdateBanners();
+    DeleteSpentMissiles();
 }
 
 void TGame::PlayingTick(double dt, const bool* pKeys)
@@ -485,9 +492,27 @@ void TGame::CheckLevelEnd()
 
 void TGame::PurgeDeadObjects()
 {
+    // A level of held fire leaves thousands of spent missiles: their nodes leave the scene
+    // together, before the objects go.
+    std::vector<SoNode*> vecGone;
+    for (const TMissile* pMissile : m_vecMissiles)
+        if (pMissile && !pMissile->IsAlive())
+            vecGone.push_back(pMissile->GetRootNode());
+    TSceneHook::RemoveChildren(m_pRootMisls, vecGone);
+    vecGone.clear();
+    for (const TAsteroid* pAsteroid : m_vecAsteroids) {
+        if (pAsteroid && !pAsteroid->IsAlive()) {
+            vecGone.push_back(pAsteroid->GetRootNode());
+            vecGone.push_back(pAsteroid->GetExplosion()->GetRootNode());
+        }
+    }
+    TSceneHook::RemoveChildren(m_pRootAsteroids, vecGone);
+
+    // Unhooked, a spent missile is nothing but memory; its nodes cost a few microseconds to
+    // tear down, too much for thousands in one tick. They go a batch a tick from now on.
     for (TMissile*& pMissile : m_vecMissiles) {
         if (pMissile && !pMissile->IsAlive()) {
-            delete pMissile;
+            m_vecSpentMissiles.push_back(pMissile);
             pMissile = nullptr;
         }
     }
@@ -501,6 +526,14 @@ void TGame::PurgeDeadObjects()
     // do not grow level after level.
     m_vecMissiles.erase(std::remove(m_vecMissiles.begin(), m_vecMissiles.end(), nullptr), m_vecMissiles.end());
     m_vecAsteroids.erase(std::remove(m_vecAsteroids.begin(), m_vecAsteroids.end(), nullptr), m_vecAsteroids.end());
+}
+
+void TGame::DeleteSpentMissiles()
+{
+    for (int i = 0; i < SPENT_DELETES_PER_TICK && !m_vecSpentMissiles.empty(); ++i) {
+        delete m_vecSpentMissiles.back();
+        m_vecSpentMissiles.pop_back();
+    }
 }
 
 void TGame::TryRespawn()

@@ -55,6 +55,8 @@ public:
     static constexpr float MUSIC_VOLUME = 0.2f;
     // The fixed step of a tick: the single-precision 0.1, widened.
     static constexpr double TICK_DT = static_cast<double>(0.1f);
+    // Purged missiles deleted at the end of each tick, at most: about a millisecond's work.
+    static constexpr int SPENT_DELETES_PER_TICK = 100;
 
     TGame(TDataBanker* pDB, TFModSoundManager* pSM);
     ~TGame();
@@ -120,6 +122,7 @@ private:
     bool AllAsteroidsDestroyed() const;
     void CheckLevelEnd();
     void PurgeDeadObjects();
+    void DeleteSpentMissiles();
     void TryRespawn();
     void GameOver();
     void UpdateBanners();
@@ -143,6 +146,7 @@ private:
     TManShip* m_pManShip = nullptr;
     TBackground2D* m_pBkgnd = nullptr;
     TVecPtrMissiles m_vecMissiles;
+    TVecPtrMissiles m_vecSpentMissiles;  // purged, out of the scene, deleted a batch a tick
     TVecPtrAsteroids m_vecAsteroids;
     int32_t m_nGameState = GS_IDLE;
     int32_t m_nStateBeforePause = GS_PLAYING;

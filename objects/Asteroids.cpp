@@ -5,6 +5,7 @@
 #include "base/Random.h"
 #include "databank/DataBanker.h"
 #include "fx/GraphicFx.h"
+#include "fx/SoundLoader.h"
 #include "objects/CollisionBox.h"
 #include "sound/FModSoundManager.h"
 
@@ -65,12 +66,8 @@ TAsteroid::TAsteroid(SoGroup* pRoot, TFModSoundManager* pSM, TDataBanker* pDB, c
     DRELK_ASSERT(pTex);
     BuildMesh(m_pRoot, pTex, vExtents, vPosition);
 
-    const int nIdSound = SoundIdForType(m_nType);
-    m_pSnd = pSM->CreateSource();
+    m_pSnd = TSoundLoader::CreateSource(pSM, pDB, ID_PLAYLIST_SOUNDS, SoundIdForType(m_nType), false);
     DRELK_ASSERT(m_pSnd);
-    TSndInfo SndInfo;
-    DRELK_ASSERT(pDB->LoadSoundFromBin(ID_PLAYLIST_SOUNDS, nIdSound, SndInfo));
-    m_pSnd->LoadFromMemory(SndInfo.pSound.get(), SndInfo.nSize, false, false);
 
     const TVecPtrTextures* pTexFx = pDB->GetTextures("EXPLOSION");
     DRELK_ASSERT(pTexFx);

@@ -3,6 +3,7 @@
 #include "base/Assert.h"
 #include "databank/DataBanker.h"
 #include "fx/GraphicFx.h"
+#include "fx/SoundLoader.h"
 #include "objects/CollisionBox.h"
 #include "objects/Weapons.h"
 #include "sound/FModSoundManager.h"
@@ -97,29 +98,17 @@ void TManShip::BuildSubtree(SoGroup* pRoot, const SbVec3f& vPosition)
     pSep->addChild(pModel);
 }
 
-TFModSoundSource* TManShip::NewSource()
+TFModSoundSource* TManShip::NewSource(int32_t nIdSound)
 {
-    TFModSoundSource* pSnd = m_pSM->CreateSource();
+    TFModSoundSource* pSnd = TSoundLoader::CreateSource(m_pSM, m_pDB, ID_PLAYLIST_SOUNDS, nIdSound, false);
     DRELK_ASSERT(pSnd);
     return pSnd;
 }
 
 void TManShip::BuildEffects(const SbVec3f& vPosition)
 {
-    m_pSndShot = m_pSM->CreateSource();
-    DRELK_ASSERT(m_pSndShot);
-    {
-        TSndInfo SndInfo;
-        DRELK_ASSERT(m_pDB->LoadSoundFromBin(ID_PLAYLIST_SOUNDS, ID_SOUND_LASER, SndInfo));
-        m_pSndShot->LoadFromMemory(SndInfo.pSound.get(), SndInfo.nSize, false, false);
-    }
-
-    TFModSoundSource* pSnd = NewSource();
-    {
-        TSndInfo SndInfo;
-        DRELK_ASSERT(m_pDB->LoadSoundFromBin(ID_PLAYLIST_SOUNDS, ID_SOUND_EXPLOSION_10, SndInfo));
-        pSnd->LoadFromMemory(SndInfo.pSound.get(), SndInfo.nSize, false, false);
-    }
+    m_pSndShot = NewSource(ID_SOUND_LASER);
+    TFModSoundSource* pSnd = NewSource(ID_SOUND_EXPLOSION_10);
     const TVecPtrTextures* pVecTex = m_pDB->GetTextures("EXPLOSION");
     DRELK_ASSERT(pVecTex);
     // A sibling of the ship, not part of it: it stays where it is placed.
@@ -127,12 +116,7 @@ void TManShip::BuildEffects(const SbVec3f& vPosition)
                                      SbVec2f(EXPLOSION_SIZE, EXPLOSION_SIZE), EXPLOSION_INTERVAL);
     DRELK_ASSERT(m_pFxXplosion);
 
-    pSnd = NewSource();
-    {
-        TSndInfo SndInfo;
-        DRELK_ASSERT(m_pDB->LoadSoundFromBin(ID_PLAYLIST_SOUNDS, ID_SOUND_ENGINE, SndInfo));
-        pSnd->LoadFromMemory(SndInfo.pSound.get(), SndInfo.nSize, false, false);
-    }
+    pSnd = NewSource(ID_SOUND_ENGINE);
     TagTexture TexData;
     DRELK_ASSERT(m_pDB->LoadTextureFromBin(ID_PLAYLIST_BITMAPS, ID_BMP_ENGINE, TexData));
     TexData.nWidth = SHAPE_BMP_ENGINE.nWidth;

@@ -9,6 +9,8 @@
 #include <Inventor/SbVec3f.h>
 #include <Inventor/SbXfBox3f.h>
 
+#include <cstdint>
+
 class SbViewportRegion;
 class SoGroup;
 class SoSeparator;
@@ -85,7 +87,7 @@ public:
 private:
     void BuildSubtree(SoGroup* pRoot, const SbVec3f& vPosition);
     void BuildEffects(const SbVec3f& vPosition);
-    TFModSoundSource* NewSource();
+    TFModSoundSource* NewSource(int32_t nIdSound);
 
     double m_dAngle = 0;
     double m_dSize = 0;

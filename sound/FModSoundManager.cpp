@@ -4,10 +4,14 @@
 #include <SDL_mixer.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <errno.h>
+#include <mutex>
+#include <thread>
 
 // A decoded sound, shared by every source loaded from the same bytes. The copy of the image is
 // what identifies it: callers free or reuse their buffers after loading.
@@ -18,12 +22,33 @@ struct TFModSoundSource::TSound
     int nRefs = 0;
 };
 
+// What the opening thread hands over. The manager may give up waiting before it is done; the
+// thread then closes what it opened itself.
+struct TFModSoundManager::TOpening
+{
+    struct TResult
+    {
+        int nResult = 0;               // 0, or the failing call's (negative) result
+        std::string strError;          // SDL's text for the failure: SDL keeps it per thread
+        bool bSilent = false;          // opened on SDL's silent driver
+        SDL_AudioDeviceID nDevice = 0;
+    };
+    std::mutex Mutex;
+    std::condition_variable Finished;
+    bool bFinished = false;
+    bool bAbandoned = false;
+    TResult Result;
+};
+
 namespace {
 // Creation serial numbers of all sources of the process; never reused.
 int s_nSources = 0;
 TFModSoundManager::TErrorHook s_pErrorHook = nullptr;
-// SDL_mixer keeps one device per process, so one manager may have it open at a time.
+// SDL_mixer keeps one device per process, so one manager may have it at a time.
 const TFModSoundManager* s_pOpenManager = nullptr;
+// Held while the device is opened or closed: an open given up and still under way finishes,
+// and closes again, before the next manager's open begins.
+std::mutex s_DeviceMutex;
 
 // SDL keeps its open devices in a small table; ids start at 1.
 constexpr SDL_AudioDeviceID MAX_DEVICE_ID = 16;
@@ -52,6 +77,62 @@ SDL_AudioDeviceID FindNewDevice(const std::vector<SDL_AudioDeviceID>& vecBefore)
     return nFound;
 }
 
+// 0 or the failing call's (negative) result; on failure nothing stays open.
+int OpenDevice(SDL_AudioDeviceID& nDevice)
+{
+    int nResult = SDL_InitSubSystem(SDL_INIT_AUDIO);
+    if (nResult < 0)
+        return nResult;
+    const std::vector<SDL_AudioDeviceID> vecBefore = OpenDeviceIds();
+    nResult = Mix_OpenAudio(TFModSoundManager::FREQUENCY, MIX_DEFAULT_FORMAT, TFModSoundManager::OUTPUT_CHANNELS,
+                            TFModSoundManager::BUFFER_FRAMES);
+    if (nResult < 0) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        return nResult;
+    }
+    nDevice = FindNewDevice(vecBefore);
+    return 0;
+}
+
+void CloseDevice()
+{
+    Mix_CloseAudio();
+    Mix_Quit();
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+}  // namespace
+
+// The opening thread: the default driver, else the silent one; the result goes to the manager,
+// or, when the manager gave up meanwhile, the device is closed again.
+void TFModSoundManager::OpenInBackground(const std::shared_ptr<TOpening>& pOpening)
+{
+    std::lock_guard<std::mutex> DeviceLock(s_DeviceMutex);
+    SDL_AudioDeviceID nDevice = 0;
+    int nResult = OpenDevice(nDevice);
+    if (nResult < 0) {
+        // No usable device (a remote session, a machine without sound): the silent driver
+        // keeps the game going. The override beats SDL_AUDIODRIVER from the environment.
+        SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
+        nResult = OpenDevice(nDevice);
+        SDL_ResetHint(SDL_HINT_AUDIODRIVER);
+    }
+    const char* szDriver = nResult < 0 ? nullptr : SDL_GetCurrentAudioDriver();
+    std::lock_guard<std::mutex> Lock(pOpening->Mutex);
+    if (pOpening->bAbandoned) {
+        if (nResult == 0)
+            CloseDevice();
+        return;
+    }
+    pOpening->Result.nResult = nResult;
+    pOpening->Result.strError = nResult < 0 ? SDL_GetError() : "";
+    pOpening->Result.bSilent = szDriver && std::strcmp(szDriver, "dummy") == 0;
+    pOpening->Result.nDevice = nDevice;
+    pOpening->bFinished = true;
+    pOpening->Finished.notify_all();
+}
+
+namespace {
 // SDL_mixer refuses to play a chunk shorter than one sample frame of the device.
 bool HasWholeFrame(const Mix_Chunk* pChunk)
 {
@@ -84,7 +165,7 @@ TFModSoundSource::TFModSoundSource(TFModSoundManager* pSystem)
 
 TFModSoundSource::~TFModSoundSource()
 {
-    if (!m_pSystem)
+    if (!m_pSystem || m_nChannel < 0)
         return;
     ReleaseSound();
     m_pSystem->ReleaseChannel(m_nChannel);
@@ -92,7 +173,7 @@ TFModSoundSource::~TFModSoundSource()
 
 bool TFModSoundSource::LoadFromMemory(const uint8_t* pData, int32_t nSize, bool /*b3D*/, bool bLoop)
 {
-    if (!m_pSystem)
+    if (!m_pSystem || m_nChannel < 0)
         return false;
     ReleaseSound();
     if (!pData || nSize <= 0)
@@ -162,25 +243,48 @@ TFModSoundManager::~TFModSoundManager()
 
 void TFModSoundManager::Init()
 {
-    if (m_bOpen)
+    if (m_bStarted)
         return;
     DRELK_ASSERT(s_pOpenManager == nullptr);
-    int nResult = OpenDevice();
-    if (nResult < 0) {
-        // No usable device (a remote session, a machine without sound): the silent driver
-        // keeps the game going. The override beats SDL_AUDIODRIVER from the environment.
-        SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
-        nResult = OpenDevice();
-        SDL_ResetHint(SDL_HINT_AUDIODRIVER);
-        if (nResult < 0)
-            Fail(nResult);
-    }
-    m_bOpen = true;
     s_pOpenManager = this;
-    const char* szDriver = SDL_GetCurrentAudioDriver();
-    m_bSilent = szDriver && std::strcmp(szDriver, "dummy") == 0;
+    m_bStarted = true;
+    m_tDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(DEVICE_WAIT_MS);
+    m_pOpening = std::make_shared<TOpening>();
+    std::thread(OpenInBackground, m_pOpening).detach();
+}
 
-    nResult = Mix_AllocateChannels(MIXER_CHANNELS);
+// True when the device is open. The first call takes over what the opening thread found, or,
+// past the deadline, gives the device up for good.
+bool TFModSoundManager::WaitForDevice()
+{
+    if (m_nDeviceState != DEVICE_PENDING)
+        return m_nDeviceState == DEVICE_OPEN;
+    DRELK_ASSERT(m_pOpening);
+    std::unique_lock<std::mutex> Lock(m_pOpening->Mutex);
+    if (!m_pOpening->Finished.wait_until(Lock, m_tDeadline, [this] { return m_pOpening->bFinished; })) {
+        m_pOpening->bAbandoned = true;
+        Lock.unlock();
+        m_nDeviceState = DEVICE_NONE;
+        std::fprintf(stderr, "%s: the audio device did not open within %.1f s; playing without sound\n",
+                     program_invocation_short_name, DEVICE_WAIT_MS / 1000.0);
+        std::fflush(stderr);
+        return false;
+    }
+    const TOpening::TResult Result = m_pOpening->Result;
+    Lock.unlock();
+    if (Result.nResult < 0)
+        Fail(Result.nResult, Result.strError);
+    m_bSilent = Result.bSilent;
+    m_nDevice = Result.nDevice;
+    m_nDeviceState = DEVICE_OPEN;
+    OnDeviceOpen();
+    return true;
+}
+
+// The device has just been taken over: the mixer's channels.
+void TFModSoundManager::OnDeviceOpen()
+{
+    const int nResult = Mix_AllocateChannels(MIXER_CHANNELS);
     if (nResult != MIXER_CHANNELS)
         Fail(nResult);
     m_nChannels = MIXER_CHANNELS;
@@ -192,42 +296,45 @@ void TFModSoundManager::Init()
         m_vecFreeChannels.push(nChannel);
 }
 
-// 0 or the failing call's (negative) result; on failure nothing stays open.
-int TFModSoundManager::OpenDevice()
-{
-    int nResult = SDL_InitSubSystem(SDL_INIT_AUDIO);
-    if (nResult < 0)
-        return nResult;
-    const std::vector<SDL_AudioDeviceID> vecBefore = OpenDeviceIds();
-    nResult = Mix_OpenAudio(FREQUENCY, MIX_DEFAULT_FORMAT, OUTPUT_CHANNELS, BUFFER_FRAMES);
-    if (nResult < 0) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        return nResult;
-    }
-    m_nDevice = FindNewDevice(vecBefore);
-    return 0;
-}
-
 void TFModSoundManager::Close()
 {
-    if (!m_bOpen)
+    if (!m_bStarted)
         return;
-    for (TFModSoundSource* pSource : m_vecChannelOwners) {
-        if (pSource)
-            pSource->Detach();
+    if (m_nDeviceState == DEVICE_PENDING) {
+        // Nothing asked for the device yet. The program may end right after: a thread left
+        // inside the audio library then can hang the exit, so a quick open is let finish and
+        // closed here; one still under way at the deadline is left to close itself.
+        std::unique_lock<std::mutex> Lock(m_pOpening->Mutex);
+        const bool bFinished =
+            m_pOpening->Finished.wait_until(Lock, m_tDeadline, [this] { return m_pOpening->bFinished; });
+        m_pOpening->bAbandoned = !bFinished;
+        const bool bOpened = bFinished && m_pOpening->Result.nResult == 0;
+        Lock.unlock();
+        if (bOpened) {
+            std::lock_guard<std::mutex> DeviceLock(s_DeviceMutex);
+            CloseDevice();
+        }
+        m_nDeviceState = DEVICE_NONE;
     }
-    m_vecChannelOwners.clear();
-    m_vecFreeChannels = {};
-    for (const auto& Entry : m_mapSounds) {
-        DRELK_ASSERT(Entry.second->nRefs == 0);
-        Mix_FreeChunk(Entry.second->pChunk);
+    if (m_nDeviceState == DEVICE_OPEN) {
+        for (TFModSoundSource* pSource : m_vecChannelOwners) {
+            if (pSource)
+                pSource->Detach();
+        }
+        m_vecChannelOwners.clear();
+        m_vecFreeChannels = {};
+        for (const auto& Entry : m_mapSounds) {
+            DRELK_ASSERT(Entry.second->nRefs == 0);
+            Mix_FreeChunk(Entry.second->pChunk);
+        }
+        m_mapSounds.clear();
+        m_Limiter.Detach();
+        std::lock_guard<std::mutex> DeviceLock(s_DeviceMutex);
+        CloseDevice();
     }
-    m_mapSounds.clear();
-    m_Limiter.Detach();
-    Mix_CloseAudio();
-    Mix_Quit();
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    m_bOpen = false;
+    m_bStarted = false;
+    m_nDeviceState = DEVICE_PENDING;
+    m_pOpening.reset();
     m_nDevice = 0;
     s_pOpenManager = nullptr;
 }
@@ -237,17 +344,35 @@ TFModSoundSource* TFModSoundManager::CreateSource()
     return new TFModSoundSource(this);
 }
 
-bool TFModSoundManager::IsSilent() const
+bool TFModSoundManager::IsReady() const
 {
-    return m_bSilent;
+    if (m_nDeviceState != DEVICE_PENDING)
+        return true;
+    std::lock_guard<std::mutex> Lock(m_pOpening->Mutex);
+    return m_pOpening->bFinished || std::chrono::steady_clock::now() >= m_tDeadline;
+}
+
+bool TFModSoundManager::HasDevice()
+{
+    return WaitForDevice();
+}
+
+bool TFModSoundManager::IsSilent()
+{
+    return !WaitForDevice() || m_bSilent;
 }
 
 void TFModSoundManager::Fail(int nResult)
 {
-    std::string strText = "FMOD error! (" + std::to_string(nResult) + ")";
     const char* szDetail = SDL_GetError();
-    if (szDetail && *szDetail)
-        strText += std::string("\n") + szDetail;
+    Fail(nResult, szDetail ? szDetail : "");
+}
+
+void TFModSoundManager::Fail(int nResult, const std::string& strDetail)
+{
+    std::string strText = "FMOD error! (" + std::to_string(nResult) + ")";
+    if (!strDetail.empty())
+        strText += "\n" + strDetail;
     std::fprintf(stderr, "%s\n", strText.c_str());
     std::fflush(stderr);
     // Take the hook once so that an error inside the hook cannot recurse.
@@ -267,7 +392,8 @@ void TFModSoundManager::SetErrorHook(TErrorHook pHook)
 // source per asteroid, and each must keep a channel of its own to restart only itself.
 int TFModSoundManager::AcquireChannel(TFModSoundSource* pSource)
 {
-    DRELK_ASSERT(m_bOpen);
+    if (!WaitForDevice())
+        return -1;
     if (m_vecFreeChannels.empty()) {
         const int nWanted = m_nChannels * 2;
         const int nResult = Mix_AllocateChannels(nWanted);

@@ -4,11 +4,18 @@
 // from the beginning and cuts off only its own previous playback. Sounds start paused.
 // Without an audio device the manager runs on SDL's silent driver and the game plays on.
 //
+// The device opens in the background, so that SDL's probing (seconds on a machine without a
+// sound card, longer with an audio server that never answers) holds up nothing: the first call
+// that needs the device waits for it, at most until DEVICE_WAIT_MS after Init began. A device
+// that is not open by then is given up for good: the manager is silent, its sources hold no
+// sound and their calls do nothing, and an open that finishes later is closed again.
+//
 // Every call comes from one thread; SDL_mixer mixes on its own audio thread.
 
 #include "base/Assert.h"
 #include "sound/MixLimiter.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -23,7 +30,8 @@ class TFModSoundManager;
 class TFModSoundSource
 {
 public:
-    // Takes the next serial number and, with a manager, a mixer channel of its own.
+    // Takes the next serial number and, with a manager that has a device, a mixer channel of
+    // its own.
     explicit TFModSoundSource(TFModSoundManager* pSystem);
     // Stops the playback and gives the channel and the sound back to the manager.
     ~TFModSoundSource();
@@ -32,7 +40,8 @@ public:
 
     // Makes the sound from the image (the caller keeps the bytes) and leaves it paused at its
     // start on this source's channel. False when there is no system or the image does not decode;
-    // the source then holds no sound. b3D is accepted and ignored: all mixing is 2D.
+    // the source then holds no sound. Also false, for every image, when the manager has given
+    // up its device. b3D is accepted and ignored: all mixing is 2D.
     bool LoadFromMemory(const uint8_t* pData, int32_t nSize, bool b3D, bool bLoop);
     // Restarts the sound from its beginning, paused, at full volume; nothing without a sound.
     void Play();
@@ -42,6 +51,8 @@ public:
     void SetVolume(float fVolume);
 
     int GetId() const { return m_nId; }
+    // True when a sound is loaded, whether playing or not.
+    bool HasSound() const { return m_pSound != nullptr; }
 
 private:
     friend class TFModSoundManager;
@@ -52,7 +63,7 @@ private:
 
     int m_nId;
     TFModSoundManager* m_pSystem;  // null without a manager or once the manager is gone
-    int m_nChannel = -1;           // the mixer channel this source alone plays on
+    int m_nChannel = -1;           // the mixer channel this source alone plays on; -1 for none
     TSound* m_pSound = nullptr;    // the manager's shared decoded sound; null until loaded
     bool m_bLoop = false;
 };
@@ -64,19 +75,26 @@ public:
     using TErrorHook = TAssert::TMessageHook;
 
     TFModSoundManager();  // runs Init
-    // Detaches the sources still alive (they go quiet) and closes the audio device.
+    // Detaches the sources still alive (they go quiet) and closes the audio device; an open
+    // still under way is left to close itself when it ends.
     ~TFModSoundManager();
     TFModSoundManager(const TFModSoundManager&) = delete;
     TFModSoundManager& operator=(const TFModSoundManager&) = delete;
 
-    // Opens the audio device: the default driver, else SDL's silent one. Any other failure
-    // ends the program through Fail. SDL_mixer has one device per process, so one manager may
-    // be alive at a time.
+    // Starts opening the audio device in the background and returns at once: the default
+    // driver, else SDL's silent one. Any other failure ends the program through Fail, at the
+    // first call that needs the device. SDL_mixer has one device per process, so one manager
+    // may be alive at a time.
     void Init();
-    // A new source bound to this manager; the caller owns it.
+    // A new source bound to this manager; the caller owns it. Waits for the device.
     TFModSoundSource* CreateSource();
-    // True when no audio device was found and sound goes to SDL's silent driver.
-    bool IsSilent() const;
+    // True once the open has ended, well or not, or has been given up; never waits.
+    bool IsReady() const;
+    // True when sounds can be made: a device is open, SDL's silent one included. Waits for it.
+    bool HasDevice();
+    // True when nothing is heard: the device was given up, or no audio device was found and
+    // sound goes to SDL's silent driver. Waits for the device.
+    bool IsSilent();
 
     // The audio error path: "FMOD error! (nResult)" and SDL's error text on standard error and
     // through the hook (caption "FMOD error!"), then exit status -1.
@@ -91,12 +109,21 @@ public:
     static constexpr int MIXER_CHANNELS = 512;
     // Sound images up to this size stay decoded when no source uses them any more.
     static constexpr size_t KEEP_DECODED_BYTES = 512 * 1024;
+    // How long after Init the device may take to open. A desktop's device opens in a tenth
+    // of this; probing a machine without a sound card takes about as long.
+    static constexpr int DEVICE_WAIT_MS = 1500;
 
 private:
     friend class TFModSoundSource;
     using TSound = TFModSoundSource::TSound;
+    struct TOpening;  // shared with the thread that opens the device
 
-    int OpenDevice();
+    enum TDevice { DEVICE_PENDING, DEVICE_OPEN, DEVICE_NONE };
+
+    static void OpenInBackground(const std::shared_ptr<TOpening>& pOpening);
+    [[noreturn]] static void Fail(int nResult, const std::string& strDetail);
+    bool WaitForDevice();
+    void OnDeviceOpen();
     void Close();
     int AcquireChannel(TFModSoundSource* pSource);
     void ReleaseChannel(int nChannel);
@@ -105,7 +132,10 @@ private:
     void StartPaused(int nChannel, Mix_Chunk* pChunk, bool bLoop);
     void PauseChannel(int nChannel);
 
-    bool m_bOpen = false;
+    bool m_bStarted = false;
+    TDevice m_nDeviceState = DEVICE_PENDING;
+    std::shared_ptr<TOpening> m_pOpening;
+    std::chrono::steady_clock::time_point m_tDeadline;
     bool m_bSilent = false;
     TMixLimiter m_Limiter;  // the mix's headroom: limits the sum of the channels, not each one
     uint32_t m_nDevice = 0;  // SDL's id of the mixer's device, for its lock; 0 when unknown

@@ -17,6 +17,7 @@
 #include <Inventor/nodes/SoText3.h>
 
 #include <cmath>
+#include <vector>
 
 namespace {
 // The blinker of the banner whose text is szText, or null.
@@ -270,6 +271,51 @@ TEST_F(GameTest, LevelAfterLevelTheSceneDoesNotGrow)
         nChildrenAtLevelStart = m_pGame->GetAsteroidsRoot()->getNumChildren();
     }
     EXPECT_EQ(nChildrenAtLevelStart, 2 * 8 * 5);
+}
+
+// Held fire through a level: the tick that starts the next level takes the spent missiles out
+// of the scene and the list, keeps those still flying in their order, and the spent ones are
+// deleted over the ticks that follow.
+TEST_F(GameTest, LevelStartTakesSpentMissilesOutAndKeepsThoseInFlight)
+{
+    ClearField();
+    // Out of the line of fire, so the level lasts while the ship shoots straight up.
+    TAsteroid* pLast = AddRock(0, SbVec3f(25.0f, 15.0f, 0.0f));
+    for (int i = 0; i < 300 + TGame::LEVEL_END_TICKS - 1; ++i) {
+        if (i == 300)
+            pLast->Explode(false);
+        KeyDown(TGame::KEY_SPACE);
+        Tick();
+    }
+    ASSERT_EQ(m_pGame->GetLevel(), 1);
+    const TVecPtrMissiles vecBefore = m_pGame->GetMissiles();
+    ASSERT_EQ(vecBefore.size(), 399u);
+    SoNode* pFirstSpent = vecBefore.front()->GetRootNode();
+    ASSERT_FALSE(vecBefore.front()->IsAlive());
+    pFirstSpent->ref();
+    std::vector<SoNode*> vecFlying;
+    for (const TMissile* pMissile : vecBefore)
+        if (pMissile->IsAlive())
+            vecFlying.push_back(pMissile->GetRootNode());
+    ASSERT_GT(vecFlying.size(), 10u);
+
+    Tick();
+    ASSERT_EQ(m_pGame->GetLevel(), 2);
+    std::vector<SoNode*> vecListed, vecInScene;
+    for (const TMissile* pMissile : m_pGame->GetMissiles())
+        vecListed.push_back(pMissile->GetRootNode());
+    for (int i = 0; i < m_pGame->GetMissilesRoot()->getNumChildren(); ++i)
+        vecInScene.push_back(m_pGame->GetMissilesRoot()->getChild(i));
+    // All fly straight up at one speed: the oldest may leave the field on this tick, the rest
+    // fly on, in firing order, in the list and in the scene alike.
+    ASSERT_GE(vecListed.size() + 1, vecFlying.size());
+    EXPECT_EQ(vecListed, std::vector<SoNode*>(vecFlying.end() - static_cast<long>(vecListed.size()), vecFlying.end()));
+    EXPECT_EQ(vecInScene, vecListed);
+    // Out of the scene but not yet deleted: held by its missile and by this test.
+    EXPECT_EQ(pFirstSpent->getRefCount(), 2);
+    Tick(4);
+    EXPECT_EQ(pFirstSpent->getRefCount(), 1);
+    pFirstSpent->unref();
 }
 
 TEST_F(GameTest, CrowdedLevelStillStartsWithAllItsRocks)

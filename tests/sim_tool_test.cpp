@@ -1,11 +1,16 @@
 // drelk2-sim from the command line, on the data file the build generates: the first level as
 // the generator lays it out, reproducible runs, pauses, and refusals.
+#include "databank/AssetIds.h"
+#include "tests/support/HungAudioServer.h"
 #include "tests/support/RunCommand.h"
 #include "tests/support/TestDataFile.h"
 
 #include <nlohmann/json.hpp>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <fstream>
@@ -16,10 +21,12 @@ using json = nlohmann::json;
 
 const std::string SIM = DRELK_SIM_TOOL;
 
-TCommandResult Sim(const std::string& strArgs)
+// drelk2-sim on the build's data file, on SDL's silent driver unless strPrefix (environment
+// settings, a wrapper) says otherwise.
+TCommandResult Sim(const std::string& strArgs, const std::string& strPrefix = "")
 {
-    return RunCommand("SDL_AUDIODRIVER=dummy " + ShellQuote(SIM) + " --data " + ShellQuote(DRELK_TEST_DATA_FILE) + " " +
-                      strArgs);
+    return RunCommand("SDL_AUDIODRIVER=dummy " + strPrefix + " " + ShellQuote(SIM) + " --data " +
+                      ShellQuote(DRELK_TEST_DATA_FILE) + " " + strArgs);
 }
 
 std::vector<json> Lines(const std::string& strOut)
@@ -152,33 +159,119 @@ TEST(SimToolTest, StartsAtTheLevelAsked)
 
 TEST(SimToolTest, RefusalsAreOneLineWithAnExitStatus)
 {
+    const std::string strDir = MakeTempDir();
     const std::string strBadScript = WriteScript("5 space\nsix left\n");
     const std::string strBadKey = WriteScript("5 jump\n");
+    const std::string strLongLine = WriteScript("1 space\n2" + std::string(2000, ' ') + "left\n");
+    const std::string strNul = WriteScript(std::string("1 up\n5 sp\0ace\n", 13));
+    const std::string strFifo = strDir + "/keys.fifo";
+    ASSERT_EQ(mkfifo(strFifo.c_str(), 0600), 0);
     struct TCase
     {
         std::string strArgs;
         int nExit;
-        const char* szMessage;
+        std::string strMessage;
     };
     const TCase CASES[] = {
-        {"--ticks", 2, "--ticks needs a value"},
+        {"--ticks", 2, "Missing value after '--ticks'"},
         {"--ticks -4", 2, "bad option '--ticks -4'"},
+        {"--ticks=12x", 2, "bad option '--ticks 12x'"},
         {"--level 0", 2, "bad option '--level 0'"},
         {"--every x", 2, "bad option '--every x'"},
-        {"--fast", 2, "unknown option '--fast'"},
+        {"--fast", 2, "Unknown option 'fast'"},
+        // Refused on its own: the value after it is not taken for its argument.
+        {"--fast --ticks 5", 2, "Unknown option 'fast'"},
+        {"--ticks 5 7", 2, "unexpected argument '7'"},
         {"--keys /nonexistent/keys.txt", 2, "cannot read"},
         {"--keys " + strBadScript, 2, ":2: 'six' is not a tick number"},
         {"--keys " + strBadKey, 2, ":1: unknown key 'jump'"},
+        // Whatever a script is, it is read as a bounded regular file or refused at once.
+        {"--keys " + strDir, 2, strDir + ": not a regular file"},
+        {"--keys " + strFifo, 2, strFifo + ": not a regular file"},
+        {"--keys /dev/zero", 2, "/dev/zero: not a regular file"},
+        {"--keys " + strLongLine, 2, ":2: line longer than 1024 bytes: '2    "},
+        {"--keys " + strNul, 2, ":2: NUL byte in the line '5 sp\\0ace'"},
         {"--data /nonexistent/Drelk_II.bin", 1, "Errore: File di dati non trovato"},
         {"--data " + strBadKey, 1, "shorter than the 65536-byte header block"},
     };
     for (const TCase& Case : CASES) {
         SCOPED_TRACE(Case.strArgs);
-        // A later --data wins over the one Sim() puts first.
-        TCommandResult Result = Sim(Case.strArgs);
+        // A later --data wins over the one Sim() puts first; a refusal never waits on its input.
+        TCommandResult Result = Sim("--ticks 0 " + Case.strArgs, "timeout 20");
         EXPECT_EQ(Result.nExitCode, Case.nExit);
-        EXPECT_NE(Result.strOut.find(Case.szMessage), std::string::npos) << Result.strOut;
+        EXPECT_NE(Result.strOut.find(Case.strMessage), std::string::npos) << Result.strOut;
         EXPECT_EQ(Result.strOut.find("{\"tick\""), std::string::npos);
         EXPECT_EQ(std::count(Result.strOut.begin(), Result.strOut.end(), '\n'), 1);
     }
+}
+
+TEST(SimToolTest, OptionsTakeTheirValueEitherWayAndAnswerHelpAndVersion)
+{
+    const std::string strKeys = WriteScript("1 up\n");
+    TCommandResult Spaced = Sim("--ticks 20 --every 10 --level 2 --keys " + ShellQuote(strKeys));
+    TCommandResult Joined = Sim("--ticks=20 --every=10 --level=2 --keys=" + ShellQuote(strKeys));
+    ASSERT_EQ(Spaced.nExitCode, 0) << Spaced.strOut;
+    EXPECT_EQ(Lines(Spaced.strOut).size(), 3u);
+    EXPECT_EQ(Joined.strOut, Spaced.strOut);
+
+    TCommandResult Help = Sim("--help");
+    EXPECT_EQ(Help.nExitCode, 0);
+    for (const char* szOption : {"--data <FILE>", "--ticks <N>", "--keys <SCRIPT>", "--level <L>", "--every <K>",
+                                 "--bench", "--shot <PNG>", "--version"})
+        EXPECT_NE(Help.strOut.find(szOption), std::string::npos) << szOption << "\n" << Help.strOut;
+    TCommandResult Version = Sim("--version");
+    EXPECT_EQ(Version.nExitCode, 0);
+    EXPECT_EQ(Version.strOut.rfind("drelk2-sim ", 0), 0u) << Version.strOut;
+}
+
+// Without a display the picture cannot be made: said before the first tick of a run that would
+// otherwise last for hours, in one line, without a JSON line or a picture file.
+TEST(SimToolTest, ShotWithoutADisplayIsRefusedBeforeTheFirstTick)
+{
+    const std::string strPng = MakeTempDir() + "/shot.png";
+    TCommandResult Result = Sim("--ticks 1000000000 --shot " + ShellQuote(strPng), "env -u DISPLAY timeout 20");
+    EXPECT_EQ(Result.nExitCode, 1);
+    EXPECT_EQ(Result.strOut, "drelk2-sim: --shot needs an X display, and DISPLAY is not set\n");
+    EXPECT_NE(access(strPng.c_str(), F_OK), 0);
+}
+
+// A damaged sound in the data file: the run says which one and plays on as it would with it.
+TEST(SimToolTest, AnUndecodableSoundIsNamedOnceAndTheGamePlaysTheSame)
+{
+    const std::string strDir = MakeTempDir();
+    const std::string strGood = strDir + "/good.bin";
+    const std::string strGarbled = strDir + "/garbled.bin";
+    WriteTestDataFile(strGood, MakeTestLists());
+    TTestLists vecLists = MakeTestLists();
+    // The large rocks' sound: every rock of the first level loads it.
+    GarbleItem(vecLists, ID_PLAYLIST_SOUNDS, ID_SOUND_ROCK_EXPLOSION_2);
+    WriteTestDataFile(strGarbled, vecLists);
+    const std::string strKeys = WriteScript("1 space\n2 left space\n30 space\n");
+
+    const std::string strArgs = " --ticks 60 --every 20 --keys " + ShellQuote(strKeys);
+    TCommandResult Good = Sim("--data " + ShellQuote(strGood) + strArgs);
+    TCommandResult Garbled = Sim("--data " + ShellQuote(strGarbled) + strArgs);
+    ASSERT_EQ(Good.nExitCode, 0) << Good.strOut;
+    EXPECT_EQ(Garbled.nExitCode, 0) << Garbled.strOut;
+    const std::string strSaid = "drelk2-sim: " + strGarbled + ": sound 220 of list 200 does not decode; playing without it\n";
+    ASSERT_EQ(Garbled.strOut.rfind(strSaid, 0), 0u) << Garbled.strOut;
+    EXPECT_EQ(Garbled.strOut.substr(strSaid.size()), Good.strOut);
+}
+
+// A sound server that takes the connection and never answers holds nothing up: the run ends,
+// well within the bound that marks a hang, with the lines of a silent run and one line about
+// the device.
+TEST(SimToolTest, AHungSoundServerDoesNotHoldTheRun)
+{
+    THungAudioServer Server;
+    const std::string strArgs = "--ticks 30 --every 10";
+    TCommandResult Silent = Sim(strArgs);
+    TCommandResult Hung = Sim(strArgs, "SDL_AUDIODRIVER=pulseaudio PULSE_SERVER=" + ShellQuote(Server.Address()) +
+                                           " timeout 20");
+    ASSERT_EQ(Silent.nExitCode, 0) << Silent.strOut;
+    EXPECT_EQ(Hung.nExitCode, 0) << Hung.strOut;
+    const std::string strSaid = "drelk2-sim: the audio device did not open within 1.5 s; playing without sound\n";
+    ASSERT_EQ(Hung.strOut.rfind(strSaid, 0), 0u) << Hung.strOut;
+    EXPECT_EQ(Hung.strOut.substr(strSaid.size()), Silent.strOut);
+    EXPECT_GE(Server.Connections(), 1);
 }

@@ -8,6 +8,7 @@
 #include "databank/AssetIds.h"
 #include "databank/DataBanker.h"
 #include "sound/FModSoundManager.h"
+#include "tests/support/HungAudioServer.h"
 
 #include <Inventor/SoDB.h>
 #include <SDL.h>
@@ -524,6 +525,52 @@ TEST(SoundManagerTest, WithoutAUsableDeviceItFallsBackToSilence)
     {
         TFModSoundManager SM;
         EXPECT_FALSE(SM.IsSilent());
+    }
+    std::remove(strOutput.c_str());
+}
+
+// A sound server that takes the connection and never answers: the manager gives the device up
+// at its deadline, says so once, and stays silent. When the server finally goes away the open
+// still under way ends, and closes what it opened, so that the next manager gets the device it
+// asks for rather than the leftover.
+TEST(SoundManagerTest, DeviceThatNeverAnswersIsGivenUpAndItsLateOpenClosed)
+{
+    THungAudioServer Server;
+    setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
+    setenv("PULSE_SERVER", Server.Address().c_str(), 1);
+    const std::vector<uint8_t> vecImage = MakeRamp(2000, LEFT);
+    {
+        testing::internal::CaptureStderr();
+        const auto tStart = std::chrono::steady_clock::now();
+        TFModSoundManager SM;
+        EXPECT_TRUE(SM.IsSilent());
+        // A hang check, not a speed test: the server would hold the open for half a minute.
+        EXPECT_LT(std::chrono::steady_clock::now() - tStart, std::chrono::seconds(10));
+        EXPECT_TRUE(SM.IsReady());
+        EXPECT_FALSE(SM.HasDevice());
+        TSourcePtr pSource(SM.CreateSource());
+        EXPECT_FALSE(pSource->LoadFromMemory(vecImage.data(), static_cast<int32_t>(vecImage.size()), false, true));
+        pSource->Play();
+        pSource->SetPlaying(true);
+        pSource->SetVolume(0.5f);
+        const std::string strError = testing::internal::GetCapturedStderr();
+        EXPECT_NE(strError.find("the audio device did not open within 1.5 s; playing without sound\n"),
+                  std::string::npos)
+            << strError;
+        EXPECT_EQ(strError.find("playing without sound"), strError.rfind("playing without sound")) << strError;
+        EXPECT_GE(Server.Connections(), 1) << "the test never reached the hung server";
+    }
+    Server.Stop();
+    unsetenv("PULSE_SERVER");
+
+    const std::string strOutput = MakeTempFile();
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", strOutput.c_str(), 1);
+    {
+        TFModSoundManager SM;
+        EXPECT_FALSE(SM.IsSilent());
+        TSourcePtr pSource(SM.CreateSource());
+        EXPECT_TRUE(pSource->LoadFromMemory(vecImage.data(), static_cast<int32_t>(vecImage.size()), false, false));
     }
     std::remove(strOutput.c_str());
 }

@@ -9,6 +9,7 @@ packages=(
   libsdl2-mixer-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
+  libx11-dev
   xvfb xauth x11-utils xdotool imagemagick libgl1-mesa-dri
   fonts-dejavu-core
   fluidsynth fluid-soundfont-gm

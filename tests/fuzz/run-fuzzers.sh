@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Fuzzes each data file reader for a set time: run-fuzzers.sh BUILD-DIR SECONDS
+# Fuzzes each reader of outside input for a set time: run-fuzzers.sh BUILD-DIR SECONDS
 # The working corpus grows in BUILD-DIR/fuzz-corpus; crashes land in BUILD-DIR/fuzz-artifacts;
 # each run's whole log is BUILD-DIR/fuzz-TARGET.log.
 set -euo pipefail
@@ -8,7 +8,7 @@ seconds=${2:-600}
 here=$(cd "$(dirname "$0")" && pwd)
 mkdir -p "$build/fuzz-artifacts"
 status=0
-for target in chunklist container manifest; do
+for target in chunklist container manifest keyscript; do
   corpus="$build/fuzz-corpus/$target"
   mkdir -p "$corpus"
   cp -n "$here/corpus/$target"/* "$corpus"/ 2>/dev/null || true

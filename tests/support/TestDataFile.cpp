@@ -129,6 +129,24 @@ void WriteTestDataFile(const std::string& strPath, const TTestLists& vecLists)
         throw std::runtime_error(strError);
 }
 
+void GarbleItem(TTestLists& vecLists, int32_t nPlaylist, int32_t nItem)
+{
+    for (const auto& pList : vecLists) {
+        if (pList->GetHeader().nId != nPlaylist)
+            continue;
+        for (int i = 0; i < pList->GetCount(); ++i) {
+            TVEChunk* pChunk = pList->GetChunk(i);
+            if (pChunk->m_Data.nId != nItem)
+                continue;
+            static const char GARBLE[] = "garbled ";
+            for (int32_t n = 0; n < pChunk->m_Data.nSize; ++n)
+                pChunk->m_Data.pData[n] = static_cast<uint8_t>(GARBLE[n % (sizeof GARBLE - 1)]);
+            return;
+        }
+    }
+    throw std::runtime_error("no item " + std::to_string(nItem) + " in list " + std::to_string(nPlaylist));
+}
+
 std::string MakeTestDataFile(const std::string& strDir)
 {
     const std::string strPath = strDir + "/Drelk_II.bin";

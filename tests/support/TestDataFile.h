@@ -14,6 +14,9 @@ using TTestLists = std::vector<std::unique_ptr<TVEChunkList>>;
 TTestLists MakeTestLists();
 // Writes the lists as a data file at strPath.
 void WriteTestDataFile(const std::string& strPath, const TTestLists& vecLists);
+// Overwrites an item's bytes with text that no decoder takes, keeping its size: a damaged sound
+// or picture that the file's structure does not show.
+void GarbleItem(TTestLists& vecLists, int32_t nPlaylist, int32_t nItem);
 // MakeTestLists written to strDir/Drelk_II.bin; returns the path.
 std::string MakeTestDataFile(const std::string& strDir);
 

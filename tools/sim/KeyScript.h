@@ -1,7 +1,8 @@
 #pragma once
 // A key script for headless play: lines "TICK KEY [KEY...]", each key a key-down that arrives
 // before that tick. Keys: left right up space p m. Blank lines and lines starting with # are
-// skipped.
+// skipped. Scripts come from outside: only a regular file of bounded size is read, and a line
+// that is too long or holds a NUL byte is refused.
 
 #include "core/Game.h"
 
@@ -12,12 +13,18 @@
 class TKeyScript
 {
 public:
-    // False with a one-line message naming the line.
+    // Enough for a key on every tick of a three-hour game.
+    static constexpr long MAX_FILE_BYTES = 64L * 1024 * 1024;
+    static constexpr size_t MAX_LINE_BYTES = 1024;
+
+    // False with a one-line message naming the file and, for its text, the line.
     bool Load(const std::string& strPath, std::string& strError);
     bool Parse(const std::string& strText, std::string& strError);
     // The key-downs before the given tick, in script order.
     const std::vector<TGame::TKey>& KeysBefore(long nTick) const;
 
 private:
+    bool ParseLine(const std::string& strLine, std::string& strError);
+
     std::map<long, std::vector<TGame::TKey>> m_mapKeys;
 };

@@ -5,80 +5,80 @@
 #include "objects/Ships.h"
 #include "objects/Weapons.h"
 
+#include <nlohmann/json.hpp>
+
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
+#include <cstdint>
 
 namespace {
-// Shortest text that reads back as the same float; integers print without a point.
-std::string Number(float fValue)
+// Fields in the order they are set; numbers are the game's floats, which the writer prints as
+// the shortest text that reads back as the same float.
+using json = nlohmann::basic_json<nlohmann::ordered_map, std::vector, std::string, bool, std::int64_t,
+                                  std::uint64_t, float>;
+
+// Whole numbers print without a point; -0 keeps its sign.
+json Number(float fValue)
 {
     if (!std::isfinite(fValue))
-        return "null";
-    char szBuf[32];
-    for (int nDigits = 1; nDigits <= 9; ++nDigits) {
-        std::snprintf(szBuf, sizeof szBuf, "%.*g", nDigits, static_cast<double>(fValue));
-        if (std::strtof(szBuf, nullptr) == fValue)
-            break;
+        return nullptr;
+    if (std::fabs(fValue) < 1e15f && fValue == std::trunc(fValue) && !(fValue == 0.0f && std::signbit(fValue)))
+        return static_cast<int64_t>(fValue);
+    return fValue;
+}
+
+json Motion(const SbVec3f& vPosition, const SbVec3f& vVelocity)
+{
+    return {{"x", Number(vPosition[0])}, {"y", Number(vPosition[1])}, {"vx", Number(vVelocity[0])},
+            {"vy", Number(vVelocity[1])}};
+}
+
+json Ship(const TManShip& Ship)
+{
+    const SbVec3f vPosition = Ship.GetPosition();
+    const SbVec3f vVelocity = Ship.GetVelocity();
+    // The heading as the ship's transform holds it.
+    const float fAngle = static_cast<float>(Ship.GetAngle());
+    return {{"x", Number(vPosition[0])},  {"y", Number(vPosition[1])},  {"angle", Number(fAngle)},
+            {"vx", Number(vVelocity[0])}, {"vy", Number(vVelocity[1])}, {"alive", Ship.IsAlive()}};
+}
+
+json Asteroids(const TVecPtrAsteroids& vecAsteroids)
+{
+    json Rocks = json::array();
+    for (const TAsteroid* pAsteroid : vecAsteroids) {
+        if (!pAsteroid)
+            continue;
+        json Rock = {{"type", pAsteroid->GetType()}};
+        Rock.update(Motion(pAsteroid->GetPosition(), pAsteroid->GetVelocity()));
+        Rock["alive"] = pAsteroid->IsAlive();
+        Rocks.push_back(std::move(Rock));
     }
-    return szBuf;
+    return Rocks;
 }
 
-std::string Number(double dValue)
+json Missiles(const TVecPtrMissiles& vecMissiles)
 {
-    if (!std::isfinite(dValue))
-        return "null";
-    char szBuf[32];
-    for (int nDigits = 1; nDigits <= 17; ++nDigits) {
-        std::snprintf(szBuf, sizeof szBuf, "%.*g", nDigits, dValue);
-        if (std::strtod(szBuf, nullptr) == dValue)
-            break;
+    json Shots = json::array();
+    for (const TMissile* pMissile : vecMissiles) {
+        if (!pMissile)
+            continue;
+        json Shot = Motion(pMissile->GetPosition(), pMissile->GetVelocity());
+        Shot["alive"] = pMissile->IsAlive();
+        Shots.push_back(std::move(Shot));
     }
-    return szBuf;
-}
-
-const char* Bool(bool b)
-{
-    return b ? "true" : "false";
-}
-
-std::string Motion(const SbVec3f& vPosition, const SbVec3f& vVelocity)
-{
-    return "\"x\":" + Number(vPosition[0]) + ",\"y\":" + Number(vPosition[1]) + ",\"vx\":" + Number(vVelocity[0]) +
-           ",\"vy\":" + Number(vVelocity[1]);
+    return Shots;
 }
 }  // namespace
 
 std::string FormatStateJson(const TGame& Game, long nTick)
 {
-    const TManShip& Ship = *Game.GetShip();
-    std::string strJson = "{\"tick\":" + std::to_string(nTick) + ",\"state\":" + std::to_string(Game.GetGameState()) +
-                          ",\"level\":" + std::to_string(Game.GetLevel()) + ",\"score\":" +
-                          std::to_string(Game.GetScore()) + ",\"ships\":" + std::to_string(Game.GetShips());
-    const SbVec3f vShip = Ship.GetPosition();
-    const SbVec3f vShipSpeed = Ship.GetVelocity();
-    strJson += ",\"ship\":{\"x\":" + Number(vShip[0]) + ",\"y\":" + Number(vShip[1]) + ",\"angle\":" +
-               Number(Ship.GetAngle()) + ",\"vx\":" + Number(vShipSpeed[0]) + ",\"vy\":" + Number(vShipSpeed[1]) +
-               ",\"alive\":" + Bool(Ship.IsAlive()) + "}";
-
-    strJson += ",\"asteroids\":[";
-    const char* szSeparator = "";
-    for (const TAsteroid* pAsteroid : Game.GetAsteroids()) {
-        if (!pAsteroid)
-            continue;
-        strJson += std::string(szSeparator) + "{\"type\":" + std::to_string(pAsteroid->GetType()) + "," +
-                   Motion(pAsteroid->GetPosition(), pAsteroid->GetVelocity()) + ",\"alive\":" +
-                   Bool(pAsteroid->IsAlive()) + "}";
-        szSeparator = ",";
-    }
-    strJson += "],\"missiles\":[";
-    szSeparator = "";
-    for (const TMissile* pMissile : Game.GetMissiles()) {
-        if (!pMissile)
-            continue;
-        strJson += std::string(szSeparator) + "{" + Motion(pMissile->GetPosition(), pMissile->GetVelocity()) +
-                   ",\"alive\":" + Bool(pMissile->IsAlive()) + "}";
-        szSeparator = ",";
-    }
-    return strJson + "]}";
+    const json State = {{"tick", nTick},
+                        {"state", Game.GetGameState()},
+                        {"level", Game.GetLevel()},
+                        {"score", Game.GetScore()},
+                        {"ships", Game.GetShips()},
+                        {"ship", Ship(*Game.GetShip())},
+                        {"asteroids", Asteroids(Game.GetAsteroids())},
+                        {"missiles", Missiles(Game.GetMissiles())}};
+    return State.dump();
 }

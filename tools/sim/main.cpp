@@ -1,9 +1,9 @@
 // drelk2-sim: plays the real game on the real data file, without a window or a sound device.
-//   drelk2-sim [--data FILE] [--ticks N] [--keys SCRIPT] [--level L] [--every K] [--bench] [--shot PNG]
 // Prints one JSON line of state after start-up (tick 0), every K ticks with --every, and after
 // the last tick. Effects run in virtual time, 10 ms per tick, so two runs print the same lines.
 // --bench reports on standard error the time of the game's start, the time per tick (median,
-// 99th percentile) and the time of each level start in play (the tick that brings it). --shot renders the last state off screen to a PNG (needs an X display).
+// 99th percentile) and the time of each level start in play (the tick that brings it). --shot
+// renders the last state off screen to a PNG (needs an X display).
 
 #include "core/GameDriver.h"
 #include "tools/sim/KeyScript.h"
@@ -11,6 +11,10 @@
 #include "tools/sim/StateJson.h"
 
 #include <Inventor/nodes/SoSeparator.h>
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QStringList>
 
 #include <algorithm>
 #include <chrono>
@@ -24,8 +28,9 @@ namespace {
 constexpr int EXIT_BAD_FILE = 1;
 constexpr int EXIT_USAGE = 2;
 
-const char USAGE[] =
-    "usage: drelk2-sim [--data FILE] [--ticks N] [--keys SCRIPT] [--level L] [--every K] [--bench] [--shot PNG]";
+const char DESCRIPTION[] =
+    "Plays Drelk II headless from a key script and prints the game's state as JSON lines.\n"
+    "Key script lines: TICK KEY [KEY...], keys left right up space p m; # starts a comment.";
 // The viewer's share of an 800 x 600 window: the two 24-pixel bars take the rest.
 constexpr int SHOT_WIDTH = 800;
 constexpr int SHOT_HEIGHT = 552;
@@ -41,49 +46,82 @@ struct TOptions
     std::string strShot;
 };
 
-bool ParseCount(const char* szText, long nMin, long& nValue)
-{
-    char* pEnd = nullptr;
-    nValue = std::strtol(szText, &pEnd, 10);
-    return *szText != '\0' && *pEnd == '\0' && nValue >= nMin && nValue <= 1000000000L;
-}
+enum TParse { PARSE_RUN, PARSE_HELP, PARSE_VERSION, PARSE_FAILED };
 
-bool ParseOptions(int argc, char** argv, TOptions& Options, std::string& strError)
+class TOptionParser
 {
-    for (int i = 1; i < argc; ++i) {
-        const std::string strArg = argv[i];
-        if (strArg == "--bench") {
-            Options.bBench = true;
-            continue;
-        }
-        if (i + 1 >= argc) {
-            strError = strArg == "--data" || strArg == "--ticks" || strArg == "--keys" || strArg == "--level" ||
-                               strArg == "--every" || strArg == "--shot"
-                           ? strArg + " needs a value"
-                           : "unknown option '" + strArg + "'";
-            return false;
-        }
-        const char* szValue = argv[++i];
-        long nValue = 0;
-        if (strArg == "--data") {
-            Options.strData = szValue;
-        } else if (strArg == "--keys") {
-            Options.strKeys = szValue;
-        } else if (strArg == "--shot") {
-            Options.strShot = szValue;
-        } else if (strArg == "--ticks" && ParseCount(szValue, 0, nValue)) {
-            Options.nTicks = nValue;
-        } else if (strArg == "--level" && ParseCount(szValue, 1, nValue) && nValue <= 10000) {
-            Options.nLevel = static_cast<int>(nValue);
-        } else if (strArg == "--every" && ParseCount(szValue, 1, nValue)) {
-            Options.nEvery = nValue;
-        } else {
-            strError = "bad option '" + strArg + " " + szValue + "'";
-            return false;
-        }
+public:
+    TOptionParser()
+    {
+        m_Parser.setApplicationDescription(DESCRIPTION);
+        m_Parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+        m_Parser.addOptions({
+            {"data", "The data file (default: Drelk_II.bin beside the program).", "FILE"},
+            {"ticks", "Game timer steps to run (default 0).", "N"},
+            {"keys", "Key script: the key-downs before each tick.", "SCRIPT"},
+            {"level", "Level to start at (default 1).", "L"},
+            {"every", "Also print the state every K ticks.", "K"},
+            {"bench", "Report timings on standard error."},
+            {"shot", "Render the last state to a PNG file (needs an X display).", "PNG"},
+        });
+        m_HelpOption = m_Parser.addHelpOption();
+        m_VersionOption = m_Parser.addVersionOption();
     }
-    return true;
-}
+
+    TParse Parse(int argc, char** argv, TOptions& Options, std::string& strError)
+    {
+        QStringList Args;
+        for (int i = 0; i < argc; ++i)
+            Args << QString::fromLocal8Bit(argv[i]);
+        if (!m_Parser.parse(Args)) {
+            strError = m_Parser.errorText().toStdString();
+            return PARSE_FAILED;
+        }
+        if (m_Parser.isSet(m_HelpOption))
+            return PARSE_HELP;
+        if (m_Parser.isSet(m_VersionOption))
+            return PARSE_VERSION;
+        if (!m_Parser.positionalArguments().isEmpty()) {
+            strError = "unexpected argument '" + m_Parser.positionalArguments().first().toStdString() + "'";
+            return PARSE_FAILED;
+        }
+        if (m_Parser.isSet("data"))
+            Options.strData = Value("data");
+        Options.strKeys = Value("keys");
+        Options.strShot = Value("shot");
+        Options.bBench = m_Parser.isSet("bench");
+        long nLevel = Options.nLevel;
+        const bool bOk = Count("ticks", 0, Options.nTicks, strError) && Count("every", 1, Options.nEvery, strError) &&
+                         Count("level", 1, nLevel, strError, 10000);
+        Options.nLevel = static_cast<int>(nLevel);
+        return bOk ? PARSE_RUN : PARSE_FAILED;
+    }
+
+    std::string HelpText() const { return m_Parser.helpText().toStdString(); }
+
+private:
+    std::string Value(const char* szName) const { return m_Parser.value(szName).toLocal8Bit().toStdString(); }
+
+    // A whole number from nMin to nMax when the option is given; nValue stays as it is when not.
+    bool Count(const char* szName, long nMin, long& nValue, std::string& strError, long nMax = 1000000000L) const
+    {
+        if (!m_Parser.isSet(szName))
+            return true;
+        bool bOk = false;
+        const long nRead = m_Parser.value(szName).toLong(&bOk);
+        if (!bOk || nRead < nMin || nRead > nMax) {
+            strError = "bad option '--" + std::string(szName) + " " + Value(szName) + "' (a whole number from " +
+                       std::to_string(nMin) + " to " + std::to_string(nMax) + ")";
+            return false;
+        }
+        nValue = nRead;
+        return true;
+    }
+
+    QCommandLineParser m_Parser;
+    QCommandLineOption m_HelpOption{"help"};
+    QCommandLineOption m_VersionOption{"version"};
+};
 
 void ApplyKeys(TGameDriver& Driver, const std::vector<TGame::TKey>& vecKeys)
 {
@@ -110,40 +148,54 @@ void ReportBench(double dStart, std::vector<double> vecTicks, const std::vector<
         std::fprintf(stderr, "bench: level %d start: %.1f us\n", Level.first, Level.second);
 }
 
+void PrintState(const TGame& Game, long nTick)
+{
+    std::printf("%s\n", FormatStateJson(Game, nTick).c_str());
+}
+
 int Run(const TOptions& Options, const TKeyScript& Keys)
 {
-    TGameDriver Driver(TGameDriver::CLOCK_VIRTUAL);
+    // Before the first tick: a run that cannot save its picture is refused before it starts.
     std::string strError;
+    TSnapshot Snapshot;
+    if (!Options.strShot.empty() && !Snapshot.Prepare(strError)) {
+        std::fprintf(stderr, "drelk2-sim: %s\n", strError.c_str());
+        return EXIT_BAD_FILE;
+    }
+    TGameDriver Driver(TGameDriver::CLOCK_VIRTUAL);
     if (!Driver.Open(Options.strData, strError)) {
         std::fprintf(stderr, "drelk2-sim: %s: %s\n", Options.strData.c_str(), strError.c_str());
         return EXIT_BAD_FILE;
     }
 
+    // Tick times are kept only when asked for: a long run stays at flat memory.
     std::vector<double> vecTicks;
     std::vector<std::pair<int, double>> vecLevels;
     auto tStart = std::chrono::steady_clock::now();
     TGame& Game = Driver.Start(Options.nLevel);
     const double dGameStart = Microseconds(std::chrono::steady_clock::now() - tStart);
     ApplyKeys(Driver, Keys.KeysBefore(0));
-    std::printf("%s\n", FormatStateJson(Game, 0).c_str());
+    PrintState(Game, 0);
 
     for (long nTick = 1; nTick <= Options.nTicks; ++nTick) {
         ApplyKeys(Driver, Keys.KeysBefore(nTick));
         const int nLevel = Game.GetLevel();
         tStart = std::chrono::steady_clock::now();
-        if (Driver.Step()) {
+        if (Driver.Step() && Options.bBench) {
             const double dTime = Microseconds(std::chrono::steady_clock::now() - tStart);
             vecTicks.push_back(dTime);
             if (Game.GetLevel() != nLevel)
                 vecLevels.emplace_back(Game.GetLevel(), dTime);
         }
         if ((Options.nEvery > 0 && nTick % Options.nEvery == 0) || nTick == Options.nTicks)
-            std::printf("%s\n", FormatStateJson(Game, nTick).c_str());
+            PrintState(Game, nTick);
     }
+    // The lines so far reach the pipe whatever the rendering does.
+    std::fflush(stdout);
     if (Options.bBench)
         ReportBench(dGameStart, vecTicks, vecLevels);
     if (!Options.strShot.empty() &&
-        !TSnapshot::RenderToPng(Game.GetRoot(), SHOT_WIDTH, SHOT_HEIGHT, Options.strShot, strError)) {
+        !Snapshot.RenderToPng(Game.GetRoot(), SHOT_WIDTH, SHOT_HEIGHT, Options.strShot, strError)) {
         std::fprintf(stderr, "drelk2-sim: %s\n", strError.c_str());
         return EXIT_BAD_FILE;
     }
@@ -155,13 +207,22 @@ int main(int argc, char** argv)
 {
     TOptions Options;
     std::string strError;
-    if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
-        std::printf("%s\n", USAGE);
-        return 0;
-    }
-    if (!ParseOptions(argc, argv, Options, strError)) {
+    TOptionParser Parser;
+    switch (Parser.Parse(argc, argv, Options, strError)) {
+    case PARSE_FAILED:
         std::fprintf(stderr, "drelk2-sim: %s (see --help)\n", strError.c_str());
         return EXIT_USAGE;
+    case PARSE_HELP: {
+        // Qt words the usage line after the application's own name.
+        QCoreApplication App(argc, argv);
+        std::printf("%s", Parser.HelpText().c_str());
+        return 0;
+    }
+    case PARSE_VERSION:
+        std::printf("drelk2-sim %s\n", DRELK_VERSION);
+        return 0;
+    case PARSE_RUN:
+        break;
     }
     TKeyScript Keys;
     if (!Options.strKeys.empty() && !Keys.Load(Options.strKeys, strError)) {
