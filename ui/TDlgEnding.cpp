@@ -4,6 +4,7 @@
 
 #include "base/Assert.h"
 #include "databank/DataBanker.h"
+#include "fx/SoundLoader.h"
 #include "sound/FModSoundManager.h"
 
 #include <QCoreApplication>
@@ -38,11 +39,8 @@ TDlgEnding::TDlgEnding(QWidget* pOwner, TDataBanker* pDB, TFModSoundManager* pSM
     m_BmpBack = Back.scaled(m_rcDraw.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
                     .convertToFormat(QImage::Format_RGB32);
 
-    m_pSnd.reset(pSM->CreateSource());
+    m_pSnd.reset(TSoundLoader::CreateSource(pSM, pDB, ID_PLAYLIST_MUSICS, ID_MUSIC_ENDING, false));
     DRELK_ASSERT(m_pSnd);
-    TSndInfo SndInfo;
-    if (pDB->LoadSoundFromBin(ID_PLAYLIST_MUSICS, ID_MUSIC_ENDING, SndInfo))
-        m_pSnd->LoadFromMemory(SndInfo.pSound.get(), SndInfo.nSize, false, false);
 
     // Running from the start; steps before the window shows do nothing.
     m_Timer.setInterval(STEP_MS);

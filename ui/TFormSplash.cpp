@@ -4,10 +4,12 @@
 
 #include "base/Assert.h"
 #include "databank/DataBanker.h"
+#include "fx/SoundLoader.h"
 #include "sound/FModSoundManager.h"
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
 
 // The picture is compiled into the layout's library; a static library must ask for it.
 static void LoadSplashResource()
@@ -17,7 +19,9 @@ static void LoadSplashResource()
 
 TFormSplash::TFormSplash(QWidget* pOwner, TDataBanker* pDB, TFModSoundManager* pSM)
     : QDialog(pOwner, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
-      m_pUi(std::make_unique<Ui::TFormSplash>())
+      m_pUi(std::make_unique<Ui::TFormSplash>()),
+      m_pDB(pDB),
+      m_pSM(pSM)
 {
     LoadSplashResource();
     m_pUi->setupUi(this);
@@ -27,12 +31,6 @@ TFormSplash::TFormSplash(QWidget* pOwner, TDataBanker* pDB, TFModSoundManager* p
     connect(m_pUi->ButtonExit, &QPushButton::clicked, this, &TFormSplash::ButtonExitClick);
     connect(m_pUi->ComboBoxResolution, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &TFormSplash::ComboBoxResolutionChange);
-    m_pSnd.reset(pSM->CreateSource());
-    DRELK_ASSERT(m_pSnd);
-    // Without its music the window is simply silent.
-    TSndInfo SndInfo;
-    if (pDB->LoadSoundFromBin(ID_PLAYLIST_MUSICS, ID_MUSIC_SPLASH, SndInfo))
-        m_pSnd->LoadFromMemory(SndInfo.pSound.get(), SndInfo.nSize, false, false);
     CenterOnScreen();
 }
 
@@ -47,13 +45,15 @@ void TFormSplash::CenterOnScreen()
 void TFormSplash::showEvent(QShowEvent* pEvent)
 {
     QDialog::showEvent(pEvent);
-    m_pSnd->SetPlaying(true);
+    if (m_pSnd)
+        m_pSnd->SetPlaying(true);
     m_pUi->ButtonStart->setFocus();
 }
 
 void TFormSplash::hideEvent(QHideEvent* pEvent)
 {
-    m_pSnd->SetPlaying(false);
+    if (m_pSnd)
+        m_pSnd->SetPlaying(false);
     QDialog::hideEvent(pEvent);
 }
 
@@ -63,7 +63,20 @@ void TFormSplash::paintEvent(QPaintEvent* pEvent)
     if (!m_bDrawn) {
         m_bDrawn = true;
         emit Drawn();
+        // Decoding the music, and waiting for the audio device, come after the first picture.
+        QTimer::singleShot(0, this, &TFormSplash::StartMusic);
     }
+}
+
+// Without its music the window is simply silent.
+void TFormSplash::StartMusic()
+{
+    if (m_pSnd)
+        return;
+    m_pSnd.reset(TSoundLoader::CreateSource(m_pSM, m_pDB, ID_PLAYLIST_MUSICS, ID_MUSIC_SPLASH, false));
+    DRELK_ASSERT(m_pSnd);
+    if (isVisible())
+        m_pSnd->SetPlaying(true);
 }
 
 void TFormSplash::reject()

@@ -1,6 +1,6 @@
 #pragma once
 // The start-up window: the game's picture, the choice of window size, Start and Exit, with the
-// start-up music while it is on screen. Shown modally; the result is RESULT_OK after Start and
+// start-up music while it is on screen (loaded once the window is drawn, so that it shows at once). Shown modally; the result is RESULT_OK after Start and
 // RESULT_CANCEL after Exit or any other way of closing it.
 
 #include <QDialog>
@@ -50,8 +50,11 @@ private slots:
 
 private:
     void CenterOnScreen();
+    void StartMusic();
 
     std::unique_ptr<Ui::TFormSplash> m_pUi;
+    TDataBanker* m_pDB;
+    TFModSoundManager* m_pSM;
     std::pair<int, int> m_Resolution{800, 600};
     std::unique_ptr<TFModSoundSource> m_pSnd;
     bool m_bDrawn = false;

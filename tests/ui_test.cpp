@@ -1,0 +1,197 @@
+// The windows' own behaviour, in process, with Qt's test helpers: the start-up window's choices
+// and results, and the ending screen's steps and ways out. The game window itself is driven end
+// to end (tests/e2e).
+#include "ui/TDlgEnding.h"
+#include "ui/TFormSplash.h"
+
+#include "core/GameDriver.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+class UiTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        static int s_nArgc = 1;
+        static char s_szName[] = "ui_test";
+        static char* s_pArgv[] = {s_szName, nullptr};
+        if (!QApplication::instance())
+            new QApplication(s_nArgc, s_pArgv);
+        if (!s_pDriver) {
+            s_pDriver = new TGameDriver(TGameDriver::CLOCK_VIRTUAL);
+            std::string strError;
+            ASSERT_TRUE(s_pDriver->Open(DRELK_TEST_DATA_FILE, strError)) << strError;
+        }
+    }
+    static TGameDriver* s_pDriver;
+};
+TGameDriver* UiTest::s_pDriver = nullptr;
+
+constexpr int NO_RESULT = -1;
+
+// Runs the dialog's own modal loop, doing `Act` once it shows and has the keyboard; its result,
+// or NO_RESULT when the dialog is still open seconds later.
+template <class TAct>
+int RunModal(QDialog& Dialog, TAct Act)
+{
+    QTimer::singleShot(0, &Dialog, [&Dialog, Act] {
+        EXPECT_TRUE(Dialog.isVisible());
+        Dialog.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&Dialog));
+        Act();
+    });
+    QTimer::singleShot(5000, &Dialog, [&Dialog] { Dialog.done(NO_RESULT); });
+    return Dialog.exec();
+}
+}  // namespace
+
+TEST_F(UiTest, TheSizeListGivesTheChosenWindowSize)
+{
+    // Index chosen in turn -> size held afterwards.
+    const struct
+    {
+        std::vector<int> vecChoices;
+        std::pair<int, int> Size;
+    } CASES[] = {
+        {{}, {800, 600}},
+        {{1}, {1024, 768}},
+        {{2}, {1280, 1024}},
+        {{2, 0}, {800, 600}},
+        {{1, -1}, {800, 600}},  // no selection at all
+    };
+    for (const auto& Case : CASES) {
+        TFormSplash Splash(nullptr, s_pDriver->GetBank(), s_pDriver->GetSound());
+        auto* pList = Splash.findChild<QComboBox*>("ComboBoxResolution");
+        ASSERT_TRUE(pList);
+        EXPECT_EQ(pList->count(), 3);
+        EXPECT_EQ(pList->currentText(), "800x600");
+        for (int nIndex : Case.vecChoices)
+            pList->setCurrentIndex(nIndex);
+        EXPECT_EQ(Splash.GetResolution(), Case.Size);
+    }
+}
+
+TEST_F(UiTest, StartIsOkAndEveryOtherWayOutIsCancel)
+{
+    // How the player leaves -> the modal result.
+    const struct
+    {
+        const char* szHow;
+        int nResult;
+    } CASES[] = {
+        {"Start clicked", TFormSplash::RESULT_OK},
+        {"Alt+S", TFormSplash::RESULT_OK},
+        {"Enter on Start", TFormSplash::RESULT_OK},
+        {"Exit clicked", TFormSplash::RESULT_CANCEL},
+        {"Alt+E", TFormSplash::RESULT_CANCEL},
+        {"Escape", TFormSplash::RESULT_CANCEL},
+        {"closed", TFormSplash::RESULT_CANCEL},
+    };
+    for (const auto& Case : CASES) {
+        TFormSplash Splash(nullptr, s_pDriver->GetBank(), s_pDriver->GetSound());
+        const std::string strHow = Case.szHow;
+        const int nResult = RunModal(Splash, [&Splash, strHow] {
+            if (strHow == "Start clicked")
+                QTest::mouseClick(Splash.findChild<QPushButton*>("ButtonStart"), Qt::LeftButton);
+            else if (strHow == "Alt+S")
+                QTest::keyClick(&Splash, Qt::Key_S, Qt::AltModifier);
+            else if (strHow == "Enter on Start")
+                QTest::keyClick(Splash.focusWidget(), Qt::Key_Return);
+            else if (strHow == "Exit clicked")
+                QTest::mouseClick(Splash.findChild<QPushButton*>("ButtonExit"), Qt::LeftButton);
+            else if (strHow == "Alt+E")
+                QTest::keyClick(&Splash, Qt::Key_E, Qt::AltModifier);
+            else if (strHow == "Escape")
+                QTest::keyClick(&Splash, Qt::Key_Escape);
+            else
+                Splash.close();
+        });
+        EXPECT_EQ(nResult, Case.nResult) << strHow;
+        EXPECT_FALSE(Splash.isVisible()) << strHow;
+    }
+}
+
+TEST_F(UiTest, StartComesFirstThenTheListThenExit)
+{
+    TFormSplash Splash(nullptr, s_pDriver->GetBank(), s_pDriver->GetSound());
+    auto* pStart = Splash.findChild<QPushButton*>("ButtonStart");
+    auto* pList = Splash.findChild<QComboBox*>("ComboBoxResolution");
+    auto* pExit = Splash.findChild<QPushButton*>("ButtonExit");
+    EXPECT_EQ(pStart->nextInFocusChain(), pList);
+    EXPECT_EQ(pList->nextInFocusChain(), pExit);
+    EXPECT_EQ(Splash.size(), QSize(400, 256));
+    EXPECT_EQ(pStart->geometry(), QRect(221, 223, 75, 25));
+    EXPECT_EQ(pList->geometry(), QRect(103, 225, 96, 21));
+}
+
+TEST_F(UiTest, TheEndingStepsOnlyOnceShownAndItsPictureClimbs)
+{
+    TDlgEnding Ending(nullptr, s_pDriver->GetBank(), s_pDriver->GetSound());
+    const QImage Blank = Ending.GetCanvas();
+    for (int i = 0; i < 3; ++i)
+        QMetaObject::invokeMethod(&Ending, "TimerTimer");
+    EXPECT_EQ(Ending.GetStep(), 0);  // ticks before it shows do nothing
+    EXPECT_EQ(Ending.GetCanvas(), Blank);
+
+    Ending.show();
+    EXPECT_TRUE(Ending.IsRunning());
+    EXPECT_EQ(Ending.size(), QSize(TDlgEnding::WIDTH, TDlgEnding::HEIGHT));
+    QMetaObject::invokeMethod(&Ending, "TimerTimer");
+    const QImage First = Ending.GetCanvas().copy();
+    for (int i = 0; i < 20; ++i)
+        QMetaObject::invokeMethod(&Ending, "TimerTimer");
+    const QImage Later = Ending.GetCanvas().copy();
+    EXPECT_EQ(Ending.GetStep(), 21);
+    EXPECT_NE(First, Later);
+    // The picture is 20 rows higher over the same background: where the two images differ, the
+    // first one's pixels are found again 20 rows up, better than at any other shift.
+    const int nTop = TDlgEnding::HEIGHT - TDlgEnding::START_RISE;
+    auto Matches = [&](int nShift) {
+        int nSame = 0;
+        for (int y = nTop; y < TDlgEnding::HEIGHT; ++y)
+            for (int x = 0; x < TDlgEnding::WIDTH; ++x)
+                nSame += First.pixel(x, y) != Later.pixel(x, y) && First.pixel(x, y) == Later.pixel(x, y - nShift);
+        return nSame;
+    };
+    int nBest = 1;
+    for (int nShift = 2; nShift <= 40; ++nShift)
+        nBest = Matches(nShift) > Matches(nBest) ? nShift : nBest;
+    EXPECT_EQ(nBest, 20);
+    Ending.close();
+}
+
+TEST_F(UiTest, AnyKeyClickOrCloseEndsTheEnding)
+{
+    for (const char* szHow : {"key", "click", "close", "last step"}) {
+        TDlgEnding Ending(nullptr, s_pDriver->GetBank(), s_pDriver->GetSound());
+        Ending.show();
+        const std::string strHow = szHow;
+        if (strHow == "key")
+            QTest::keyClick(&Ending, Qt::Key_A);
+        else if (strHow == "click")
+            QTest::mouseClick(&Ending, Qt::LeftButton);
+        else if (strHow == "close")
+            Ending.close();
+        else {
+            for (int i = 0; i <= TDlgEnding::LAST_STEP && Ending.IsRunning(); ++i)
+                QMetaObject::invokeMethod(&Ending, "TimerTimer");
+        }
+        EXPECT_FALSE(Ending.IsRunning()) << strHow;
+        if (strHow == "last step") {
+            EXPECT_EQ(Ending.GetStep(), TDlgEnding::LAST_STEP + 1);
+        }
+    }
+}
