@@ -20,8 +20,8 @@ TBackground::TBackground(SoGroup* pRootParent) : m_pRootParent(pRootParent)
 }
 
 namespace {
-// Below one half the scene library samples textures without filtering or mipmaps.
-constexpr float NEAREST_TEXTURE_QUALITY = 0.3f;
+// Below 0.2 the scene library samples textures without filtering and without mipmaps.
+constexpr float NEAREST_TEXTURE_QUALITY = 0.1f;
 }  // namespace
 
 TBackground2D::TBackground2D(SoGroup* pRootParent, const SbVec3f& vPosition, const SbVec2f& vSize,

@@ -18,7 +18,8 @@
 struct TFModSoundSource::TSound
 {
     std::vector<uint8_t> vecImage;
-    Mix_Chunk* pChunk = nullptr;
+    Mix_Chunk* pChunk = nullptr;  // decoded whole
+    Mix_Music* pMusic = nullptr;  // or read from vecImage as the stream plays
     int nRefs = 0;
 };
 
@@ -190,24 +191,39 @@ void TFModSoundSource::Play()
 {
     if (!m_pSystem || !m_pSound)
         return;
-    m_pSystem->StartPaused(m_nChannel, m_pSound->pChunk, m_bLoop);
+    if (m_pSound->pMusic)
+        m_pSystem->StartStreamPaused(this, m_pSound->pMusic, m_bLoop);
+    else
+        m_pSystem->StartPaused(m_nChannel, m_pSound->pChunk, m_bLoop);
 }
 
 void TFModSoundSource::SetPlaying(bool bPlaying)
 {
     if (!m_pSystem || !m_pSound)
         return;
-    if (bPlaying)
+    if (m_pSound->pMusic) {
+        // A stream another source has taken is no longer this one's to start or stop.
+        if (!m_pSystem->OwnsStream(this))
+            return;
+        if (bPlaying)
+            Mix_ResumeMusic();  // a stream that has ended stays ended
+        else
+            Mix_PauseMusic();
+    } else if (bPlaying) {
         Mix_Resume(m_nChannel);  // a playback that has ended stays ended
-    else
+    } else {
         m_pSystem->PauseChannel(m_nChannel);
+    }
 }
 
 void TFModSoundSource::SetVolume(float fVolume)
 {
     if (!m_pSystem || !m_pSound)
         return;
-    Mix_Volume(m_nChannel, ScaleVolume(fVolume));
+    if (!m_pSound->pMusic)
+        Mix_Volume(m_nChannel, ScaleVolume(fVolume));
+    else if (m_pSystem->OwnsStream(this))
+        Mix_VolumeMusic(ScaleVolume(fVolume));
 }
 
 // Stops this source's playback first: the sound may be freed once nobody holds it.
@@ -216,6 +232,7 @@ void TFModSoundSource::ReleaseSound()
     if (!m_pSound)
         return;
     Mix_HaltChannel(m_nChannel);
+    m_pSystem->DropStream(this);
     m_pSystem->ReleaseSound(m_pSound);
     m_pSound = nullptr;
 }
@@ -325,7 +342,7 @@ void TFModSoundManager::Close()
         m_vecFreeChannels = {};
         for (const auto& Entry : m_mapSounds) {
             DRELK_ASSERT(Entry.second->nRefs == 0);
-            Mix_FreeChunk(Entry.second->pChunk);
+            FreeDecoded(*Entry.second);
         }
         m_mapSounds.clear();
         m_Limiter.Detach();
@@ -430,19 +447,29 @@ TFModSoundManager::TSound* TFModSoundManager::AcquireSound(const uint8_t* pData,
             return pSound;
         }
     }
-    SDL_RWops* pStream = SDL_RWFromConstMem(pData, nSize);
-    if (!pStream)
-        return nullptr;
-    Mix_Chunk* pChunk = Mix_LoadWAV_RW(pStream, 1);
-    if (!pChunk)
-        return nullptr;
-    if (!HasWholeFrame(pChunk)) {
-        Mix_FreeChunk(pChunk);
-        return nullptr;
-    }
     auto pSound = std::make_unique<TSound>();
     pSound->vecImage.assign(pData, pData + nSize);
-    pSound->pChunk = pChunk;
+    if (static_cast<size_t>(nSize) > STREAM_BYTES) {
+        // The stream reads the manager's copy of the image for as long as it plays.
+        SDL_RWops* pStream = SDL_RWFromConstMem(pSound->vecImage.data(), nSize);
+        if (!pStream)
+            return nullptr;
+        pSound->pMusic = Mix_LoadMUS_RW(pStream, 1);
+        if (!pSound->pMusic)
+            return nullptr;
+    } else {
+        SDL_RWops* pStream = SDL_RWFromConstMem(pData, nSize);
+        if (!pStream)
+            return nullptr;
+        Mix_Chunk* pChunk = Mix_LoadWAV_RW(pStream, 1);
+        if (!pChunk)
+            return nullptr;
+        if (!HasWholeFrame(pChunk)) {
+            Mix_FreeChunk(pChunk);
+            return nullptr;
+        }
+        pSound->pChunk = pChunk;
+    }
     pSound->nRefs = 1;
     TSound* pResult = pSound.get();
     m_mapSounds.emplace(nSize, std::move(pSound));
@@ -461,7 +488,7 @@ void TFModSoundManager::ReleaseSound(TSound* pSound)
     const auto it = std::find_if(range.first, range.second,
                                  [pSound](const auto& entry) { return entry.second.get() == pSound; });
     DRELK_ASSERT(it != range.second);
-    Mix_FreeChunk(pSound->pChunk);
+    FreeDecoded(*pSound);
     m_mapSounds.erase(it);
 }
 
@@ -479,6 +506,40 @@ void TFModSoundManager::StartPaused(int nChannel, Mix_Chunk* pChunk, bool bLoop)
     SDL_UnlockAudioDevice(m_nDevice);
     if (nResult < 0)
         Fail(nResult);
+}
+
+void TFModSoundManager::FreeDecoded(TSound& Sound)
+{
+    if (Sound.pMusic)
+        Mix_FreeMusic(Sound.pMusic);
+    if (Sound.pChunk)
+        Mix_FreeChunk(Sound.pChunk);
+    Sound.pMusic = nullptr;
+    Sound.pChunk = nullptr;
+}
+
+// The stream restarted for the source and paused at once, at full volume, as a channel's.
+void TFModSoundManager::StartStreamPaused(TFModSoundSource* pSource, Mix_Music* pMusic, bool bLoop)
+{
+    SDL_LockAudioDevice(m_nDevice);
+    Mix_HaltMusic();
+    Mix_VolumeMusic(MIX_MAX_VOLUME);
+    const int nResult = Mix_PlayMusic(pMusic, bLoop ? -1 : 0);
+    if (nResult >= 0)
+        Mix_PauseMusic();
+    SDL_UnlockAudioDevice(m_nDevice);
+    if (nResult < 0)
+        Fail(nResult);
+    m_pStreamOwner = pSource;
+}
+
+// The source lets its sound go: its stream, if it has it, stops.
+void TFModSoundManager::DropStream(const TFModSoundSource* pSource)
+{
+    if (!OwnsStream(pSource))
+        return;
+    Mix_HaltMusic();
+    m_pStreamOwner = nullptr;
 }
 
 // SDL_mixer marks a pause with the tick count, which reads 0 in SDL's first millisecond (and

@@ -4,6 +4,11 @@
 // from the beginning and cuts off only its own previous playback. Sounds start paused.
 // Without an audio device the manager runs on SDL's silent driver and the game plays on.
 //
+// Long images (the pieces of music, over STREAM_BYTES) are not decoded whole: they play as
+// SDL_mixer's one music stream, decoded as they go, which saves their tens of megabytes of
+// samples and the pause of decoding them. One stream plays at a time: a source that starts a
+// stream takes it from whichever source had it, which then holds no playback.
+//
 // The device opens in the background, so that SDL's probing (seconds on a machine without a
 // sound card, longer with an audio server that never answers) holds up nothing: the first call
 // that needs the device waits for it, at most until DEVICE_WAIT_MS after Init began. A device
@@ -25,6 +30,7 @@
 #include <vector>
 
 struct Mix_Chunk;
+struct _Mix_Music;
 class TFModSoundManager;
 
 class TFModSoundSource
@@ -109,6 +115,8 @@ public:
     static constexpr int MIXER_CHANNELS = 512;
     // Sound images up to this size stay decoded when no source uses them any more.
     static constexpr size_t KEEP_DECODED_BYTES = 512 * 1024;
+    // Sound images over this size play as the music stream.
+    static constexpr size_t STREAM_BYTES = KEEP_DECODED_BYTES;
     // How long after Init the device may take to open. A desktop's device opens in a tenth
     // of this; probing a machine without a sound card takes about as long.
     static constexpr int DEVICE_WAIT_MS = 1500;
@@ -130,6 +138,10 @@ private:
     TSound* AcquireSound(const uint8_t* pData, int32_t nSize);
     void ReleaseSound(TSound* pSound);
     void StartPaused(int nChannel, Mix_Chunk* pChunk, bool bLoop);
+    void StartStreamPaused(TFModSoundSource* pSource, _Mix_Music* pMusic, bool bLoop);
+    bool OwnsStream(const TFModSoundSource* pSource) const { return pSource == m_pStreamOwner; }
+    void DropStream(const TFModSoundSource* pSource);
+    static void FreeDecoded(TSound& Sound);
     void PauseChannel(int nChannel);
 
     bool m_bStarted = false;
@@ -145,4 +157,5 @@ private:
     std::vector<TFModSoundSource*> m_vecChannelOwners;
     // Decoded sounds by image size; sources loaded from identical bytes share one.
     std::unordered_multimap<int32_t, std::unique_ptr<TSound>> m_mapSounds;
+    const TFModSoundSource* m_pStreamOwner = nullptr;  // whose playback the music stream is
 };

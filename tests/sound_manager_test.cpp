@@ -364,6 +364,51 @@ TEST_F(SoundOutputTest, MutedMusicRunsOnAndReturnsFurtherOn)
     EXPECT_EQ(nGaps, 1u);
 }
 
+// Long images play as the one music stream: a constant level on one side tells whose it is.
+TEST_F(SoundOutputTest, LongImagesShareTheOneStreamAndTheLastStartedHasIt)
+{
+    const int nFrames = static_cast<int>(TFModSoundManager::STREAM_BYTES / 4) + RATE;
+    auto Levels = [](const std::vector<TFrame>& vecFrames) {
+        const TFrame& Last = vecFrames.empty() ? TFrame{0, 0} : vecFrames.back();
+        return std::pair<int, int>(Last.nLeft, Last.nRight);
+    };
+    std::vector<int16_t> vecA(static_cast<size_t>(nFrames) * 2, 0), vecB(vecA.size(), 0);
+    for (size_t i = 0; i < vecA.size(); i += 2) {
+        vecA[i] = 1000;      // left
+        vecB[i + 1] = 2000;  // right
+    }
+    TSourcePtr a = Load(MakeWav(vecA, 2, RATE), true);
+    TSourcePtr b = Load(MakeWav(vecB, 2, RATE), true);
+    Mix(4 * BUFFER);
+    EXPECT_EQ(Levels(Tail(BUFFER)), std::make_pair(0, 0)) << "loaded streams wait, paused";
+
+    b->SetPlaying(true);  // b was started last: the stream is b's
+    a->SetPlaying(true);  // a's was taken: nothing
+    Mix(4 * BUFFER);
+    EXPECT_EQ(Levels(Tail(BUFFER)), std::make_pair(0, 2000));
+    a->SetVolume(0.0f);
+    b->SetVolume(0.5f);
+    Mix(4 * BUFFER);
+    EXPECT_EQ(Levels(Tail(BUFFER)), std::make_pair(0, 1000));
+
+    a->Play();  // takes the stream back, paused, at full volume
+    a->SetPlaying(true);
+    Mix(4 * BUFFER);
+    EXPECT_EQ(Levels(Tail(BUFFER)), std::make_pair(1000, 0));
+    a->SetPlaying(false);
+    Mix(4 * BUFFER);
+    EXPECT_EQ(Levels(Tail(BUFFER)), std::make_pair(0, 0));
+    a->SetPlaying(true);
+    Mix(4 * BUFFER);
+    EXPECT_EQ(Levels(Tail(BUFFER)), std::make_pair(1000, 0));
+    b.reset();  // not b's stream any more: a plays on
+    Mix(4 * BUFFER);
+    EXPECT_EQ(Levels(Tail(BUFFER)), std::make_pair(1000, 0));
+    a.reset();
+    Mix(4 * BUFFER);
+    EXPECT_EQ(Levels(Tail(BUFFER)), std::make_pair(0, 0));
+}
+
 TEST_F(SoundOutputTest, VolumeScalesTheSamples)
 {
     struct TCase

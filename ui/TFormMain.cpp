@@ -22,8 +22,9 @@
 namespace {
 const char TITLE[] = "Drelk II";
 const char STATUS_TEXT[] = "ESC/Q=exit    LEFT/RIGHT=rotate    UP=engine    SPACE-bar=shot    M=music on/off";
-// No more frames than a screen shows.
-constexpr int FRAME_MS = 16;
+// No more frames than a screen shows, a little under 60 a second: on a software renderer every
+// frame costs as much as several ticks.
+constexpr int FRAME_MS = 17;
 
 // Closes on any key, as its text says, not only on Enter, Space or Escape.
 class TAnyKeyCloses : public QObject
@@ -293,7 +294,8 @@ void TFormMain::SceneChanged(void* pData, SoSensor* /*pSensor*/)
 // The next frame, as soon as one screen refresh has passed since the last.
 void TFormMain::ScheduleFrame()
 {
-    if (m_TimerFrame.isActive() || m_bLeaving)
+    // Changes made while a frame is being made are in that frame.
+    if (m_bRendering || m_TimerFrame.isActive() || m_bLeaving)
         return;
     const qint64 nWait = m_nLastFrameMs + FRAME_MS - m_Clock.elapsed();
     m_TimerFrame.start(static_cast<int>(std::max<qint64>(0, nWait)));
@@ -304,10 +306,12 @@ void TFormMain::RenderFrame()
     if (!m_pViewer || !isVisible())
         return;
     // Ticks go first: the frame shows the game as it is now.
+    m_bRendering = true;
     if (m_TimerGame.isActive())
         TimerGameTimer();
     m_nLastFrameMs = m_Clock.elapsed();
     m_pViewer->render();
+    m_bRendering = false;
     ++m_Stats.nFrames;
     if (m_Stats.nFirstFrameMs < 0)
         m_Stats.nFirstFrameMs = m_Clock.elapsed() - m_nStartMs;

@@ -112,5 +112,6 @@ private:
     qint64 m_nRunningSinceMs = -1;   // when the game timer was last switched on
     SoNodeSensor* m_pSceneSensor = nullptr;
     bool m_bLeaving = false;
+    bool m_bRendering = false;
     TStats m_Stats;
 };
