@@ -6,6 +6,7 @@
 #include <Inventor/nodes/SoDirectionalLight.h>
 #include <Inventor/nodes/SoPerspectiveCamera.h>
 #include <Inventor/nodes/SoSeparator.h>
+#include <Inventor/nodes/SoShapeHints.h>
 
 namespace {
 // Everything the game shows lies between the banners at z = 10 and the background at z = -20.
@@ -21,6 +22,18 @@ void TSceneView::PlaceCamera(SoCamera* pCamera)
     pCamera->farDistance.setValue(FAR_DISTANCE);
 }
 
+SoSeparator* TSceneView::MakeViewerScene(SoNode* pScene)
+{
+    DRELK_ASSERT(pScene);
+    SoSeparator* pRoot = new SoSeparator;
+    SoShapeHints* pHints = new SoShapeHints;
+    pHints->vertexOrdering.setValue(SoShapeHints::COUNTERCLOCKWISE);
+    pHints->shapeType.setValue(SoShapeHints::SOLID);
+    pRoot->addChild(pHints);
+    pRoot->addChild(pScene);
+    return pRoot;
+}
+
 SoSeparator* TSceneView::MakeViewedScene(SoNode* pScene, float fAspectRatio)
 {
     DRELK_ASSERT(pScene);
@@ -34,6 +47,6 @@ SoSeparator* TSceneView::MakeViewedScene(SoNode* pScene, float fAspectRatio)
     SoDirectionalLight* pHeadlight = new SoDirectionalLight;
     pHeadlight->direction.setValue(0.0f, 0.0f, -1.0f);
     pRoot->addChild(pHeadlight);
-    pRoot->addChild(pScene);
+    pRoot->addChild(MakeViewerScene(pScene));
     return pRoot;
 }

@@ -157,7 +157,7 @@ void TFormMain::CreateViewer()
     m_pViewer = new SoQtExaminerViewer(m_pUi->PanelClient, "3DViewer", TRUE, SoQtFullViewer::BUILD_ALL,
                                        SoQtViewer::BROWSER);
     m_pViewer->setDecoration(FALSE);
-    m_pViewer->setSceneGraph(GetGame()->GetRoot());
+    m_pViewer->setSceneGraph(TSceneView::MakeViewerScene(GetGame()->GetRoot()));
     m_pViewer->setTransparencyType(TSceneView::TRANSPARENCY);
     m_pViewer->setPopupMenuEnabled(FALSE);
     // The mouse does not turn the field, and the field's depth is known: no clipping planes

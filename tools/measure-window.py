@@ -1,0 +1,186 @@
+#!/usr/bin/python3
+"""Measures the game window as a player runs it, under a private Xvfb with Mesa's CPU renderer:
+
+  - ticks and frames a second and the game's CPU while playing, at 800x600 and 1280x1024, at
+    levels 1 and 10, beside a bare SoQt examiner viewer animating 30 spheres at the same size;
+  - the game's CPU on the start-up window, paused and on the ending screen;
+  - the time from launch to the start-up window drawn, and from Start to the first game frame,
+    with SDL's silent driver (no sound card) and its file-writing one (a device that plays);
+  - peak memory (VmHWM) through a whole game with the ending screen.
+
+  measure-window.py BUILD-DIR [SECONDS]
+"""
+import os
+import re
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
+from player import Game, XServer, start_playing  # noqa: E402
+
+CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
+SIZE_KEYS = {"800x600": (), "1280x1024": ("Down", "Down")}
+
+
+def cpu_seconds(pid):
+    with open(f"/proc/{pid}/stat") as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / CLOCK_TICKS
+
+
+def peak_memory_mib(pid):
+    with open(f"/proc/{pid}/status") as f:
+        for line in f:
+            if line.startswith("VmHWM:"):
+                return int(line.split()[1]) / 1024
+    return 0.0
+
+
+def cpu_share(pid, seconds, during=None):
+    """The share of one core the process used over `seconds`, while `during` (if any) runs."""
+    start_cpu, start = cpu_seconds(pid), time.monotonic()
+    end = start + seconds
+    while time.monotonic() < end:
+        if during:
+            during()
+        time.sleep(0.1)
+    return 100 * (cpu_seconds(pid) - start_cpu) / (time.monotonic() - start)
+
+
+def stats_of(game):
+    text = game.stderr()
+    played = re.search(r"([\d.]+) s played: (\d+) ticks \(([\d.]+) a second\), (\d+) frames \(([\d.]+) a second\)", text)
+    first = re.search(r"first game frame (-?\d+) ms after Start", text)
+    return {"ticks": float(played.group(3)) if played else 0.0, "frames": float(played.group(5)) if played else 0.0,
+            "first_frame_ms": int(first.group(1)) if first else -1}
+
+
+class Player:
+    """Fires five times a second and turns now and then, as a player under pressure would."""
+
+    def __init__(self, game):
+        self.game, self.count = game, 0
+
+    def __call__(self):
+        self.count += 1
+        self.game.key("space", *(("Left",) if self.count % 10 == 0 else ()), delay_ms=10)
+
+
+def measure_play(build, server, folder, size, level, seconds):
+    game = Game(os.path.join(build, "drelk2"), server.display, folder, ("--stats", "--level", str(level)), sound=False)
+    try:
+        start_playing(game, SIZE_KEYS[size])
+        time.sleep(1)
+        cpu = cpu_share(game.proc.pid, seconds, Player(game))
+        game.proc.terminate()
+        game.wait_exit()
+        return cpu, stats_of(game)
+    finally:
+        game.close()
+
+
+def measure_bare_viewer(build, server, size, seconds):
+    width, height = size.split("x")
+    run = subprocess.run([os.path.join(build, "bench_viewer"), width, height, str(seconds)],
+                         env=dict(os.environ, DISPLAY=server.display), capture_output=True, text=True, check=True)
+    return float(re.search(r"CPU ([\d.]+)%", run.stdout).group(1)), float(re.search(r"([\d.]+) frames", run.stdout).group(1))
+
+
+def measure_idle(build, server, folder, seconds):
+    game = Game(os.path.join(build, "drelk2"), server.display, folder, ("--stats",), sound=False)
+    try:
+        game.wait_window("FormSplash")
+        time.sleep(1)
+        splash = cpu_share(game.proc.pid, seconds)
+        game.key("alt+s")
+        game.wait_window("Drelk II")
+        time.sleep(1)
+        game.key("p")
+        time.sleep(1)
+        paused = cpu_share(game.proc.pid, seconds)
+        game.key("Escape")
+        game.wait_window("Endup")
+        time.sleep(1)
+        ending = cpu_share(game.proc.pid, seconds)
+        game.key("x")
+        game.wait_exit()
+        return splash, paused, ending
+    finally:
+        game.close()
+
+
+def measure_start(build, server, folder, sound):
+    """Launch to the start-up picture on screen, Start to the first game frame on screen (ms)."""
+    launched = time.monotonic()
+    game = Game(os.path.join(build, "drelk2"), server.display, folder, ("--stats",), sound=sound)
+    try:
+        while True:
+            found = game.windows("FormSplash")
+            if found and game.grab(found[0].x + 6, found[0].y + 7, 387, 206).mean() > 20:
+                break
+            time.sleep(0.005)
+        to_splash = (time.monotonic() - launched) * 1000
+        pressed = time.monotonic()
+        game.key("alt+s")
+        while True:
+            found = game.windows("Drelk II")
+            if found and game.grab(found[0].x, found[0].y + 24, found[0].width, found[0].height - 48).max() > 100:
+                break
+            time.sleep(0.005)
+        to_frame = (time.monotonic() - pressed) * 1000
+        game.proc.terminate()
+        game.wait_exit()
+        return to_splash, to_frame, stats_of(game)["first_frame_ms"]
+    finally:
+        game.close()
+
+
+def measure_memory(build, server, folder, size, seconds):
+    game = Game(os.path.join(build, "drelk2"), server.display, folder, (), sound=False)
+    try:
+        start_playing(game, SIZE_KEYS[size])
+        cpu_share(game.proc.pid, seconds, Player(game))
+        game.key("Escape")
+        game.wait_window("Endup")
+        time.sleep(3)
+        peak = peak_memory_mib(game.proc.pid)
+        game.key("x")
+        game.wait_exit()
+        return peak
+    finally:
+        game.close()
+
+
+def main():
+    build = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build")
+    seconds = float(sys.argv[2]) if len(sys.argv) > 2 else 30.0
+    folder = os.path.join(build, "window-measurements")
+    os.makedirs(folder, exist_ok=True)
+    server = XServer()
+    try:
+        print(f"== the game window, {seconds:.0f} s a case, Xvfb with Mesa's CPU renderer, {os.cpu_count()} cores")
+        for size in SIZE_KEYS:
+            bare_cpu, bare_fps = measure_bare_viewer(build, server, size, seconds)
+            print(f"{size}: bare examiner viewer, 30 spheres at 60 Hz: {bare_fps:.1f} frames/s, CPU {bare_cpu:.1f}% of a core")
+            for level in (1, 10):
+                cpu, stats = measure_play(build, server, folder, size, level, seconds)
+                print(f"{size} level {level:2d}: {stats['ticks']:.1f} ticks/s ({stats['ticks']:.1f}% of 100), "
+                      f"{stats['frames']:.1f} frames/s, CPU {cpu:.1f}% of a core = {cpu / bare_cpu:.2f} x the bare viewer")
+        splash, paused, ending = measure_idle(build, server, folder, min(seconds, 10.0))
+        print(f"CPU on the start-up window {splash:.2f}%, paused {paused:.2f}%, on the ending screen {ending:.2f}% of a core")
+        for name, sound in (("no sound card (silent driver)", False), ("a playing device (file driver)", True)):
+            runs = [measure_start(build, server, folder, sound) for _ in range(3)]
+            print(f"{name}: launch to start-up window drawn "
+                  + ", ".join(f"{r[0]:.0f}" for r in runs) + " ms; Start to first game frame on screen "
+                  + ", ".join(f"{r[1]:.0f}" for r in runs) + " ms (the game's own count: "
+                  + ", ".join(f"{r[2]}" for r in runs) + " ms)")
+        for size in SIZE_KEYS:
+            print(f"{size}: peak memory through a game of {seconds:.0f} s and its ending screen: "
+                  f"{measure_memory(build, server, folder, size, seconds):.1f} MiB")
+    finally:
+        server.close()
+
+
+if __name__ == "__main__":
+    main()
