@@ -72,6 +72,7 @@ void TMixLimiter::Add(int nChannel, int16_t* pSamples, int nCount)
     const Mix_Chunk* pChunk = Mix_GetChunk(nChannel);
     const int nVolume = Mix_MasterVolume(-1) * (Mix_Volume(nChannel, -1) * (pChunk ? pChunk->volume : MIX_MAX_VOLUME)) /
                         (MIX_MAX_VOLUME * MIX_MAX_VOLUME);
+    m_bAdded = true;
     int& nOffset = m_vOffsets[static_cast<size_t>(nChannel)];
     if (m_vSum.size() < static_cast<size_t>(nOffset + nCount))
         m_vSum.resize(static_cast<size_t>(nOffset + nCount), 0);
@@ -88,6 +89,11 @@ void TMixLimiter::Add(int nChannel, int16_t* pSamples, int nCount)
 // smoothly and no top is flattened. A slow release follows.
 void TMixLimiter::Limit(int16_t* pOut, int nCount)
 {
+    // Nothing of the channels in this buffer and the gain at rest: the output stays as the mixer
+    // wrote it (the music stream alone, or silence), and the limiter costs nothing.
+    if (!m_bAdded && m_bAtRest)
+        return;
+    m_bAdded = false;
     if (m_vSum.size() < static_cast<size_t>(nCount))
         m_vSum.resize(static_cast<size_t>(nCount), 0);
     const size_t nFrames = static_cast<size_t>(nCount / m_nOutputChannels);
@@ -128,6 +134,7 @@ void TMixLimiter::Limit(int16_t* pOut, int nCount)
             pOut[i] = static_cast<int16_t>(std::clamp(d, -32768.0, 32767.0));
         }
     }
+    m_bAtRest = m_dGain >= 1.0 && std::all_of(m_vLowest.begin(), m_vLowest.end(), [](double d) { return d >= 1.0; });
     std::copy(m_vLowest.end() - static_cast<long>(nSpan), m_vLowest.end(), m_vLowest.begin());
     std::fill(m_vSum.begin(), m_vSum.end(), 0);
     std::fill(m_vOffsets.begin(), m_vOffsets.end(), 0);

@@ -42,6 +42,8 @@ private:
     double m_dRelease = 0.0;      // per-frame coefficient of its recovery
     double m_dGain = 1.0;         // the gain at the end of the last buffer
     float m_fLowestGain = 1.0f;
+    bool m_bAdded = false;        // a channel has added to this buffer's sum
+    bool m_bAtRest = true;        // the last buffer needed no gain below 1, nor does its window
     std::vector<int32_t> m_vSum;  // this buffer's sum of the watched channels
     std::vector<int> m_vOffsets;  // where each channel's next samples go in m_vSum
     std::vector<double> m_vNeeds;   // the gain each frame of this buffer needs

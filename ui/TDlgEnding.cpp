@@ -10,8 +10,12 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
+
+#include <algorithm>
+#include <cstdlib>
 
 TDlgEnding::TDlgEnding(QWidget* pOwner, TDataBanker* pDB, TFModSoundManager* pSM)
     : QDialog(pOwner, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
@@ -36,6 +40,7 @@ TDlgEnding::TDlgEnding(QWidget* pOwner, TDataBanker* pDB, TFModSoundManager* pSM
     DRELK_ASSERT(!m_BmpFore.isNull());
     // Both in the painter's own formats, so that a step only copies and blends.
     m_BmpFore = m_BmpFore.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    m_vecForeRows = OpaqueRows(m_BmpFore);
     m_BmpBack = Back.scaled(m_rcDraw.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
                     .convertToFormat(QImage::Format_RGB32);
 
@@ -71,21 +76,54 @@ void TDlgEnding::TimerTimer()
 }
 
 // The background, then the picture m_nStep pixels higher than at the start, copied to the window.
+// Only the rows the picture's lettering covers now or covered one step ago change: the rest of
+// the canvas already holds the background, so they are left alone (the first step draws all).
 void TDlgEnding::Compose()
 {
+    const int nTop = m_rcDraw.height() - m_nStep - START_RISE;
+    QRegion Changed;
+    if (m_nComposedTop == NOT_COMPOSED) {
+        Changed = m_rcDraw;
+    } else {
+        for (const TRows& Rows : m_vecForeRows)
+            Changed += QRect(0, std::min(nTop, m_nComposedTop) + Rows.nFirst, m_rcDraw.width(),
+                             Rows.nCount + std::abs(m_nComposedTop - nTop));
+        Changed &= m_rcDraw;
+    }
     QPainter Canvas(&m_BmpCanvas);
-    Canvas.setCompositionMode(QPainter::CompositionMode_Source);
-    Canvas.drawImage(0, 0, m_BmpBack);
-    Canvas.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    Canvas.drawImage(0, m_rcDraw.height() - m_nStep - START_RISE, m_BmpFore);
+    for (const QRect& Band : Changed) {
+        Canvas.setCompositionMode(QPainter::CompositionMode_Source);
+        Canvas.drawImage(Band, m_BmpBack, Band);
+        Canvas.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        Canvas.drawImage(Band, m_BmpFore, Band.translated(0, -nTop));
+    }
     Canvas.end();
-    update(m_rcDraw);
+    m_nComposedTop = nTop;
+    update(Changed);
 }
 
-void TDlgEnding::paintEvent(QPaintEvent* /*pEvent*/)
+void TDlgEnding::paintEvent(QPaintEvent* pEvent)
 {
     QPainter Window(this);
-    Window.drawImage(m_rcDraw.topLeft(), m_BmpCanvas);
+    for (const QRect& Rect : pEvent->region())
+        Window.drawImage(Rect, m_BmpCanvas, Rect);
+}
+
+// The bands of rows of the picture that hold anything but full transparency.
+std::vector<TDlgEnding::TRows> TDlgEnding::OpaqueRows(const QImage& Picture)
+{
+    std::vector<TRows> vecRows;
+    for (int y = 0; y < Picture.height(); ++y) {
+        const QRgb* pLine = reinterpret_cast<const QRgb*>(Picture.constScanLine(y));
+        const bool bEmpty = std::all_of(pLine, pLine + Picture.width(), [](QRgb c) { return qAlpha(c) == 0; });
+        if (bEmpty)
+            continue;
+        if (!vecRows.empty() && vecRows.back().nFirst + vecRows.back().nCount == y)
+            ++vecRows.back().nCount;
+        else
+            vecRows.push_back({y, 1});
+    }
+    return vecRows;
 }
 
 void TDlgEnding::keyPressEvent(QKeyEvent* /*pEvent*/)

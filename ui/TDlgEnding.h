@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <vector>
 
 class TDataBanker;
 class TFModSoundManager;
@@ -51,8 +52,16 @@ private slots:
     void TimerTimer();
 
 private:
+    struct TRows
+    {
+        int nFirst;
+        int nCount;
+    };
+    static constexpr int NOT_COMPOSED = -1000000;
+
     void Compose();
     void Finish();
+    static std::vector<TRows> OpaqueRows(const QImage& Picture);
 
     std::unique_ptr<Ui::TDlgEnding> m_pUi;
     bool m_bRunning = false;
@@ -62,5 +71,7 @@ private:
     QImage m_BmpBack;  // scaled to the window once: every step draws it whole
     QImage m_BmpFore;
     QRect m_rcDraw{0, 0, WIDTH, HEIGHT};
+    std::vector<TRows> m_vecForeRows;     // where the picture has anything to show
+    int m_nComposedTop = NOT_COMPOSED;    // the picture's top on the canvas now
     QTimer m_Timer;
 };

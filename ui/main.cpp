@@ -171,6 +171,8 @@ int main(int argc, char** argv)
     qInstallMessageHandler(FilterQtMessages);
     // The viewer draws through GLX.
     setenv("QT_QPA_PLATFORM", "xcb", 1);
+    // Qt's own event dispatcher wakes for less than GLib's on the idle windows.
+    setenv("QT_NO_GLIB", "1", 0);
     QApplication App(argc, argv);
     pDisplayCheck.reset();
     QApplication::setApplicationName("drelk2");
