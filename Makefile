@@ -8,7 +8,7 @@ FUZZ_SECONDS ?= 600
 PREFIX       ?= /usr/local
 CMAKE_FLAGS  ?=
 
-.PHONY: all deps build run test test-main test-san san fuzz bench install clean
+.PHONY: all deps build run test test-main test-san san fuzz bench install package clean
 
 all: build
 
@@ -38,11 +38,18 @@ san: build
 fuzz: san
 	tests/fuzz/run-fuzzers.sh $(SANBUILD) $(FUZZ_SECONDS)
 
+# The Google Benchmarks, then the game window measured under a private Xvfb (WINDOW_SECONDS a case).
+WINDOW_SECONDS ?= 30
 bench: build
 	tools/run-benchmarks.sh $(BUILD)
+	tools/measure-window.py $(BUILD) $(WINDOW_SECONDS)
 
 install: build
 	cmake --install $(BUILD)
+
+# A Debian package of the game, its tools and data file, desktop entry and icon, in $(BUILD)/.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD) $(SANBUILD)
