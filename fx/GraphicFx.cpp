@@ -23,6 +23,19 @@ namespace {
 
 constexpr double PI = 3.14159265358979323846;
 
+// An effect's timer fires only while the effect runs: a field of idle effects costs nothing,
+// paused or not, however many rocks it holds.
+void SwitchTimer(SoTimerSensor* pTimer, bool& bRunning, bool bRun)
+{
+    if (bRun == bRunning)
+        return;
+    bRunning = bRun;
+    if (bRun)
+        TGameClock::Schedule(pTimer);
+    else
+        TGameClock::Unschedule(pTimer);
+}
+
 // A draw scaled to [0, 1].
 double DrawUnit()
 {
@@ -148,17 +161,9 @@ void TFxExplosion::Start()
     SetRunning(true);
 }
 
-// The timer fires only while the effect runs: a field of idle effects costs nothing, paused or
-// not, however many rocks it holds.
 void TFxExplosion::SetRunning(bool bRun)
 {
-    if (bRun == m_bActive)
-        return;
-    m_bActive = bRun;
-    if (bRun)
-        TGameClock::Schedule(m_pTimer);
-    else
-        TGameClock::Unschedule(m_pTimer);
+    SwitchTimer(m_pTimer, m_bActive, bRun);
 }
 
 void TFxExplosion::Show(bool bShow)
@@ -304,16 +309,9 @@ void TFxEngine::Stop()
     Show(false);
 }
 
-// As the explosion's: the timer fires only during a burst.
 void TFxEngine::SetRunning(bool bRun)
 {
-    if (bRun == m_bActive)
-        return;
-    m_bActive = bRun;
-    if (bRun)
-        TGameClock::Schedule(m_pTimer);
-    else
-        TGameClock::Unschedule(m_pTimer);
+    SwitchTimer(m_pTimer, m_bActive, bRun);
 }
 
 void TFxEngine::Show(bool bShow)
