@@ -7,6 +7,7 @@
 #include "core/SceneView.h"
 
 #include <Inventor/Qt/SoQt.h>
+#include <Inventor/SoDB.h>
 #include <Inventor/Qt/viewers/SoQtExaminerViewer.h>
 #include <Inventor/nodes/SoSeparator.h>
 #include <Inventor/sensors/SoNodeSensor.h>
@@ -230,6 +231,8 @@ void TFormMain::ExitGame()
     HideGame();
     m_bLeaving = true;
     m_TimerFrame.stop();
+    // The scene is never shown again: its clock of real time need not tick through it.
+    SoDB::enableRealTimeSensor(FALSE);
     TDlgEnding Ending(this, m_Driver.GetBank(), m_Driver.GetSound());
     // The ending screen ends the program when it finishes.
     Ending.exec();
