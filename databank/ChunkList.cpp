@@ -1,6 +1,7 @@
 #include "databank/ChunkList.h"
 
 #include "base/Assert.h"
+#include "base/TextFormat.h"
 
 #include <Inventor/SoDB.h>
 #include <Inventor/SoInput.h>
@@ -18,12 +19,10 @@ void AppendFormat(std::string& strText, const char* szFormat, ...) __attribute__
 
 void AppendFormat(std::string& strText, const char* szFormat, ...)
 {
-    char szBuf[1024];
     va_list Args;
     va_start(Args, szFormat);
-    std::vsnprintf(szBuf, sizeof szBuf, szFormat, Args);
+    strText += FormatTextV(szFormat, Args);
     va_end(Args);
-    strText += szBuf;
 }
 
 const char* DumpLabel(int32_t nKind)
@@ -88,12 +87,10 @@ TVEChunkList::~TVEChunkList()
 
 int32_t TVEChunkList::Fail(const char* szFormat, ...)
 {
-    char szBuf[512];
     va_list Args;
     va_start(Args, szFormat);
-    std::vsnprintf(szBuf, sizeof szBuf, szFormat, Args);
+    m_strError = FormatTextV(szFormat, Args);
     va_end(Args);
-    m_strError = szBuf;
     return 0;
 }
 

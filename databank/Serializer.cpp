@@ -1,5 +1,6 @@
 #include "databank/Serializer.h"
 
+#include "base/TextFormat.h"
 #include "databank/RegularFile.h"
 
 #include <algorithm>
@@ -13,12 +14,10 @@ TVESerializer::~TVESerializer()
 
 bool TVESerializer::Fail(const char* szFormat, ...)
 {
-    char szBuf[512];
     va_list Args;
     va_start(Args, szFormat);
-    std::vsnprintf(szBuf, sizeof szBuf, szFormat, Args);
+    m_strError = m_strPath + ": " + FormatTextV(szFormat, Args);
     va_end(Args);
-    m_strError = m_strPath + ": " + szBuf;
     return false;
 }
 

@@ -1,0 +1,7 @@
+#pragma once
+// Pi, once, in the two precisions the game's arithmetic uses: the ship turns in extended
+// precision, everything else computes in double.
+
+constexpr long double PI_L = 3.141592653589793238462643383279502884L;
+constexpr double PI = static_cast<double>(PI_L);
+static_assert(PI == 3.14159265358979323846, "pi as a double is the nearest double to pi");
