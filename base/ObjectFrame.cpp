@@ -2,11 +2,26 @@
 
 #include "base/Assert.h"
 
+#include <Inventor/SbBox3f.h>
+#include <Inventor/nodes/SoCoordinate3.h>
 #include <Inventor/nodes/SoSeparator.h>
 #include <Inventor/nodes/SoSwitch.h>
 #include <Inventor/nodes/SoTransform.h>
 
-TObjectFrame TObjectFrame::Make(int nWhichChild, const SbVec3f& vTranslation)
+namespace {
+constexpr int QUAD_POINTS = 4;
+
+void QuadPoints(const SbVec2f& vSize, SbVec3f* pPoints)
+{
+    const float w = vSize[0] / 2, h = vSize[1] / 2;
+    pPoints[0].setValue(w, -h, 0);
+    pPoints[1].setValue(w, h, 0);
+    pPoints[2].setValue(-w, h, 0);
+    pPoints[3].setValue(-w, -h, 0);
+}
+}  // namespace
+
+TObjectFrame TObjectFrame::Make(TOrder nOrder, int nWhichChild, const SbVec3f& vTranslation)
 {
     TObjectFrame Frame;
     Frame.pThisRoot = new SoSeparator;
@@ -14,13 +29,62 @@ TObjectFrame TObjectFrame::Make(int nWhichChild, const SbVec3f& vTranslation)
     Frame.pSwitch = new SoSwitch;
     DRELK_ASSERT(Frame.pSwitch);
     Frame.pSwitch->whichChild.setValue(nWhichChild);
-    Frame.pThisRoot->addChild(Frame.pSwitch);
-    Frame.pSep = new SoSeparator;
-    DRELK_ASSERT(Frame.pSep);
-    Frame.pSwitch->addChild(Frame.pSep);
+    if (nOrder == SWITCH_INSIDE) {
+        SoSeparator* pSep = new SoSeparator;
+        DRELK_ASSERT(pSep);
+        Frame.pThisRoot->addChild(Frame.pSwitch);
+        Frame.pSwitch->addChild(pSep);
+        Frame.pContent = pSep;
+        Frame.pTop = Frame.pThisRoot;
+    } else {
+        Frame.pSwitch->addChild(Frame.pThisRoot);
+        Frame.pContent = Frame.pThisRoot;
+        Frame.pTop = Frame.pSwitch;
+    }
     Frame.pXf = new SoTransform;
     DRELK_ASSERT(Frame.pXf);
     Frame.pXf->translation.setValue(vTranslation);
-    Frame.pSep->addChild(Frame.pXf);
+    Frame.pContent->addChild(Frame.pXf);
     return Frame;
+}
+
+void TObjectFrame::Write(SoTransform* pXf, SoSwitch* pSwitch, const SbVec3f& vTranslation, const SbRotation& Rotation,
+                         bool bShown)
+{
+    DRELK_ASSERT(pXf);
+    DRELK_ASSERT(pSwitch);
+    const int nWhichChild = bShown ? SO_SWITCH_ALL : SO_SWITCH_NONE;
+    if (pSwitch->whichChild.getValue() != nWhichChild)
+        pSwitch->whichChild.setValue(nWhichChild);
+    const bool bMoved = pXf->translation.getValue() != vTranslation;
+    const bool bTurned = !(pXf->rotation.getValue() == Rotation);
+    if (!bMoved && !bTurned)
+        return;
+    const SbBool bNotify = pXf->enableNotify(FALSE);
+    if (bMoved)
+        pXf->translation.setValue(vTranslation);
+    if (bTurned)
+        pXf->rotation.setValue(Rotation);
+    pXf->enableNotify(bNotify);
+    pXf->touch();
+}
+
+SoCoordinate3* TObjectFrame::NewQuad(const SbVec2f& vSize)
+{
+    SoCoordinate3* pCoords = new SoCoordinate3;
+    DRELK_ASSERT(pCoords);
+    SbVec3f Points[QUAD_POINTS];
+    QuadPoints(vSize, Points);
+    pCoords->point.setValues(0, QUAD_POINTS, Points);
+    return pCoords;
+}
+
+SbBox3f TObjectFrame::QuadBox(const SbVec2f& vSize)
+{
+    SbVec3f Points[QUAD_POINTS];
+    QuadPoints(vSize, Points);
+    SbBox3f Box;
+    for (const SbVec3f& vPoint : Points)
+        Box.extendBy(vPoint);
+    return Box;
 }

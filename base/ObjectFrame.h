@@ -1,20 +1,44 @@
 #pragma once
-// The nodes a missile, an asteroid and an explosion start their subtrees with: the object's
-// own separator, its show/hide switch, an inner separator and the transform first in it.
+// The nodes every game object and effect hangs its drawing under, made here and only here: its
+// own separator, its show/hide switch and its transform, in one of two orders.
+//   SWITCH_INSIDE:  own separator -> switch -> inner separator -> (transform, drawing...)
+//                   missiles, rocks, explosions: a hidden one has an empty box.
+//   SWITCH_OUTSIDE: switch -> own separator -> (transform, drawing...)
+//                   the ship and its flame: the box below the switch is there whether shown or not.
+// The objects keep their state in plain members and write it here once a tick (Write).
 
+#include <Inventor/SbRotation.h>
+#include <Inventor/SbVec2f.h>
 #include <Inventor/SbVec3f.h>
 
+class SbBox3f;
+class SoCoordinate3;
+class SoGroup;
+class SoNode;
 class SoSeparator;
 class SoSwitch;
 class SoTransform;
 
 struct TObjectFrame
 {
+    enum TOrder { SWITCH_INSIDE, SWITCH_OUTSIDE };
+
     SoSeparator* pThisRoot = nullptr;
     SoSwitch* pSwitch = nullptr;
-    SoSeparator* pSep = nullptr;
     SoTransform* pXf = nullptr;
+    SoGroup* pContent = nullptr;  // the drawing goes here, after the transform
+    SoNode* pTop = nullptr;       // what hangs under the parent
 
     // Not yet hung anywhere; the switch set to nWhichChild, the transform to vTranslation.
-    static TObjectFrame Make(int nWhichChild, const SbVec3f& vTranslation);
+    static TObjectFrame Make(TOrder nOrder, int nWhichChild, const SbVec3f& vTranslation);
+
+    // Writes what differs from the nodes, the transform's fields with one notice up the scene.
+    static void Write(SoTransform* pXf, SoSwitch* pSwitch, const SbVec3f& vTranslation, const SbRotation& Rotation,
+                      bool bShown);
+
+    // A w x h quad centred on the origin in the plane z = 0, counter-clockwise seen from +z. It
+    // has no texture coordinates: the default mapping stretches a texture over it.
+    static SoCoordinate3* NewQuad(const SbVec2f& vSize);
+    // The quad's box, as a bounding-box traversal finds it.
+    static SbBox3f QuadBox(const SbVec2f& vSize);
 };

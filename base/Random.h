@@ -1,6 +1,8 @@
 #pragma once
 // The one pseudo-random generator of the game. Every draw comes from here, in an order the
-// game code fixes, so that the window and the headless tools lay out the same levels.
+// game code fixes: a headless run (virtual time) repeats exactly. In the window the effects'
+// timers also draw, on wall-clock time, and later levels are seeded from the clock, so what the
+// window and a headless run share is the first level's layout, drawn before any effect runs.
 // state = state * 22695477 + 1 (mod 2^32); a draw is bits 16..30 of the new state.
 
 #include <cstdint>

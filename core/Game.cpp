@@ -2,6 +2,7 @@
 
 #include "base/Assert.h"
 #include "base/GameClock.h"
+#include "base/MathConstants.h"
 #include "base/SceneHook.h"
 #include "base/Random.h"
 #include "core/RockBoxes.h"
@@ -9,7 +10,7 @@
 #include "fx/Backgrounds.h"
 #include "fx/GraphicFx.h"
 #include "fx/Banners.h"
-#include "fx/SoundLoader.h"
+#include "media/SoundLoader.h"
 #include "objects/Asteroids.h"
 #include "objects/Ships.h"
 #include "objects/Weapons.h"
@@ -23,9 +24,8 @@
 
 namespace {
 constexpr double RAND_SCALE = TRandom::MAX;
-
-// Points for shooting a rock of each size class: small, medium, large.
-constexpr int32_t POINTS[] = {20, 10, 5};
+constexpr double HALF_WIDTH = TRules::FIELD_HALF_WIDTH;
+constexpr double HALF_HEIGHT = TRules::FIELD_HALF_HEIGHT;
 
 double Draw()
 {
@@ -37,8 +37,8 @@ SbVec3f RandomPlace()
 {
     const double r1 = Draw();
     const double r2 = Draw();
-    return SbVec3f(static_cast<float>(30.0 - r2 * 60.0 / RAND_SCALE), static_cast<float>(20.0 - r1 * 40.0 / RAND_SCALE),
-                   0.0f);
+    return SbVec3f(static_cast<float>(HALF_WIDTH - r2 * (2 * HALF_WIDTH) / RAND_SCALE),
+                   static_cast<float>(HALF_HEIGHT - r1 * (2 * HALF_HEIGHT) / RAND_SCALE), 0.0f);
 }
 }  // namespace
 
@@ -82,9 +82,10 @@ void TGame::Build(int nLevel)
     CreateSceneRoots();
     CreateBackground();
     CreateShip();
-    StartLevel(ASTEROIDS_PER_LEVEL * m_nLevel);
+    StartLevel(TRules::ASTEROIDS_PER_LEVEL * m_nLevel);
     CreateBanners();
     UpdateBanners();
+    Present();
 }
 
 void TGame::CreateMusic()
@@ -94,7 +95,7 @@ void TGame::CreateMusic()
     // Without music in the data file the game plays on silently.
     m_pBkSnd = TSoundLoader::CreateSource(m_pSM, m_pDB, ID_PLAYLIST_MUSICS, ID_MUSIC_GAME, true);
     DRELK_ASSERT(m_pBkSnd);
-    m_pBkSnd->SetVolume(MUSIC_VOLUME);
+    m_pBkSnd->SetVolume(TRules::MUSIC_VOLUME);
 }
 
 void TGame::CreateSceneRoots()
@@ -116,14 +117,10 @@ void TGame::CreateSceneRoots()
 void TGame::CreateBackground()
 {
     DRELK_ASSERT(m_pDB);
-    TVecTextures vecTextures;
-    TagTexture TexData;
-    if (m_pDB->LoadTextureFromBin(ID_PLAYLIST_BITMAPS, ID_BMP_BACKGROUND, TexData)) {
-        TexData.nWidth = SHAPE_BMP_BACKGROUND.nWidth;
-        TexData.nHeight = SHAPE_BMP_BACKGROUND.nHeight;
-        TexData.nComponents = SHAPE_BMP_BACKGROUND.nComponents;
-        vecTextures.push_back(std::move(TexData));
-    }
+    // Without a background picture the quad shows untextured.
+    TVecPtrTextures vecTextures;
+    if (SoTexture2* pTex = m_pDB->GetTexture(ID_PLAYLIST_BITMAPS, ID_BMP_BACKGROUND))
+        vecTextures.push_back(pTex);
     m_pBkgnd = new TBackground2D(m_pRoot, SbVec3f(0.0f, 0.0f, -20.0f), SbVec2f(100.0f, 100.0f), &vecTextures);
     DRELK_ASSERT(m_pBkgnd);
 }
@@ -204,16 +201,17 @@ void TGame::GameTick(double dt)
     }
     UpdateBanners();
     DeleteSpentMissiles();
+    Present();
 }
 
 void TGame::PlayingTick(double dt, const bool* pKeys)
 {
     if (pKeys[KEY_LEFT])
-        m_pManShip->Rotate(16.0);
+        m_pManShip->Rotate(TRules::TURN_STEP_DEGREES);
     if (pKeys[KEY_RIGHT])
-        m_pManShip->Rotate(-16.0);
+        m_pManShip->Rotate(-TRules::TURN_STEP_DEGREES);
     if (pKeys[KEY_UP])
-        m_pManShip->Thrust(static_cast<double>(0.2f));
+        m_pManShip->Thrust(static_cast<double>(TRules::THRUST));
     if (pKeys[KEY_SPACE])
         FireMissile();
     MoveAsteroids(dt);
@@ -241,7 +239,7 @@ void TGame::ToggleMusic()
 {
     DRELK_ASSERT(m_pBkSnd);
     m_bMusicOn = !m_bMusicOn;
-    m_pBkSnd->SetVolume(m_bMusicOn ? MUSIC_VOLUME : 0.0f);
+    m_pBkSnd->SetVolume(m_bMusicOn ? TRules::MUSIC_VOLUME : 0.0f);
 }
 
 void TGame::SetRunning(bool bRun)
@@ -256,21 +254,22 @@ void TGame::SetRunning(bool bRun)
 bool TGame::WrapPosition(SbVec3f& vPosition)
 {
     // Each test sees the value the one before left; a position exactly on an edge stays.
+    constexpr float W = TRules::FIELD_HALF_WIDTH, H = TRules::FIELD_HALF_HEIGHT;
     bool bWrapped = false;
-    if (vPosition[0] > FIELD_HALF_WIDTH) {
-        vPosition[0] = -FIELD_HALF_WIDTH;
+    if (vPosition[0] > W) {
+        vPosition[0] = -W;
         bWrapped = true;
     }
-    if (vPosition[0] < -FIELD_HALF_WIDTH) {
-        vPosition[0] = FIELD_HALF_WIDTH;
+    if (vPosition[0] < -W) {
+        vPosition[0] = W;
         bWrapped = true;
     }
-    if (vPosition[1] > FIELD_HALF_HEIGHT) {
-        vPosition[1] = -FIELD_HALF_HEIGHT;
+    if (vPosition[1] > H) {
+        vPosition[1] = -H;
         bWrapped = true;
     }
-    if (vPosition[1] < -FIELD_HALF_HEIGHT) {
-        vPosition[1] = FIELD_HALF_HEIGHT;
+    if (vPosition[1] < -H) {
+        vPosition[1] = H;
         bWrapped = true;
     }
     return bWrapped;
@@ -307,9 +306,9 @@ void TGame::MoveMissiles(double dt)
         pMissile->Move(dt);
         const SbVec3f vPosition = pMissile->GetPosition();
         // Missiles do not wrap: past an edge they are spent.
-        if (vPosition[0] > FIELD_HALF_WIDTH || !(vPosition[0] >= -FIELD_HALF_WIDTH) ||
-            vPosition[1] > FIELD_HALF_HEIGHT || !(vPosition[1] >= -FIELD_HALF_HEIGHT))
-            pMissile->SetVisible(false);
+        constexpr float W = TRules::FIELD_HALF_WIDTH, H = TRules::FIELD_HALF_HEIGHT;
+        if (vPosition[0] > W || !(vPosition[0] >= -W) || vPosition[1] > H || !(vPosition[1] >= -H))
+            pMissile->Kill();
     }
 }
 
@@ -337,7 +336,7 @@ void TGame::CheckShipHit(TRockBoxes& Boxes)
 {
     if (!m_pManShip->IsAlive())
         return;
-    const SbXfBox3f ShipBox = m_pManShip->GetBoundingBox(m_ViewportRegion);
+    const SbXfBox3f ShipBox = m_pManShip->GetBoundingBox();
     const int nHit = Boxes.FirstMeeting(ShipBox);
     if (nHit < 0)
         return;
@@ -364,10 +363,10 @@ void TGame::CheckMissileHits(TRockBoxes& Boxes)
         if (nHit < 0)
             continue;
         TAsteroid* pAsteroid = m_vecAsteroids[static_cast<size_t>(nHit)];
-        const int nType = pAsteroid->GetType();
+        const TAsteroid::TClass& Class = TAsteroid::ClassOf(pAsteroid->GetType());
         pMissile->Kill();
         pAsteroid->Explode(true);
-        if (nType != 0) {
+        if (Class.nChild >= 0) {
             TAsteroid* pChilds[2] = {nullptr, nullptr};
             SplitAsteroid(pAsteroid, pMissile, pChilds);
             DRELK_ASSERT(pChilds[0]);
@@ -375,7 +374,7 @@ void TGame::CheckMissileHits(TRockBoxes& Boxes)
             m_vecAsteroids.push_back(pChilds[0]);
             m_vecAsteroids.push_back(pChilds[1]);
         }
-        m_nScore += POINTS[nType >= 0 && nType <= 2 ? nType : 0];
+        m_nScore += Class.nPoints;
     }
 }
 
@@ -394,10 +393,10 @@ void TGame::SplitAsteroid(TAsteroid* pAsteroid, TMissile* /*pMissile*/, TAsteroi
     const double k0 = 1.5 * m_nLevel;
     const SbVec3f P = pAsteroid->GetPosition();
     const SbVec3f V = pAsteroid->GetVelocity();
-    const int nChildSize = pAsteroid->GetType() == 2 ? 1 : 0;
+    const int nChildSize = TAsteroid::ClassOf(pAsteroid->GetType()).nChild;
     // Child 0 is thrown along y, child 1 along x, both faster at higher levels.
     for (int i = 0; i < 2; ++i) {
-        const double a = i == 0 ? M_PI / 2.0 : 0.0;
+        const double a = i == 0 ? PI / 2.0 : 0.0;
         const double s = std::sin(a);
         const double co = std::cos(a);
         const double r1 = Draw();
@@ -412,18 +411,10 @@ void TGame::SplitAsteroid(TAsteroid* pAsteroid, TMissile* /*pMissile*/, TAsteroi
     }
 }
 
-TAsteroid* TGame::AddRock(int nSize, const SbVec3f& vPosition, const SbVec2f& vVelocity, const SbVec3f& vAxis,
-                          double dRotationSpeed)
-{
-    TAsteroid* pAsteroid = CreateAsteroid(nSize, vPosition, vVelocity, vAxis, dRotationSpeed);
-    m_vecAsteroids.push_back(pAsteroid);
-    return pAsteroid;
-}
-
 TAsteroid* TGame::CreateAsteroid(int nSize, const SbVec3f& vPosition, const SbVec2f& vVelocity, const SbVec3f& vAxis,
                                  double dRotationSpeed)
 {
-    const SbVec3f B = nSize == 2 ? SbVec3f(6.0f, 8.0f, 5.0f) : nSize == 1 ? SbVec3f(4.0f, 5.0f, 4.0f) : SbVec3f(2.0f, 3.0f, 2.0f);
+    const float* B = TAsteroid::ClassOf(nSize).fBaseExtents;
     SbVec3f D;
     for (int nAxis = 2; nAxis >= 0; --nAxis)  // z, then y, then x
         D[nAxis] = static_cast<float>(B[nAxis] * 0.5 + (Draw() / RAND_SCALE) * B[nAxis] * 0.1);
@@ -452,7 +443,7 @@ void TGame::StartLevel(int nCount)
         for (int nAxis = 2; nAxis >= 0; --nAxis)  // z, then y, then x
             vAxis[nAxis] = static_cast<float>(Draw() / RAND_SCALE + 0.1);
         const double dRotationSpeed = (Draw() / RAND_SCALE) * 0.1;
-        TAsteroid* pAsteroid = CreateAsteroid(2, vPosition, vVelocity, vAxis, dRotationSpeed);
+        TAsteroid* pAsteroid = CreateAsteroid(TAsteroid::LARGE, vPosition, vVelocity, vAxis, dRotationSpeed);
         DRELK_ASSERT(pAsteroid);
         PlaceAsteroid(pAsteroid, Boxes);
         m_vecAsteroids.push_back(pAsteroid);
@@ -462,8 +453,8 @@ void TGame::StartLevel(int nCount)
 void TGame::PlaceAsteroid(TAsteroid* pAsteroid, TRockBoxes& Boxes)
 {
     // Away from every rock already listed; after MAX_PLACEMENT_ATTEMPTS places it stays.
-    for (int nAttempt = 0; nAttempt < MAX_PLACEMENT_ATTEMPTS; ++nAttempt) {
-        if (Boxes.FirstMeeting(pAsteroid->GetCollisionBox()) < 0)
+    for (int nAttempt = 0; nAttempt < TRules::MAX_PLACEMENT_ATTEMPTS; ++nAttempt) {
+        if (Boxes.FirstMeeting(pAsteroid->GetBoundingBox()) < 0)
             return;
         pAsteroid->SetPosition(RandomPlace());
     }
@@ -481,13 +472,13 @@ void TGame::CheckLevelEnd()
 {
     // The count survives ticks in other states: the next level comes on the 100th playing
     // tick without a rock.
-    if (++m_nLevelEndCount < LEVEL_END_TICKS)
+    if (++m_nLevelEndCount < TRules::LEVEL_END_TICKS)
         return;
     m_nLevelEndCount = 0;
     PurgeDeadObjects();
     TRandom::Seed(TGameClock::GetTickCount());
     ++m_nLevel;
-    StartLevel(ASTEROIDS_PER_LEVEL * m_nLevel);
+    StartLevel(TRules::ASTEROIDS_PER_LEVEL * m_nLevel);
 }
 
 void TGame::PurgeDeadObjects()
@@ -539,7 +530,7 @@ void TGame::DeleteSpentMissiles()
 void TGame::TryRespawn()
 {
     DRELK_ASSERT(m_pManShip);
-    if (++m_nRespawnCount <= RESPAWN_TICKS)
+    if (++m_nRespawnCount <= TRules::RESPAWN_TICKS)
         return;
     // Clear where the ship was lost; the test repeats every tick until it is.
     if (!IsSpawnAreaClear())
@@ -577,4 +568,15 @@ void TGame::UpdateBanners()
         m_pScoresBanner->SetText(szText);
         m_nShownScore = m_nScore;
     }
+}
+
+void TGame::Present()
+{
+    m_pManShip->Present();
+    for (TAsteroid* pAsteroid : m_vecAsteroids)
+        if (pAsteroid)
+            pAsteroid->Present();
+    for (TMissile* pMissile : m_vecMissiles)
+        if (pMissile)
+            pMissile->Present();
 }

@@ -1,18 +1,17 @@
 #pragma once
 // The game itself: its state, its rules and its scene, with no window, GL context or sound
-// device of its own. The game window owns one and drives it from its 10 ms timer and its key
-// events; the headless simulator and the tests drive the very same code, so every run makes the
-// same random draws in the same order.
+// device of its own. The driver (core/GameDriver) owns one and steps it; the window, the
+// headless simulator, the tests and the benchmarks all go through the driver.
 //
-// Data flows one way: key-downs are latched → GameTick reads them, moves, collides and counts →
-// the objects write their scene nodes → the viewer renders the scene.
+// Data flows one way: key-downs are latched -> GameTick reads them, moves, collides and counts
+// on the objects' plain state -> Present writes the scene nodes once -> the viewer renders.
 
+#include "core/Rules.h"
 #include "objects/Asteroids.h"
 #include "objects/Weapons.h"
 
 #include <Inventor/SbVec2f.h>
 #include <Inventor/SbVec3f.h>
-#include <Inventor/SbViewportRegion.h>
 #include <Inventor/SbXfBox3f.h>
 
 #include <cstdint>
@@ -44,17 +43,6 @@ public:
     enum TKey { KEY_LEFT, KEY_RIGHT, KEY_UP, KEY_SPACE, KEY_PAUSE, KEY_MUSIC, KEY_COUNT };
     static constexpr int STEERING_KEYS = KEY_SPACE + 1;
 
-    static constexpr float FIELD_HALF_WIDTH = 30.0f;
-    static constexpr float FIELD_HALF_HEIGHT = 20.0f;
-    static constexpr int ASTEROIDS_PER_LEVEL = 8;
-    static constexpr int LEVEL_END_TICKS = 100;
-    static constexpr int RESPAWN_TICKS = 200;
-    // A new level's rock is moved to a fresh place at most this often when it overlaps
-    // another; after that it stays where it is, so a crowded level still starts.
-    static constexpr int MAX_PLACEMENT_ATTEMPTS = 100;
-    static constexpr float MUSIC_VOLUME = 0.2f;
-    // The fixed step of a tick: the single-precision 0.1, widened.
-    static constexpr double TICK_DT = static_cast<double>(0.1f);
     // Purged missiles deleted at the end of each tick, at most: about a millisecond's work.
     static constexpr int SPENT_DELETES_PER_TICK = 100;
 
@@ -68,12 +56,10 @@ public:
     void Build(int nLevel = 1);
     // The root of everything the game shows; the viewer renders it.
     SoSeparator* GetRoot() const { return m_pRoot; }
-    // The region every bounding box is computed for (the viewer's, once it exists).
-    void SetViewportRegion(const SbViewportRegion& Region) { m_ViewportRegion = Region; }
 
     // A key-down, a fresh press or an auto-repeat.
     void KeyDown(TKey nKey);
-    // One step of dt game time: keys, motion, collisions, countdowns, banners.
+    // One step of dt game time: keys, motion, collisions, countdowns, banners, then the scene.
     void GameTick(double dt);
     // True in the states whose ticks the window's timer must deliver (playing, respawn, game over).
     bool IsTicking() const;
@@ -98,15 +84,6 @@ public:
     TFModSoundSource* GetMusic() const { return m_pBkSnd; }
     TBanner* GetBanner(int nIndex) const;  // ships, level, score, game over
 
-    // For tests and measurements: a rock of a size class (0 small, 1 medium, 2 large) put into
-    // the level where a case needs it, its mesh drawn from the generator; a missile made by the
-    // caller, handed to the game.
-    TAsteroid* AddRock(int nSize, const SbVec3f& vPosition, const SbVec2f& vVelocity, const SbVec3f& vAxis,
-                       double dRotationSpeed);
-    void AddMissile(TMissile* pMissile) { m_vecMissiles.push_back(pMissile); }
-    SoSeparator* GetMissilesRoot() const { return m_pRootMisls; }
-    SoSeparator* GetAsteroidsRoot() const { return m_pRootAsteroids; }
-
 private:
     // The rules, each one step of the tick.
     void MoveShip(double dt);
@@ -126,6 +103,7 @@ private:
     void TryRespawn();
     void GameOver();
     void UpdateBanners();
+    void Present();
     void SetGameState(int32_t nState) { m_nGameState = nState; }
 
     void CreateMusic();
@@ -150,11 +128,10 @@ private:
     TVecPtrAsteroids m_vecAsteroids;
     int32_t m_nGameState = GS_IDLE;
     int32_t m_nStateBeforePause = GS_PLAYING;
-    SbViewportRegion m_ViewportRegion;
     bool m_bMusicOn = true;
     int32_t m_nLevel = 1;
     int32_t m_nScore = 0;
-    int32_t m_nShips = 3;
+    int32_t m_nShips = TRules::SHIPS;
     SoSeparator* m_pRoot = nullptr;
     SoSeparator* m_pRootMisls = nullptr;
     SoSeparator* m_pRootAsteroids = nullptr;
@@ -170,4 +147,7 @@ private:
     // What the banners show now, so that an unchanged text is not set again (setting it
     // makes the scene library rebuild the 3D text).
     int32_t m_nShownShips = -1, m_nShownLevel = -1, m_nShownScore = -1;
+
+    // Places rocks and missiles where a test or a measurement needs them; only they include it.
+    friend class TGameTestAccess;
 };

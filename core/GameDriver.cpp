@@ -65,13 +65,29 @@ void TGameDriver::KeyDown(TGame::TKey nKey)
     m_pGame->KeyDown(nKey);
 }
 
+void TGameDriver::SetRunning(bool bRun)
+{
+    DRELK_ASSERT(m_pGame);
+    m_pGame->SetRunning(bRun);
+}
+
+bool TGameDriver::IsTicking() const
+{
+    return m_pGame && m_pGame->IsTicking();
+}
+
+SoSeparator* TGameDriver::GetScene() const
+{
+    return m_pGame ? m_pGame->GetRoot() : nullptr;
+}
+
 bool TGameDriver::Step()
 {
     DRELK_ASSERT(m_pGame);
     // While paused the timer is off: the step passes without a game tick.
     const bool bTicked = m_pGame->IsTicking();
     if (bTicked)
-        m_pGame->GameTick(TGame::TICK_DT);
+        m_pGame->GameTick(TRules::TICK_DT);
     TGameClock::Advance(TICK_MS);
     return bTicked;
 }

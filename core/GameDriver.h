@@ -1,7 +1,8 @@
 #pragma once
-// The one way the game is started and ticked. The window, the headless simulator, the tests and
-// the benchmarks all go through here, so they open the same things in the same order and make
-// the same random draws.
+// The one way the game is started, run, paused and ticked. The window, the headless simulator,
+// the tests and the benchmarks all go through here, so they open the same things in the same
+// order and make the same random draws in the rules (the effects' timers draw too: in virtual
+// time at fixed steps between ticks, in the window whenever the wall clock fires them).
 //
 //   Open   the sound manager, then the data file and its asset bank;
 //   Start  a fresh game at a level, running, as the player's Start begins it;
@@ -13,6 +14,7 @@
 #include <memory>
 #include <string>
 
+class SoSeparator;
 class TDataBanker;
 class TFModSoundManager;
 
@@ -47,10 +49,19 @@ public:
     // A fresh game at the level, from the generator's start-up state, running. A game that was
     // there before is dropped first.
     TGame& Start(int nLevel = 1);
+    // The game, for those that read its state (the simulator's lines, the tests); null before
+    // Start.
     TGame* GetGame() const { return m_pGame.get(); }
+    // What the viewer shows: the game's scene; null before Start.
+    SoSeparator* GetScene() const;
 
     // A key-down of the game's keys, between two steps.
     void KeyDown(TGame::TKey nKey);
+    // Run (playing) or pause, with the music, as the window's start and leaving ask.
+    void SetRunning(bool bRun);
+    // True while the game's ticks are due (playing, a ship waiting, game over); false before
+    // Start and while paused.
+    bool IsTicking() const;
     // One step of the game timer: a game tick when the game ticks (not while paused); in virtual
     // time the effects' clock then moves on 10 ms. True when a game tick ran.
     bool Step();

@@ -28,7 +28,7 @@ const TRockBoxes::TEntry* TRockBoxes::EntryOf(size_t nIndex)
     }
     TEntry& Entry = m_vecEntries[nIndex];
     if (!m_vecMade[nIndex]) {
-        Entry.Box = pRock->GetCollisionBox();
+        Entry.Box = pRock->GetBoundingBox();
         Entry.Bounds = WorldBounds(Entry.Box);
         m_vecMade[nIndex] = true;
     }

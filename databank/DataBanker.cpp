@@ -47,12 +47,9 @@ TDataBanker::TDataBanker(const std::string& strDataFile) : m_DataFile(strDataFil
 
 TDataBanker::~TDataBanker()
 {
-    for (SoTexture2* pTex : m_VecTexExplosion)
-        pTex->unref();
-    if (m_pTexAsteroid)
-        m_pTexAsteroid->unref();
-    if (m_pTexMissile)
-        m_pTexMissile->unref();
+    // The textures go before the lists whose bytes they show.
+    for (const auto& Entry : m_mapTextures)
+        Entry.second->unref();
     if (m_pModel)
         m_pModel->unref();
 }
@@ -88,27 +85,32 @@ void TDataBanker::CheckAssets()
 
 void TDataBanker::LoadTextures()
 {
-    m_pTexMissile = PreloadTexture(ID_PLAYLIST_BITMAPS, ID_BMP_MISSILE, SHAPE_BMP_MISSILE);
+    for (const TAssetItem& Asset : GetAssetTable()) {
+        if (!Asset.IsTexture())
+            continue;
+        // Left out only when optional: the check has refused a file without a needed one.
+        if (SoTexture2* pTex = PreloadTexture(Asset))
+            m_mapTextures[{Asset.nPlaylist, Asset.nItem}] = pTex;
+    }
+    m_pTexMissile = GetTexture(ID_PLAYLIST_BITMAPS, ID_BMP_MISSILE);
     DRELK_ASSERT(m_pTexMissile);
-    m_pTexAsteroid = PreloadTexture(ID_PLAYLIST_BITMAPS, ID_BMP_ROCK, SHAPE_BMP_ROCK);
+    m_pTexAsteroid = GetTexture(ID_PLAYLIST_BITMAPS, ID_BMP_ROCK);
     DRELK_ASSERT(m_pTexAsteroid);
     for (int32_t i = ID_BMP_XPLOSION_FIRST; i < ID_BMP_XPLOSION_FIRST + XPLOSION_FRAMES; ++i) {
-        SoTexture2* pTex = PreloadTexture(ID_PLAYLIST_XPLOSIONS, i, SHAPE_BMP_XPLOSION);
+        SoTexture2* pTex = GetTexture(ID_PLAYLIST_XPLOSIONS, i);
         DRELK_ASSERT(pTex);
         m_VecTexExplosion.push_back(pTex);
     }
-    // The frames now live in their textures; nothing else asks for this list.
-    m_mapLists.erase(ID_PLAYLIST_XPLOSIONS);
 }
 
-SoTexture2* TDataBanker::PreloadTexture(int32_t nPlaylist, int32_t nItem, const TImageShape& Shape) const
+SoTexture2* TDataBanker::PreloadTexture(const TAssetItem& Asset) const
 {
-    // The same texture as LoadTextureFromBin and CreateTexture make, with the pixels copied
-    // once, straight from the list; their sizes were checked when the file was read.
-    const TVEChunk* pChunk = FindItem(nPlaylist, VECHUNK_BMP, nItem);
-    if (!pChunk || !Shape.CheckBytes(pChunk->m_Data.nSize).empty())
+    // The texture shows the list's own bytes: their sizes were checked when the file was read,
+    // and the lists stay as long as the bank and its textures.
+    const TVEChunk* pChunk = FindItem(Asset.nPlaylist, VECHUNK_BMP, Asset.nItem);
+    if (!pChunk || !Asset.Shape.CheckBytes(pChunk->m_Data.nSize).empty())
         return nullptr;
-    return NewTexture(Shape, pChunk->m_Data.pData.get());
+    return NewTexture(Asset.Shape, pChunk->m_Data.pData.get(), false);
 }
 
 const TVEChunk* TDataBanker::FindItem(int32_t nPlaylist, int32_t nKind, int32_t nItem) const
@@ -141,7 +143,7 @@ SoTexture2* TDataBanker::CreateTexture(const TagTexture& Tex)
 {
     if (!IsUsable(Tex))
         return nullptr;
-    return NewTexture(TImageShape{Tex.nWidth, Tex.nHeight, Tex.nComponents}, Tex.pTexture.get());
+    return NewTexture(TImageShape{Tex.nWidth, Tex.nHeight, Tex.nComponents}, Tex.pTexture.get(), true);
 }
 
 bool TDataBanker::IsUsable(const TagTexture& Tex)
@@ -149,13 +151,24 @@ bool TDataBanker::IsUsable(const TagTexture& Tex)
     return Tex.pTexture && TImageShape{Tex.nWidth, Tex.nHeight, Tex.nComponents}.IsCoveredBy(Tex.nSize);
 }
 
-SoTexture2* TDataBanker::NewTexture(const TImageShape& Shape, const uint8_t* pPixels)
+SoTexture2* TDataBanker::NewTexture(const TImageShape& Shape, const uint8_t* pPixels, bool bCopy)
 {
     SoTexture2* pTex = new SoTexture2;
     pTex->ref();
     pTex->image.setValue(SbVec2s(static_cast<short>(Shape.nWidth), static_cast<short>(Shape.nHeight)),
-                         Shape.nComponents, pPixels, SoSFImage::COPY);
+                         Shape.nComponents, pPixels, bCopy ? SoSFImage::COPY : SoSFImage::NO_COPY);
     return pTex;
+}
+
+SoTexture2* TDataBanker::GetTexture(int32_t nPlaylist, int32_t nItem) const
+{
+    const auto it = m_mapTextures.find({nPlaylist, nItem});
+    return it == m_mapTextures.end() ? nullptr : it->second;
+}
+
+const TVecPtrTextures* TDataBanker::GetTextures(int32_t nPlaylist) const
+{
+    return nPlaylist == ID_PLAYLIST_XPLOSIONS ? &m_VecTexExplosion : nullptr;
 }
 
 SoTexture2* TDataBanker::GetTexture(const std::string& strName) const
@@ -170,7 +183,17 @@ SoTexture2* TDataBanker::GetTexture(const std::string& strName) const
 
 const TVecPtrTextures* TDataBanker::GetTextures(const std::string& strName) const
 {
-    return UpperCase(strName) == "EXPLOSION" ? &m_VecTexExplosion : nullptr;
+    return UpperCase(strName) == "EXPLOSION" ? GetTextures(ID_PLAYLIST_XPLOSIONS) : nullptr;
+}
+
+bool TDataBanker::GetSoundBytes(int32_t nPlaylist, int32_t nItem, const uint8_t*& pData, int32_t& nSize) const
+{
+    const TVEChunk* pChunk = FindItem(nPlaylist, VECHUNK_WAV, nItem);
+    if (!pChunk || pChunk->m_Data.nSize <= 0)
+        return false;
+    pData = pChunk->m_Data.pData.get();
+    nSize = pChunk->m_Data.nSize;
+    return true;
 }
 
 QImage TDataBanker::LoadBitmapFromBin(int32_t nPlaylist, int32_t nItem) const

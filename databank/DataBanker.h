@@ -1,8 +1,10 @@
 #pragma once
 // The asset bank: the one way the game gets art, sound and models. The constructor reads every
-// list the game uses from the data file, once, and checks that each item the game asks for is
-// there with its kind and size; a file that fails is refused with an exception that says what
-// is wrong. Requests are then served from memory: no file is read once the game is running.
+// list the game uses from the data file, once, checks that each item the game asks for is there
+// with its kind and size, and makes every texture; a file that fails is refused with an
+// exception that says what is wrong. Requests are then served from memory, by list and item ID:
+// no file is read once the game is running, and the bank's bytes of an item are the one copy
+// its texture or its music plays from.
 
 #include "databank/AssetIds.h"
 #include "databank/ChunkList.h"
@@ -11,6 +13,7 @@
 
 #include <cstdint>
 #include <map>
+#include <utility>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -71,10 +74,21 @@ public:
     // components.
     static bool IsUsable(const TagTexture& Tex);
 
-    // The preloaded textures, by name, whatever the case: "ASTEROID", "MISSILE" (null for any
-    // other name) and the 20 explosion frames "EXPLOSION". They stay the bank's.
+    // The ready texture of a texture item (missile, rock, engine flame, background, explosion
+    // frames), its size set by the bank from the asset table; null when the item is not a
+    // texture or not in the file (the background may be left out). The texture stays the
+    // bank's: its pixels are the bank's own bytes of the item, not a copy.
+    SoTexture2* GetTexture(int32_t nPlaylist, int32_t nItem) const;
+    // The explosion frames in order for ID_PLAYLIST_XPLOSIONS; null for any other list.
+    const TVecPtrTextures* GetTextures(int32_t nPlaylist) const;
+    // The same by name, whatever the case: "ASTEROID", "MISSILE" (null for any other name) and
+    // the frames "EXPLOSION".
     SoTexture2* GetTexture(const std::string& strName) const;
     const TVecPtrTextures* GetTextures(const std::string& strName) const;
+
+    // The bytes of a sound item (a whole WAV or Ogg Vorbis file) as the bank holds them, valid
+    // as long as the bank lives; false when the playlist or the item is not in the file.
+    bool GetSoundBytes(int32_t nPlaylist, int32_t nItem, const uint8_t*& pData, int32_t& nSize) const;
 
     // A picture file item decoded; a null image when it is missing or does not decode.
     QImage LoadBitmapFromBin(int32_t nPlaylist, int32_t nItem) const;
@@ -98,14 +112,17 @@ private:
     void ReadAllLists();
     void CheckAssets();
     void LoadTextures();
-    SoTexture2* PreloadTexture(int32_t nPlaylist, int32_t nItem, const TImageShape& Shape) const;
-    static SoTexture2* NewTexture(const TImageShape& Shape, const uint8_t* pPixels);
+    SoTexture2* PreloadTexture(const TAssetItem& Asset) const;
+    static SoTexture2* NewTexture(const TImageShape& Shape, const uint8_t* pPixels, bool bCopy);
     const TVEChunk* FindItem(int32_t nPlaylist, int32_t nKind, int32_t nItem) const;
 
     TVecPtrTextures m_VecTexExplosion;
     SoTexture2* m_pTexAsteroid = nullptr;
     SoTexture2* m_pTexMissile = nullptr;
     std::string m_DataFile;
+    // Every texture item's texture, by list and item; referenced. The lists they read from
+    // stay as long as the bank.
+    std::map<std::pair<int32_t, int32_t>, SoTexture2*> m_mapTextures;
 
     std::map<int32_t, std::unique_ptr<TVEChunkList>> m_mapLists;
     SoNode* m_pModel = nullptr;  // the model list's scene, read once; referenced

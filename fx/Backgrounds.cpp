@@ -25,7 +25,7 @@ constexpr float NEAREST_TEXTURE_QUALITY = 0.1f;
 }  // namespace
 
 TBackground2D::TBackground2D(SoGroup* pRootParent, const SbVec3f& vPosition, const SbVec2f& vSize,
-                             const TVecTextures* pTextures)
+                             const TVecPtrTextures* pTextures)
     : TBackground(pRootParent)
 {
     DRELK_ASSERT(m_pRootParent);
@@ -75,24 +75,14 @@ TBackground2D::TBackground2D(SoGroup* pRootParent, const SbVec3f& vPosition, con
     m_pRootParent->addChild(m_pRoot);
 }
 
-bool TBackground2D::IsUsableRecord(const TagTexture& Tex)
-{
-    return TDataBanker::IsUsable(Tex);
-}
-
-void TBackground2D::AddTextures(const TVecTextures* pTextures)
+void TBackground2D::AddTextures(const TVecPtrTextures* pTextures)
 {
     if (!pTextures)
         return;
-    for (const TagTexture& Tex : *pTextures) {
-        SoTexture2* pTex = new SoTexture2;
+    for (SoTexture2* pTex : *pTextures) {
         DRELK_ASSERT(pTex);
         pTex->wrapS.setValue(SoTexture2::CLAMP);
         pTex->wrapT.setValue(SoTexture2::CLAMP);
-        // The node copies the pixels; a record too short for its size would be read past its end.
-        if (IsUsableRecord(Tex))
-            pTex->image.setValue(SbVec2s(static_cast<short>(Tex.nWidth), static_cast<short>(Tex.nHeight)),
-                                 Tex.nComponents, Tex.pTexture.get(), SoSFImage::COPY);
         m_pSwitch->addChild(pTex);
     }
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The flat picture behind the play field: one textured quad in a wrapper kit, built once and
-// then left alone.
+// then left alone. Its textures are the asset bank's, shared.
 
 #include "databank/DataBanker.h"
 
@@ -27,17 +27,13 @@ protected:
 class TBackground2D : public TBackground
 {
 public:
-    // One texture per record, first one on show. The pixels are copied: the caller may free the
-    // list as soon as the constructor returns. A record whose pixels do not fill its stated size
-    // gets a texture node without an image, so the other records keep their places.
+    // The textures under a switch, the first one on show, clamped at the quad's edges; the list
+    // is only read. An empty list (or none) draws the quad untextured.
     TBackground2D(SoGroup* pRootParent, const SbVec3f& vPosition, const SbVec2f& vSize,
-                  const TVecTextures* pTextures);
-
-    // True when the record's pixels cover width x height x components (sides up to 32767).
-    static bool IsUsableRecord(const TagTexture& Tex);
+                  const TVecPtrTextures* pTextures);
 
 private:
-    void AddTextures(const TVecTextures* pTextures);
+    void AddTextures(const TVecPtrTextures* pTextures);
 
     SoSeparator* m_pRoot = nullptr;
     SoWrapperKit* m_pShape = nullptr;

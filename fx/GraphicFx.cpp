@@ -1,8 +1,9 @@
 #include "fx/GraphicFx.h"
 
 #include "base/Assert.h"
-#include "base/ObjectFrame.h"
 #include "base/GameClock.h"
+#include "base/MathConstants.h"
+#include "base/ObjectFrame.h"
 #include "base/Random.h"
 #include "sound/FModSoundManager.h"
 
@@ -21,8 +22,6 @@
 
 namespace {
 
-constexpr double PI = 3.14159265358979323846;
-
 // An effect's timer fires only while the effect runs: a field of idle effects costs nothing,
 // paused or not, however many rocks it holds.
 void SwitchTimer(SoTimerSensor* pTimer, bool& bRunning, bool bRun)
@@ -40,18 +39,6 @@ void SwitchTimer(SoTimerSensor* pTimer, bool& bRunning, bool bRun)
 double DrawUnit()
 {
     return TRandom::Draw() / double(TRandom::MAX);
-}
-
-// w x h centred on the origin in the plane z = 0, counter-clockwise seen from +z. No texture
-// coordinates: the default mapping stretches the texture over the quad.
-SoCoordinate3* NewQuadCoords(const SbVec2f& vSize)
-{
-    SoCoordinate3* pCoords = new SoCoordinate3;
-    DRELK_ASSERT(pCoords);
-    const float w = vSize[0] / 2, h = vSize[1] / 2;
-    const SbVec3f Points[4] = {SbVec3f(w, -h, 0), SbVec3f(w, h, 0), SbVec3f(-w, h, 0), SbVec3f(-w, -h, 0)};
-    pCoords->point.setValues(0, 4, Points);
-    return pCoords;
 }
 
 }  // namespace
@@ -92,12 +79,12 @@ void TFxExplosion::Build(const TVecPtrTextures* pTextures, const SbVec3f& vPosit
     DRELK_ASSERT(pRoot);
     DRELK_ASSERT(pTextures);
     // Hidden until started.
-    const TObjectFrame Frame = TObjectFrame::Make(SO_SWITCH_NONE, vPosition);
+    const TObjectFrame Frame = TObjectFrame::Make(TObjectFrame::SWITCH_INSIDE, SO_SWITCH_NONE, vPosition);
     m_pThisRoot = Frame.pThisRoot;
     m_pSwitch = Frame.pSwitch;
     m_pXf = Frame.pXf;
-    m_Hook.Hold(m_pThisRoot);
-    SoSeparator* pSep = Frame.pSep;
+    m_Hook.Hold(Frame.pTop);
+    SoGroup* pSep = Frame.pContent;
     // Orientation and base scale are chosen once per effect, angle first.
     const double dAngle = DrawUnit() * PI;
     m_pXf->rotation.setValue(SbVec3f(0, 0, 1), static_cast<float>(dAngle));
@@ -118,9 +105,7 @@ void TFxExplosion::Build(const TVecPtrTextures* pTextures, const SbVec3f& vPosit
         m_pSwTextures->addChild(pTex);
     m_pSwTextures->whichChild.setValue(0);
 
-    SoCoordinate3* pCoords = NewQuadCoords(vSize);
-    DRELK_ASSERT(pCoords);
-    pSep->addChild(pCoords);
+    pSep->addChild(TObjectFrame::NewQuad(vSize));
     SoFaceSet* pSet = new SoFaceSet;
     DRELK_ASSERT(pSet);
     pSep->addChild(pSet);
@@ -193,9 +178,11 @@ uint32_t TFxEngine::s_nLastSoundTick = 0;
 bool TFxEngine::s_bSoundStarted = false;
 int TFxEngine::s_nSoundStarts = 0;
 
+const SbRotation TFxEngine::FLAME_TURN(SbVec3f(0, 0, 1), static_cast<float>(-PI / 2));
+
 TFxEngine::TFxEngine(SoGroup* pRoot, TFModSoundSource* pSnd, SoTexture2* pTex, const SbVec3f& vPosition,
                      const SbVec2f& vSize, double dInterval)
-    : m_pRoot(pRoot), m_pSnd(pSnd), m_dInterval(dInterval), m_vSize(vSize)
+    : m_pRoot(pRoot), m_pSnd(pSnd), m_dInterval(dInterval), m_vSize(vSize), m_vPosition(vPosition)
 {
     DRELK_ASSERT(m_pRoot);
     DRELK_ASSERT(m_pSnd);
@@ -228,31 +215,20 @@ void TFxEngine::Build(SoTexture2* pTex, const SbVec3f& vPosition)
     SoGroup* pRoot = m_pRoot;
     DRELK_ASSERT(pRoot);
     DRELK_ASSERT(pTex);
-    m_pSwitch = new SoSwitch;
-    DRELK_ASSERT(m_pSwitch);
-    m_Hook.Hold(m_pSwitch);
-    m_pSwitch->whichChild.setValue(SO_SWITCH_NONE);
-    m_Hook.AttachTo(pRoot);
-
-    m_pThisRoot = new SoSeparator;
-    DRELK_ASSERT(m_pThisRoot);
-    m_pSwitch->addChild(m_pThisRoot);
-
-    m_pXf = new SoTransform;
-    DRELK_ASSERT(m_pXf);
-    m_pXf->translation.setValue(vPosition);
+    const TObjectFrame Frame = TObjectFrame::Make(TObjectFrame::SWITCH_OUTSIDE, SO_SWITCH_NONE, vPosition);
+    m_pSwitch = Frame.pSwitch;
+    m_pThisRoot = Frame.pThisRoot;
+    m_pXf = Frame.pXf;
+    m_Hook.Hold(Frame.pTop);
     // The transform scales before it turns: the quad's x axis (the flicker's width) ends up
     // along the ship's y axis.
-    m_pXf->rotation.setValue(SbVec3f(0, 0, 1), static_cast<float>(-PI / 2));
-    m_pThisRoot->addChild(m_pXf);
-
-    SoCoordinate3* pCoords = NewQuadCoords(m_vSize);
-    DRELK_ASSERT(pCoords);
-    m_pThisRoot->addChild(pCoords);
+    m_pXf->rotation.setValue(FLAME_TURN);
+    m_pThisRoot->addChild(TObjectFrame::NewQuad(m_vSize));
     m_pThisRoot->addChild(pTex);
     SoFaceSet* pSet = new SoFaceSet;
     DRELK_ASSERT(pSet);
     m_pThisRoot->addChild(pSet);
+    m_Hook.AttachTo(pRoot);
 }
 
 void TFxEngine::Start()
@@ -297,7 +273,8 @@ void TFxEngine::OnTimer()
     const double sy = h + DrawUnit() * h * 0.1;
     const double sx = w + DrawUnit() * w * 0.5;
     DRELK_ASSERT(m_pXf);
-    m_pXf->scaleFactor.setValue(static_cast<float>(sx), static_cast<float>(sy), 1.0f);
+    m_vScale.setValue(static_cast<float>(sx), static_cast<float>(sy), 1.0f);
+    m_pXf->scaleFactor.setValue(m_vScale);
     if (++m_nSteps >= BURST_STEPS)
         Stop();
 }
@@ -317,5 +294,20 @@ void TFxEngine::SetRunning(bool bRun)
 void TFxEngine::Show(bool bShow)
 {
     DRELK_ASSERT(m_pSwitch);
+    m_bShown = bShow;
     m_pSwitch->whichChild.setValue(bShow ? SO_SWITCH_ALL : SO_SWITCH_NONE);
+}
+
+SbXfBox3f TFxEngine::GetBoundingBox() const
+{
+    if (!m_bShown)
+        return SbXfBox3f();
+    // As a traversal finds it: the quad's box under the transform, the matrix multiplied into
+    // the flame's own identity the way the traversal does.
+    SbMatrix Matrix, Local = SbMatrix::identity();
+    Matrix.setTransform(m_vPosition, FLAME_TURN, m_vScale, SbRotation::identity(), SbVec3f(0, 0, 0));
+    Local.multLeft(Matrix);
+    SbXfBox3f Box(TObjectFrame::QuadBox(m_vSize));
+    Box.transform(Local);
+    return Box;
 }

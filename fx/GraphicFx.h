@@ -10,8 +10,10 @@
 #include "base/SceneHook.h"
 #include "databank/DataBanker.h"
 
+#include <Inventor/SbRotation.h>
 #include <Inventor/SbVec2f.h>
 #include <Inventor/SbVec3f.h>
+#include <Inventor/SbXfBox3f.h>
 
 #include <cstdint>
 
@@ -93,7 +95,9 @@ public:
 
     bool IsActive() const { return m_bActive; }
     int GetSteps() const { return m_nSteps; }
-    SoSwitch* GetSwitchNode() const { return m_pSwitch; }
+    // The flame's box in its parent's frame, as a bounding-box traversal of the parent finds it
+    // below the flame's switch; empty while the flame is hidden.
+    SbXfBox3f GetBoundingBox() const;
 
     static constexpr uint32_t SOUND_GAP_MS = 150;
     static constexpr int BURST_STEPS = 16;
@@ -119,7 +123,13 @@ private:
     int m_nSteps = 0;
     SbVec2f m_vSize;
     SoTransform* m_pXf = nullptr;
+    // What the nodes show, for the box: the place, the flicker's scale, shown or not.
+    SbVec3f m_vPosition;
+    SbVec3f m_vScale{1, 1, 1};
+    bool m_bShown = false;
 
+    // A quarter turn clockwise about z.
+    static const SbRotation FLAME_TURN;
     static uint32_t s_nLastSoundTick;
     static bool s_bSoundStarted;
     static int s_nSoundStarts;

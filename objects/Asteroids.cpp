@@ -1,16 +1,16 @@
 #include "objects/Asteroids.h"
 
 #include "base/Assert.h"
+#include "base/MathConstants.h"
 #include "base/ObjectFrame.h"
 #include "base/Random.h"
 #include "databank/DataBanker.h"
 #include "fx/GraphicFx.h"
-#include "fx/SoundLoader.h"
+#include "media/SoundLoader.h"
 #include "objects/CollisionBox.h"
 #include "sound/FModSoundManager.h"
 
 #include <Inventor/SbRotation.h>
-#include <Inventor/SbViewportRegion.h>
 #include <Inventor/nodes/SoCoordinate3.h>
 #include <Inventor/nodes/SoGroup.h>
 #include <Inventor/nodes/SoIndexedFaceSet.h>
@@ -26,7 +26,6 @@
 
 namespace {
 
-constexpr double PI = 3.14159265358979323846;
 constexpr int RINGS = 8;
 constexpr int SEGMENTS = 8;
 // Radius of each ring relative to the extents: the rock narrows towards its poles.
@@ -37,6 +36,13 @@ constexpr double JITTER_X = 0.05;
 
 constexpr float EXPLOSION_SIZE = 4.0f;
 constexpr double EXPLOSION_INTERVAL = 0.025;
+
+// Small, medium, large.
+constexpr TAsteroid::TClass CLASSES[] = {
+    {{2.0f, 3.0f, 2.0f}, 20, -1, ID_SOUND_ROCK_EXPLOSION_0, true},
+    {{4.0f, 5.0f, 4.0f}, 10, TAsteroid::SMALL, ID_SOUND_ROCK_EXPLOSION_1, false},
+    {{6.0f, 8.0f, 5.0f}, 5, TAsteroid::MEDIUM, ID_SOUND_ROCK_EXPLOSION_2, false},
+};
 
 // Ring point number of ring k, segment j.
 int RingPoint(int k, int j)
@@ -56,20 +62,21 @@ void SetTriangle(int32_t* pIndices, int nEntry, int a, int b, int c)
 
 TAsteroid::TAsteroid(SoGroup* pRoot, TFModSoundManager* pSM, TDataBanker* pDB, const SbVec3f& vPosition,
                      const SbVec3f& vExtents, int nType)
-    : m_nType(nType), m_vSpeed(0, 0, 0), m_vSpinAxis(0, 0, 1), m_pRoot(pRoot)
+    : m_nType(nType), m_vSpeed(0, 0, 0), m_vSpinAxis(0, 0, 1), m_pRoot(pRoot),
+      m_vPosition(vPosition[0], vPosition[1], 0)
 {
     DRELK_ASSERT(pSM);
     DRELK_ASSERT(pDB);
     DRELK_ASSERT(m_pRoot);
 
-    SoTexture2* pTex = pDB->GetTexture("ASTEROID");
+    SoTexture2* pTex = pDB->GetTexture(ID_PLAYLIST_BITMAPS, ID_BMP_ROCK);
     DRELK_ASSERT(pTex);
     BuildMesh(m_pRoot, pTex, vExtents, vPosition);
 
-    m_pSnd = TSoundLoader::CreateSource(pSM, pDB, ID_PLAYLIST_SOUNDS, SoundIdForType(m_nType), false);
+    m_pSnd = TSoundLoader::CreateSource(pSM, pDB, ID_PLAYLIST_SOUNDS, ClassOf(m_nType).nIdSound, false);
     DRELK_ASSERT(m_pSnd);
 
-    const TVecPtrTextures* pTexFx = pDB->GetTextures("EXPLOSION");
+    const TVecPtrTextures* pTexFx = pDB->GetTextures(ID_PLAYLIST_XPLOSIONS);
     DRELK_ASSERT(pTexFx);
     // A sibling of the rock, so it stays on show after the rock is hidden.
     m_pFxXplosion = new TFxExplosion(m_pRoot, m_pSnd, pTexFx, SbVec3f(0, 0, 0),
@@ -82,28 +89,22 @@ TAsteroid::~TAsteroid()
     delete m_pFxXplosion;  // deletes m_pSnd too; the hook then takes the rock's nodes down
 }
 
-int TAsteroid::SoundIdForType(int nType)
+const TAsteroid::TClass& TAsteroid::ClassOf(int nType)
 {
-    switch (nType) {
-    case 2:
-        return ID_SOUND_ROCK_EXPLOSION_2;
-    case 1:
-        return ID_SOUND_ROCK_EXPLOSION_1;
-    default:
-        return ID_SOUND_ROCK_EXPLOSION_0;
-    }
+    return nType == MEDIUM || nType == LARGE ? CLASSES[nType] : CLASSES[SMALL];
 }
 
 void TAsteroid::BuildMesh(SoGroup* pRoot, SoTexture2* pTex, const SbVec3f& vExtents, const SbVec3f& vPosition)
 {
     DRELK_ASSERT(pRoot);
     DRELK_ASSERT(pTex);
-    const TObjectFrame Frame = TObjectFrame::Make(SO_SWITCH_ALL, SbVec3f(vPosition[0], vPosition[1], 0));
+    const TObjectFrame Frame =
+        TObjectFrame::Make(TObjectFrame::SWITCH_INSIDE, SO_SWITCH_ALL, SbVec3f(vPosition[0], vPosition[1], 0));
     m_pThisRoot = Frame.pThisRoot;
     m_pSwitch = Frame.pSwitch;
     m_pXf = Frame.pXf;
-    m_Hook.Hold(m_pThisRoot);
-    SoSeparator* pSep = Frame.pSep;
+    m_Hook.Hold(Frame.pTop);
+    SoGroup* pSep = Frame.pContent;
 
     SbVec3f Points[MESH_POINTS];
     MakeMeshPoints(vExtents, Points);
@@ -209,14 +210,9 @@ void TAsteroid::SetSpin(double dRate, const SbVec3f& vAxis)
 
 void TAsteroid::Move(double dt)
 {
-    DRELK_ASSERT(m_pXf);
     if (m_dSpinRate != 0) {
         m_dSpinAngle += m_dSpinRate * dt;
-        // The translation below tells the scene of the change for both fields: one notice
-        // up the scene per rock and tick instead of two.
-        const SbBool bNotify = m_pXf->rotation.enableNotify(FALSE);
-        m_pXf->rotation.setValue(m_vSpinAxis, static_cast<float>(m_dSpinAngle));
-        m_pXf->rotation.enableNotify(bNotify);
+        m_Rotation.setValue(m_vSpinAxis, static_cast<float>(m_dSpinAngle));
     }
     SbVec3f q = GetPosition();
     q[0] = static_cast<float>(q[0] + m_vSpeed[0] * dt);
@@ -225,29 +221,11 @@ void TAsteroid::Move(double dt)
     SetPosition(q);
 }
 
-SbVec3f TAsteroid::GetPosition() const
-{
-    DRELK_ASSERT(m_pXf);
-    return m_pXf->translation.getValue();
-}
-
-void TAsteroid::SetPosition(const SbVec3f& vPosition)
-{
-    DRELK_ASSERT(m_pXf);
-    m_pXf->translation.setValue(vPosition);
-}
-
-void TAsteroid::SetVisible(bool bVisible)
-{
-    DRELK_ASSERT(m_pSwitch);
-    m_pSwitch->whichChild.setValue(bVisible ? SO_SWITCH_ALL : SO_SWITCH_NONE);
-}
-
 void TAsteroid::Explode(bool bWithEffect)
 {
     m_bAlive = false;
     SetVisible(false);
-    if (m_pFxXplosion && bWithEffect && m_nType == 0) {
+    if (m_pFxXplosion && bWithEffect && ClassOf(m_nType).bShowsExplosion) {
         // The explosion plays m_pSnd itself.
         m_pFxXplosion->SetPosition(GetPosition());
         m_pFxXplosion->Start();
@@ -258,23 +236,19 @@ void TAsteroid::Explode(bool bWithEffect)
     m_pSnd->SetPlaying(true);
 }
 
-SbXfBox3f TAsteroid::GetBoundingBox(const SbViewportRegion& Region) const
+SbXfBox3f TAsteroid::GetBoundingBox() const
 {
-    DRELK_ASSERT(m_pThisRoot);
-    return ComputeCollisionBox(m_pThisRoot, Region);
-}
-
-SbXfBox3f TAsteroid::GetCollisionBox() const
-{
-    DRELK_ASSERT(m_pSwitch);
-    DRELK_ASSERT(m_pXf);
-    if (m_pSwitch->whichChild.getValue() == SO_SWITCH_NONE)
+    if (!m_bVisible)
         return SbXfBox3f();  // hidden: empty, as the traversal finds it
-    // The matrix the transform node gives the traversal.
+    // The matrix the transform node gives the traversal, from its default scale and centre.
     SbMatrix Matrix;
-    Matrix.setTransform(m_pXf->translation.getValue(), m_pXf->rotation.getValue(), m_pXf->scaleFactor.getValue(),
-                        m_pXf->scaleOrientation.getValue(), m_pXf->center.getValue());
+    Matrix.setTransform(m_vPosition, m_Rotation, SbVec3f(1, 1, 1), SbRotation::identity(), SbVec3f(0, 0, 0));
     SbXfBox3f Box(m_LocalBox);
     Box.setTransform(Matrix);
     return Box;
+}
+
+void TAsteroid::Present()
+{
+    TObjectFrame::Write(m_pXf, m_pSwitch, m_vPosition, m_Rotation, m_bVisible);
 }

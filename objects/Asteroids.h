@@ -1,10 +1,13 @@
 #pragma once
 // An asteroid: a rock with a mesh generated at random when it is made, drifting in the plane
 // z = 0 and tumbling about its own axis. It explodes with its own sound; the smallest class also
-// shows an animated explosion.
+// shows an animated explosion. Its place, tumble and state are plain members; Present writes
+// them to its nodes.
 
 #include "base/SceneHook.h"
 
+#include <Inventor/SbBox3f.h>
+#include <Inventor/SbRotation.h>
 #include <Inventor/SbVec2f.h>
 #include <Inventor/SbVec3f.h>
 #include <Inventor/SbXfBox3f.h>
@@ -12,7 +15,6 @@
 #include <cstdint>
 #include <vector>
 
-class SbViewportRegion;
 class SoGroup;
 class SoSeparator;
 class SoSwitch;
@@ -30,6 +32,19 @@ public:
     static constexpr int MESH_INDICES = 576;  // 144 triangles, each closed by -1
     static constexpr int MESH_DRAWS = 128;    // two per ring point
 
+    // What a size class means, in one place.
+    struct TClass
+    {
+        float fBaseExtents[3];  // x, y, z before the random 50 to 60 %
+        int32_t nPoints;        // for shooting it
+        int nChild;             // the class of its two pieces; -1 when it breaks into nothing
+        int32_t nIdSound;       // its explosion sound
+        bool bShowsExplosion;   // the animated explosion when it is shot
+    };
+    static constexpr int SMALL = 0, MEDIUM = 1, LARGE = 2;
+    // 0 small, 1 medium, 2 large; any other class reads as small.
+    static const TClass& ClassOf(int nType);
+
     // nType: 0 small, 1 medium, 2 large. The position's z is ignored. Makes 128 draws for the
     // mesh, then two for its explosion.
     TAsteroid(SoGroup* pRoot, TFModSoundManager* pSM, TDataBanker* pDB, const SbVec3f& vPosition,
@@ -46,22 +61,24 @@ public:
     // Tumbles by rate x dt and drifts by velocity x dt.
     void Move(double dt);
 
-    SbVec3f GetPosition() const;
-    void SetPosition(const SbVec3f& vPosition);
-    void SetVisible(bool bVisible);
+    SbVec3f GetPosition() const { return m_vPosition; }
+    void SetPosition(const SbVec3f& vPosition) { m_vPosition = vPosition; }
+    void SetVisible(bool bVisible) { m_bVisible = bVisible; }
 
     // Dead and hidden for good. The animation shows only for the small class with bWithEffect;
     // otherwise only the sound plays.
     void Explode(bool bWithEffect);
 
-    // The shrunk box of the rock; empty while hidden.
-    SbXfBox3f GetBoundingBox(const SbViewportRegion& Region) const;
-    // The same box without a traversal of the scene: the mesh's box, taken at construction,
-    // under the transform as it is now. The collision pass uses this one.
-    SbXfBox3f GetCollisionBox() const;
+    // The collision box: the mesh's box in the rock's own frame, shrunk to three quarters, under
+    // the rock's place and tumble; empty while hidden. The box a bounding-box traversal of the
+    // shown rock finds, without the traversal.
+    SbXfBox3f GetBoundingBox() const;
 
     bool IsAlive() const { return m_bAlive; }
     int GetType() const { return m_nType; }
+
+    // Writes the place, the tumble and the visibility to the nodes.
+    void Present();
     SoSeparator* GetRootNode() const { return m_pThisRoot; }
     TFxExplosion* GetExplosion() const { return m_pFxXplosion; }
 
@@ -72,7 +89,6 @@ public:
 
 private:
     void BuildMesh(SoGroup* pRoot, SoTexture2* pTex, const SbVec3f& vExtents, const SbVec3f& vPosition);
-    static int SoundIdForType(int nType);
 
     bool m_bAlive = true;
     SoTransform* m_pXf = nullptr;
@@ -86,7 +102,10 @@ private:
     TFxExplosion* m_pFxXplosion = nullptr;
     SoGroup* m_pRoot = nullptr;
     SoSeparator* m_pThisRoot = nullptr;
-    TSceneHook m_Hook;   // takes the subtree down with the rock
+    TSceneHook m_Hook;  // takes the subtree down with the rock
+    SbVec3f m_vPosition;
+    SbRotation m_Rotation;  // the tumble
+    bool m_bVisible = true;
     SbBox3f m_LocalBox;  // the shrunk box of the mesh in the rock's own frame
 };
 

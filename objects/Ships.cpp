@@ -1,14 +1,18 @@
 #include "objects/Ships.h"
 
 #include "base/Assert.h"
+#include "base/MathConstants.h"
+#include "base/ObjectFrame.h"
 #include "databank/DataBanker.h"
 #include "fx/GraphicFx.h"
-#include "fx/SoundLoader.h"
+#include "media/SoundLoader.h"
 #include "objects/CollisionBox.h"
 #include "objects/Weapons.h"
 #include "sound/FModSoundManager.h"
 
 #include <Inventor/SbRotation.h>
+#include <Inventor/SbViewportRegion.h>
+#include <Inventor/actions/SoGetBoundingBoxAction.h>
 #include <Inventor/nodes/SoGroup.h>
 #include <Inventor/nodes/SoSeparator.h>
 #include <Inventor/nodes/SoSwitch.h>
@@ -18,9 +22,6 @@
 #include <cmath>
 
 namespace {
-
-constexpr long double PI_L = 3.141592653589793238462643383279502884L;
-constexpr double PI = 3.14159265358979323846;
 
 constexpr float EXPLOSION_SIZE = 4.0f;
 constexpr double EXPLOSION_INTERVAL = 0.05;
@@ -48,7 +49,7 @@ TShip::TShip(SoGroup* pRoot, TFModSoundManager* pSM, TDataBanker* pDB) : m_pRoot
 }
 
 TManShip::TManShip(SoGroup* pRoot, TFModSoundManager* pSM, TDataBanker* pDB, const SbVec3f& vPosition, double dSize)
-    : TShip(pRoot, pSM, pDB), m_dAngle(0), m_dSize(dSize), m_vSpeed(0, 0, 0)
+    : TShip(pRoot, pSM, pDB), m_dAngle(0), m_dSize(dSize), m_vSpeed(0, 0, 0), m_vPosition(vPosition)
 {
     BuildSubtree(pRoot, vPosition);
     BuildEffects(vPosition);
@@ -70,20 +71,11 @@ TManShip::~TManShip()
 void TManShip::BuildSubtree(SoGroup* pRoot, const SbVec3f& vPosition)
 {
     DRELK_ASSERT(pRoot);
-    m_pSwitch = new SoSwitch;
-    DRELK_ASSERT(m_pSwitch);
-    m_Hook.Hold(m_pSwitch);
-    m_pSwitch->whichChild.setValue(SO_SWITCH_ALL);
-    m_Hook.AttachTo(pRoot);
-
-    m_pThisRoot = new SoSeparator;
-    DRELK_ASSERT(m_pThisRoot);
-    m_pSwitch->addChild(m_pThisRoot);
-
-    m_pXf = new SoTransform;
-    DRELK_ASSERT(m_pXf);
-    m_pXf->translation.setValue(vPosition);
-    m_pThisRoot->addChild(m_pXf);
+    const TObjectFrame Frame = TObjectFrame::Make(TObjectFrame::SWITCH_OUTSIDE, SO_SWITCH_ALL, vPosition);
+    m_pSwitch = Frame.pSwitch;
+    m_pThisRoot = Frame.pThisRoot;
+    m_pXf = Frame.pXf;
+    m_Hook.Hold(Frame.pTop);
 
     SoSeparator* pSep = new SoSeparator;
     DRELK_ASSERT(pSep);
@@ -96,6 +88,13 @@ void TManShip::BuildSubtree(SoGroup* pRoot, const SbVec3f& vPosition)
     SoSeparator* pModel = m_pDB->LoadShapeFromBin(ID_PLAYLIST_MODELS, true);
     DRELK_ASSERT(pModel);
     pSep->addChild(pModel);
+
+    // The model never changes: its box in the ship's frame is taken once. No part of it depends
+    // on a viewport.
+    SoGetBoundingBoxAction Action{SbViewportRegion()};
+    Action.apply(pSep);
+    m_ModelBox = Action.getXfBoundingBox();
+    m_Hook.AttachTo(pRoot);
 }
 
 TFModSoundSource* TManShip::NewSource(int32_t nIdSound)
@@ -109,7 +108,7 @@ void TManShip::BuildEffects(const SbVec3f& vPosition)
 {
     m_pSndShot = NewSource(ID_SOUND_LASER);
     TFModSoundSource* pSnd = NewSource(ID_SOUND_EXPLOSION_10);
-    const TVecPtrTextures* pVecTex = m_pDB->GetTextures("EXPLOSION");
+    const TVecPtrTextures* pVecTex = m_pDB->GetTextures(ID_PLAYLIST_XPLOSIONS);
     DRELK_ASSERT(pVecTex);
     // A sibling of the ship, not part of it: it stays where it is placed.
     m_pFxXplosion = new TFxExplosion(m_pRoot, pSnd, pVecTex, SbVec3f(0, 0, 0),
@@ -117,19 +116,13 @@ void TManShip::BuildEffects(const SbVec3f& vPosition)
     DRELK_ASSERT(m_pFxXplosion);
 
     pSnd = NewSource(ID_SOUND_ENGINE);
-    TagTexture TexData;
-    DRELK_ASSERT(m_pDB->LoadTextureFromBin(ID_PLAYLIST_BITMAPS, ID_BMP_ENGINE, TexData));
-    TexData.nWidth = SHAPE_BMP_ENGINE.nWidth;
-    TexData.nHeight = SHAPE_BMP_ENGINE.nHeight;
-    TexData.nComponents = SHAPE_BMP_ENGINE.nComponents;
-    SoTexture2* pTex = m_pDB->CreateTexture(TexData);
+    SoTexture2* pTex = m_pDB->GetTexture(ID_PLAYLIST_BITMAPS, ID_BMP_ENGINE);
     DRELK_ASSERT(pTex);
     // Under the ship's own root after its transform: the flame moves, turns and scales with the
     // ship, a third of the ship's size behind its centre.
     const SbVec3f vFlame = vPosition + SbVec3f(0, static_cast<float>(-m_dSize / 3), 0);
     m_pFxEngine = new TFxEngine(m_pThisRoot, pSnd, pTex, vFlame, SbVec2f(ENGINE_SIZE, ENGINE_SIZE), ENGINE_INTERVAL);
     DRELK_ASSERT(m_pFxEngine);
-    pTex->unref();  // the flame's subtree holds it now
 }
 
 TMissile* TManShip::Fire(SoGroup* pRoot)
@@ -140,7 +133,7 @@ TMissile* TManShip::Fire(SoGroup* pRoot)
     const SbVec3f p = GetPosition();
     const SbVec3f v = GetVelocity();
 
-    SoTexture2* pTex = m_pDB->GetTexture("MISSILE");
+    SoTexture2* pTex = m_pDB->GetTexture(ID_PLAYLIST_BITMAPS, ID_BMP_MISSILE);
     DRELK_ASSERT(pTex);
     TMissile* pMissile = new TMissile(pRoot, SbVec2f(p[0], p[1]), MISSILE_SIZE, pTex);
     DRELK_ASSERT(pMissile);
@@ -181,17 +174,9 @@ void TManShip::Revive()
     m_bAlive = true;
 }
 
-void TManShip::SetVisible(bool bVisible)
-{
-    DRELK_ASSERT(m_pSwitch);
-    m_pSwitch->whichChild.setValue(bVisible ? SO_SWITCH_ALL : SO_SWITCH_NONE);
-}
-
 void TManShip::Rotate(double dDegrees)
 {
     m_dAngle = static_cast<double>(m_dAngle + static_cast<long double>(dDegrees) * PI_L * (1.0L / 180));
-    DRELK_ASSERT(m_pXf);
-    m_pXf->rotation.setValue(SbVec3f(0, 0, 1), static_cast<float>(m_dAngle));
 }
 
 void TManShip::Thrust(double dAmount)
@@ -211,27 +196,32 @@ void TManShip::Move(double dt)
     SetPosition(q);
 }
 
-SbVec3f TManShip::GetPosition() const
+SbRotation TManShip::GetRotation() const
 {
-    DRELK_ASSERT(m_pXf);
-    return m_pXf->translation.getValue();
+    return SbRotation(SbVec3f(0, 0, 1), static_cast<float>(m_dAngle));
 }
 
-void TManShip::SetPosition(const SbVec3f& vPosition)
+SbXfBox3f TManShip::GetBoundingBox() const
 {
-    DRELK_ASSERT(m_pXf);
-    m_pXf->translation.setValue(vPosition);
+    DRELK_ASSERT(m_pFxEngine);
+    // The steps of a traversal of the ship's own root: the transform's matrix multiplied into
+    // the root's identity, the model's box under it, then the flame's.
+    const float s = static_cast<float>(m_dSize);
+    SbMatrix Matrix, Local = SbMatrix::identity();
+    Matrix.setTransform(m_vPosition, GetRotation(), SbVec3f(s, s, s), SbRotation::identity(), SbVec3f(0, 0, 0));
+    if (Matrix != SbMatrix::identity())
+        Local.multLeft(Matrix);
+    SbXfBox3f Box = m_ModelBox;
+    Box.transform(Local);
+    SbXfBox3f Flame = m_pFxEngine->GetBoundingBox();
+    if (!Flame.isEmpty()) {
+        Flame.transform(Local);
+        Box.extendBy(Flame);
+    }
+    return ShrinkToCollisionBox(Box);
 }
 
-void TManShip::SetAngle(double dAngle)
+void TManShip::Present()
 {
-    m_dAngle = dAngle;
-    DRELK_ASSERT(m_pXf);
-    m_pXf->rotation.setValue(SbVec3f(0, 0, 1), static_cast<float>(m_dAngle));
-}
-
-SbXfBox3f TManShip::GetBoundingBox(const SbViewportRegion& Region) const
-{
-    // Below the switch: the box does not depend on whether the ship is shown.
-    return ComputeCollisionBox(m_pThisRoot, Region);
+    TObjectFrame::Write(m_pXf, m_pSwitch, m_vPosition, GetRotation(), m_bVisible);
 }

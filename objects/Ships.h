@@ -3,15 +3,16 @@
 // heading about the z axis and a velocity in the plane z = 0. It turns, thrusts, drifts without
 // friction, fires missiles and explodes; it owns its engine flame, its explosion and its shot
 // sound. At heading a it thrusts and fires along (cos(a + pi/2), sin(a + pi/2)): +y at a = 0.
+// Its place, heading, velocity and state are plain members; Present writes them to its nodes.
 
 #include "base/SceneHook.h"
 
+#include <Inventor/SbRotation.h>
 #include <Inventor/SbVec3f.h>
 #include <Inventor/SbXfBox3f.h>
 
 #include <cstdint>
 
-class SbViewportRegion;
 class SoGroup;
 class SoSeparator;
 class SoSwitch;
@@ -60,23 +61,27 @@ public:
     void ExplodeAt(float fScale, const SbVec3f& vPosition);
 
     // Shows or hides only; does not change IsAlive().
-    void SetVisible(bool bVisible);
+    void SetVisible(bool bVisible) { m_bVisible = bVisible; }
     void Rotate(double dDegrees);
     // Accelerates along the heading, each velocity component clamped to [-5, 5], and starts the
     // engine flame.
     void Thrust(double dAmount);
     void Move(double dt);
 
-    SbVec3f GetPosition() const;
-    void SetPosition(const SbVec3f& vPosition);
+    SbVec3f GetPosition() const { return m_vPosition; }
+    void SetPosition(const SbVec3f& vPosition) { m_vPosition = vPosition; }
     SbVec3f GetVelocity() const { return m_vSpeed; }
     void SetVelocity(const SbVec3f& vSpeed) { m_vSpeed = vSpeed; }
     double GetAngle() const { return m_dAngle; }
-    void SetAngle(double dAngle);
+    void SetAngle(double dAngle) { m_dAngle = dAngle; }
 
-    // The shrunk box of the model (and of the flame while it shows), shown or not.
-    SbXfBox3f GetBoundingBox(const SbViewportRegion& Region) const;
+    // The collision box: the model's box (taken once, in the ship's own frame) and the flame's
+    // while it shows, under the ship's place, heading and size, shrunk to three quarters; shown
+    // or not. The box a bounding-box traversal of the ship's nodes finds, without the traversal.
+    SbXfBox3f GetBoundingBox() const;
 
+    // Writes the place, the heading and the visibility to the nodes.
+    void Present();
     SoSeparator* GetRootNode() const { return m_pThisRoot; }
     TFxEngine* GetEngine() const { return m_pFxEngine; }
     TFxExplosion* GetExplosion() const { return m_pFxXplosion; }
@@ -88,6 +93,7 @@ private:
     void BuildSubtree(SoGroup* pRoot, const SbVec3f& vPosition);
     void BuildEffects(const SbVec3f& vPosition);
     TFModSoundSource* NewSource(int32_t nIdSound);
+    SbRotation GetRotation() const;
 
     double m_dAngle = 0;
     double m_dSize = 0;
@@ -97,6 +103,9 @@ private:
     TFxExplosion* m_pFxXplosion = nullptr;
     TFModSoundSource* m_pSndShot = nullptr;
     SoSeparator* m_pThisRoot = nullptr;
-    TSceneHook m_Hook;  // takes the ship's switch down with it
     TFxEngine* m_pFxEngine = nullptr;
+    TSceneHook m_Hook;  // takes the ship's switch down with it
+    SbVec3f m_vPosition;
+    bool m_bVisible = true;
+    SbXfBox3f m_ModelBox;  // the model's box in the ship's own frame, unshrunk
 };

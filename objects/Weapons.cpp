@@ -13,7 +13,7 @@
 #include <Inventor/nodes/SoTransform.h>
 
 TMissile::TMissile(SoGroup* pRoot, const SbVec2f& vPosition, double dSize, SoTexture2* pTex)
-    : m_dSize(dSize), m_vSpeed(0, 0, 0), m_pRoot(pRoot)
+    : m_dSize(dSize), m_vSpeed(0, 0, 0), m_pRoot(pRoot), m_vPosition(vPosition[0], vPosition[1], 0)
 {
     DRELK_ASSERT(pRoot);
     Build(pTex, vPosition);
@@ -24,23 +24,16 @@ TMissile::~TMissile() = default;
 void TMissile::Build(SoTexture2* pTex, const SbVec2f& vPosition)
 {
     DRELK_ASSERT(pTex);
-    const TObjectFrame Frame = TObjectFrame::Make(SO_SWITCH_NONE, SbVec3f(vPosition[0], vPosition[1], 0));
+    const TObjectFrame Frame =
+        TObjectFrame::Make(TObjectFrame::SWITCH_INSIDE, SO_SWITCH_NONE, SbVec3f(vPosition[0], vPosition[1], 0));
     m_pThisRoot = Frame.pThisRoot;
     m_pSwitch = Frame.pSwitch;
     m_pXf = Frame.pXf;
-    m_Hook.Hold(m_pThisRoot);
-    SoSeparator* pSep = Frame.pSep;
+    m_Hook.Hold(Frame.pTop);
+    SoGroup* pSep = Frame.pContent;
     pSep->addChild(pTex);
-
-    const float s = static_cast<float>(m_dSize) / 2;
-    // Counter-clockwise seen from the camera above; no texture coordinates, the default mapping
-    // covers the square.
-    const SbVec3f Points[4] = {SbVec3f(s, -s, 0), SbVec3f(s, s, 0), SbVec3f(-s, s, 0), SbVec3f(-s, -s, 0)};
-    SoCoordinate3* pCoords = new SoCoordinate3;
-    DRELK_ASSERT(pCoords);
-    pCoords->point.setValues(0, 4, Points);
+    SoCoordinate3* pCoords = TObjectFrame::NewQuad(SbVec2f(static_cast<float>(m_dSize), static_cast<float>(m_dSize)));
     pSep->addChild(pCoords);
-
     SoFaceSet* pFaceSet = new SoFaceSet;
     DRELK_ASSERT(pFaceSet);
     pSep->addChild(pFaceSet);
@@ -60,31 +53,18 @@ void TMissile::Move(double dt)
     SetPosition(SbVec2f(q[0], q[1]));
 }
 
-SbVec3f TMissile::GetPosition() const
+void TMissile::Kill()
 {
-    DRELK_ASSERT(m_pXf);
-    return m_pXf->translation.getValue();
-}
-
-void TMissile::SetPosition(const SbVec3f& vPosition)
-{
-    DRELK_ASSERT(m_pXf);
-    m_pXf->translation.setValue(vPosition);
-}
-
-void TMissile::SetPosition(const SbVec2f& vPosition)
-{
-    SetPosition(SbVec3f(vPosition[0], vPosition[1], 0));
-}
-
-void TMissile::SetVisible(bool bVisible)
-{
-    DRELK_ASSERT(m_pSwitch);
-    m_bAlive = bVisible;
-    m_pSwitch->whichChild.setValue(bVisible ? SO_SWITCH_ALL : SO_SWITCH_NONE);
+    m_bAlive = false;
+    m_bVisible = false;
 }
 
 bool TMissile::Hits(const SbXfBox3f& Box) const
 {
-    return Box.intersect(GetPosition());
+    return Box.intersect(m_vPosition);
+}
+
+void TMissile::Present()
+{
+    TObjectFrame::Write(m_pXf, m_pSwitch, m_vPosition, SbRotation::identity(), m_bVisible);
 }

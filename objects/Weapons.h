@@ -1,6 +1,7 @@
 #pragma once
 // A missile: a small textured square flying in a straight line in the plane z = 0. It has no
-// lifetime of its own; the game switches it off at the field's edge or when it hits a rock.
+// lifetime of its own; the game kills it at the field's edge or when it hits a rock. Its place,
+// velocity and state are plain members; Present writes them to its nodes.
 
 #include "base/SceneHook.h"
 
@@ -19,7 +20,7 @@ class SoTransform;
 class TMissile
 {
 public:
-    // Built hidden but counted alive; the ship shows it when it fires. pTex is shared, not owned.
+    // Built hidden but alive; the ship shows it when it fires. pTex is shared, not owned.
     TMissile(SoGroup* pRoot, const SbVec2f& vPosition, double dSize, SoTexture2* pTex);
     // Takes the missile's nodes out of the parent, so spent missiles do not pile up in the scene.
     ~TMissile();
@@ -30,18 +31,21 @@ public:
     SbVec3f GetVelocity() const { return m_vSpeed; }
     void Move(double dt);
 
-    SbVec3f GetPosition() const;
-    void SetPosition(const SbVec3f& vPosition);
-    void SetPosition(const SbVec2f& vPosition);
+    SbVec3f GetPosition() const { return m_vPosition; }
+    void SetPosition(const SbVec3f& vPosition) { m_vPosition = vPosition; }
+    void SetPosition(const SbVec2f& vPosition) { m_vPosition.setValue(vPosition[0], vPosition[1], 0); }
 
-    // Shown and alive, or hidden and spent.
-    void SetVisible(bool bVisible);
-    void Kill() { SetVisible(false); }
+    // Shows or hides only.
+    void SetVisible(bool bVisible) { m_bVisible = bVisible; }
+    // Spent: dead and hidden for good.
+    void Kill();
     bool IsAlive() const { return m_bAlive; }
 
     // A missile is a point: its position against the box.
     bool Hits(const SbXfBox3f& Box) const;
 
+    // Writes the place and the visibility to the nodes.
+    void Present();
     SoSeparator* GetRootNode() const { return m_pThisRoot; }
 
 private:
@@ -55,6 +59,8 @@ private:
     SoSwitch* m_pSwitch = nullptr;
     SoGroup* m_pRoot = nullptr;
     TSceneHook m_Hook;  // takes the subtree down with the missile
+    SbVec3f m_vPosition;
+    bool m_bVisible = false;
 };
 
 // Every missile fired this level, spent ones included until the next level purges them. The

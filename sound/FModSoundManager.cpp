@@ -13,13 +13,16 @@
 #include <mutex>
 #include <thread>
 
-// A decoded sound, shared by every source loaded from the same bytes. The copy of the image is
-// what identifies it: callers free or reuse their buffers after loading.
+// A decoded sound, shared by every source loaded from the same bytes. The image is what
+// identifies it: the manager's own copy, since callers free or reuse their buffers after loading,
+// or the caller's bytes themselves when they outlast the sound's sources.
 struct TFModSoundSource::TSound
 {
-    std::vector<uint8_t> vecImage;
+    std::vector<uint8_t> vecCopy;  // empty for bytes the caller keeps
+    const uint8_t* pImage = nullptr;
+    int32_t nImageSize = 0;
     Mix_Chunk* pChunk = nullptr;  // decoded whole
-    Mix_Music* pMusic = nullptr;  // or read from vecImage as the stream plays
+    Mix_Music* pMusic = nullptr;  // or read from the image as the stream plays
     int nRefs = 0;
 };
 
@@ -174,12 +177,22 @@ TFModSoundSource::~TFModSoundSource()
 
 bool TFModSoundSource::LoadFromMemory(const uint8_t* pData, int32_t nSize, bool /*b3D*/, bool bLoop)
 {
+    return Load(pData, nSize, bLoop, true);
+}
+
+bool TFModSoundSource::LoadFromLastingMemory(const uint8_t* pData, int32_t nSize, bool bLoop)
+{
+    return Load(pData, nSize, bLoop, false);
+}
+
+bool TFModSoundSource::Load(const uint8_t* pData, int32_t nSize, bool bLoop, bool bCopyStream)
+{
     if (!m_pSystem || m_nChannel < 0)
         return false;
     ReleaseSound();
     if (!pData || nSize <= 0)
         return false;
-    m_pSound = m_pSystem->AcquireSound(pData, nSize);
+    m_pSound = m_pSystem->AcquireSound(pData, nSize, bCopyStream);
     if (!m_pSound)
         return false;
     m_bLoop = bLoop;
@@ -310,7 +323,7 @@ void TFModSoundManager::OnDeviceOpen()
     // Channel 0 stays unused, so that while no source has been deleted a source's channel is
     // its serial number.
     for (int nChannel = 1; nChannel < m_nChannels; ++nChannel)
-        m_vecFreeChannels.push(nChannel);
+        m_FreeChannels.push(nChannel);
 }
 
 void TFModSoundManager::Close()
@@ -339,7 +352,7 @@ void TFModSoundManager::Close()
                 pSource->Detach();
         }
         m_vecChannelOwners.clear();
-        m_vecFreeChannels = {};
+        m_FreeChannels = {};
         for (const auto& Entry : m_mapSounds) {
             DRELK_ASSERT(Entry.second->nRefs == 0);
             FreeDecoded(*Entry.second);
@@ -411,18 +424,18 @@ int TFModSoundManager::AcquireChannel(TFModSoundSource* pSource)
 {
     if (!WaitForDevice())
         return -1;
-    if (m_vecFreeChannels.empty()) {
+    if (m_FreeChannels.empty()) {
         const int nWanted = m_nChannels * 2;
         const int nResult = Mix_AllocateChannels(nWanted);
         if (nResult != nWanted)
             Fail(nResult);
         for (int nChannel = m_nChannels; nChannel < nWanted; ++nChannel)
-            m_vecFreeChannels.push(nChannel);
+            m_FreeChannels.push(nChannel);
         m_nChannels = nWanted;
         m_vecChannelOwners.resize(m_nChannels, nullptr);
     }
-    const int nChannel = m_vecFreeChannels.top();
-    m_vecFreeChannels.pop();
+    const int nChannel = m_FreeChannels.top();
+    m_FreeChannels.pop();
     m_vecChannelOwners[nChannel] = pSource;
     return nChannel;
 }
@@ -432,26 +445,38 @@ void TFModSoundManager::ReleaseChannel(int nChannel)
     DRELK_ASSERT(nChannel > 0 && nChannel < m_nChannels);
     Mix_HaltChannel(nChannel);
     m_vecChannelOwners[nChannel] = nullptr;
-    m_vecFreeChannels.push(nChannel);
+    m_FreeChannels.push(nChannel);
 }
 
 // The decoded sound of an image, shared when the same bytes were loaded before; null when the
-// image does not decode. Comparing whole images costs far less than decoding one.
-TFModSoundManager::TSound* TFModSoundManager::AcquireSound(const uint8_t* pData, int32_t nSize)
+// image does not decode. Comparing whole images costs far less than decoding one. A stream
+// reads its image for as long as it plays: a copy, unless bCopyStream says the caller's bytes
+// outlast the sound's sources. Short sounds are always copied, since they stay decoded after
+// their last source.
+TFModSoundManager::TSound* TFModSoundManager::AcquireSound(const uint8_t* pData, int32_t nSize, bool bCopyStream)
 {
     const auto range = m_mapSounds.equal_range(nSize);
     for (auto it = range.first; it != range.second; ++it) {
         TSound* pSound = it->second.get();
-        if (std::memcmp(pSound->vecImage.data(), pData, static_cast<size_t>(nSize)) == 0) {
+        // The manager's copy serves anyone; a caller's bytes only loads that keep theirs as long.
+        if (pSound->vecCopy.empty() && bCopyStream)
+            continue;
+        if (pSound->pImage == pData || std::memcmp(pSound->pImage, pData, static_cast<size_t>(nSize)) == 0) {
             ++pSound->nRefs;
             return pSound;
         }
     }
     auto pSound = std::make_unique<TSound>();
-    pSound->vecImage.assign(pData, pData + nSize);
-    if (static_cast<size_t>(nSize) > STREAM_BYTES) {
-        // The stream reads the manager's copy of the image for as long as it plays.
-        SDL_RWops* pStream = SDL_RWFromConstMem(pSound->vecImage.data(), nSize);
+    const bool bStream = static_cast<size_t>(nSize) > STREAM_BYTES;
+    if (bStream && !bCopyStream) {
+        pSound->pImage = pData;
+    } else {
+        pSound->vecCopy.assign(pData, pData + nSize);
+        pSound->pImage = pSound->vecCopy.data();
+    }
+    pSound->nImageSize = nSize;
+    if (bStream) {
+        SDL_RWops* pStream = SDL_RWFromConstMem(pSound->pImage, nSize);
         if (!pStream)
             return nullptr;
         pSound->pMusic = Mix_LoadMUS_RW(pStream, 1);
@@ -482,9 +507,9 @@ TFModSoundManager::TSound* TFModSoundManager::AcquireSound(const uint8_t* pData,
 void TFModSoundManager::ReleaseSound(TSound* pSound)
 {
     DRELK_ASSERT(pSound && pSound->nRefs > 0);
-    if (--pSound->nRefs > 0 || pSound->vecImage.size() <= KEEP_DECODED_BYTES)
+    if (--pSound->nRefs > 0 || static_cast<size_t>(pSound->nImageSize) <= KEEP_DECODED_BYTES)
         return;
-    const auto range = m_mapSounds.equal_range(static_cast<int32_t>(pSound->vecImage.size()));
+    const auto range = m_mapSounds.equal_range(pSound->nImageSize);
     const auto it = std::find_if(range.first, range.second,
                                  [pSound](const auto& entry) { return entry.second.get() == pSound; });
     DRELK_ASSERT(it != range.second);

@@ -49,6 +49,9 @@ public:
     // the source then holds no sound. Also false, for every image, when the manager has given
     // up its device. b3D is accepted and ignored: all mixing is 2D.
     bool LoadFromMemory(const uint8_t* pData, int32_t nSize, bool b3D, bool bLoop);
+    // The same for bytes that stay as they are until this source is gone (the asset bank's): a
+    // long image then plays from them, without a copy of its own.
+    bool LoadFromLastingMemory(const uint8_t* pData, int32_t nSize, bool bLoop);
     // Restarts the sound from its beginning, paused, at full volume; nothing without a sound.
     void Play();
     // Un-pauses (true) or pauses (false) the current playback; nothing without one.
@@ -64,6 +67,7 @@ private:
     friend class TFModSoundManager;
     struct TSound;
 
+    bool Load(const uint8_t* pData, int32_t nSize, bool bLoop, bool bCopyStream);
     void ReleaseSound();
     void Detach();
 
@@ -135,7 +139,7 @@ private:
     void Close();
     int AcquireChannel(TFModSoundSource* pSource);
     void ReleaseChannel(int nChannel);
-    TSound* AcquireSound(const uint8_t* pData, int32_t nSize);
+    TSound* AcquireSound(const uint8_t* pData, int32_t nSize, bool bCopyStream);
     void ReleaseSound(TSound* pSound);
     void StartPaused(int nChannel, Mix_Chunk* pChunk, bool bLoop);
     void StartStreamPaused(TFModSoundSource* pSource, _Mix_Music* pMusic, bool bLoop);
@@ -153,7 +157,7 @@ private:
     uint32_t m_nDevice = 0;  // SDL's id of the mixer's device, for its lock; 0 when unknown
     int m_nChannels = 0;
     // Free channels, lowest first, so that the first source plays on channel 1.
-    std::priority_queue<int, std::vector<int>, std::greater<int>> m_vecFreeChannels;
+    std::priority_queue<int, std::vector<int>, std::greater<int>> m_FreeChannels;
     std::vector<TFModSoundSource*> m_vecChannelOwners;
     // Decoded sounds by image size; sources loaded from identical bytes share one.
     std::unordered_multimap<int32_t, std::unique_ptr<TSound>> m_mapSounds;

@@ -7,6 +7,7 @@
 #include "objects/Asteroids.h"
 #include "objects/Ships.h"
 #include "objects/Weapons.h"
+#include "tests/support/GameTestAccess.h"
 
 #include <Inventor/nodes/SoSeparator.h>
 
@@ -57,7 +58,7 @@ void TopUpMissiles(TGame& Game, std::mt19937& Random)
     TManShip& Ship = *Game.GetShip();
     while (LiveMissiles(Game) < MISSILES_IN_FLIGHT) {
         Ship.SetAngle(std::uniform_real_distribution<double>(0.0, 6.283)(Random));
-        Game.AddMissile(Ship.Fire(Game.GetMissilesRoot()));
+        TGameTestAccess::AddMissile(Game, Ship.Fire(TGameTestAccess::GetMissilesRoot(Game)));
     }
 }
 
@@ -74,7 +75,7 @@ void TickWithMissiles(benchmark::State& State)
         TopUpMissiles(*pGame, Random);
         const int32_t nScore = pGame->GetScore();
         State.ResumeTiming();
-        pGame->GameTick(TGame::TICK_DT);
+        pGame->GameTick(TRules::TICK_DT);
         dHits += pGame->GetScore() != nScore;
     }
     State.counters["hit_ticks"] = dHits / static_cast<double>(State.iterations());
@@ -92,7 +93,7 @@ void LevelStart(benchmark::State& State)
         TGame& Game = NewGame(nLevel);
         for (TAsteroid* pRock : Game.GetAsteroids())
             pRock->Explode(false);
-        for (int nTick = 1; nTick < TGame::LEVEL_END_TICKS; ++nTick)
+        for (int nTick = 1; nTick < TRules::LEVEL_END_TICKS; ++nTick)
             Driver().Step();
         State.ResumeTiming();
         Driver().Step();
@@ -117,13 +118,14 @@ void LevelStartAfterHeldFire(benchmark::State& State)
         TGame& Game = NewGame(1);
         for (TAsteroid* pRock : Game.GetAsteroids())
             pRock->Explode(false);
-        TAsteroid* pLast = Game.AddRock(0, SbVec3f(25.0f, 15.0f, 0.0f), SbVec2f(0.0f, 0.0f), SbVec3f(0.0f, 0.0f, 1.0f), 0.0);
+        TAsteroid* pLast =
+            TGameTestAccess::AddRock(Game, 0, SbVec3f(25.0f, 15.0f, 0.0f), SbVec2f(0.0f, 0.0f), SbVec3f(0.0f, 0.0f, 1.0f), 0.0);
         for (int i = 0; i < nMissiles; ++i) {
             Driver().KeyDown(TGame::KEY_SPACE);
             Driver().Step();
         }
         pLast->Explode(false);
-        for (int nTick = 1; nTick < TGame::LEVEL_END_TICKS; ++nTick)
+        for (int nTick = 1; nTick < TRules::LEVEL_END_TICKS; ++nTick)
             Driver().Step();
         if (Game.GetMissiles().size() != static_cast<size_t>(nMissiles) || Game.GetLevel() != 1)
             State.SkipWithError("the missiles were not all fired in level 1");

@@ -9,7 +9,6 @@
 #include "sound/FModSoundManager.h"
 #include "tests/support/TestDataFile.h"
 
-#include <Inventor/SbViewportRegion.h>
 #include <Inventor/SoDB.h>
 #include <Inventor/nodes/SoSeparator.h>
 
@@ -67,10 +66,9 @@ void BM_BoxesOfACrowdedLevel(benchmark::State& State)
 {
     TWorld World;
     World.Populate(LEVEL_ASTEROIDS);
-    const SbViewportRegion Region(800, 600);
     for (auto _ : State) {
         for (const auto& pRock : World.vecRocks)
-            benchmark::DoNotOptimize(pRock->GetBoundingBox(Region));
+            benchmark::DoNotOptimize(pRock->GetBoundingBox());
     }
     State.SetItemsProcessed(State.iterations() * LEVEL_ASTEROIDS);
 }

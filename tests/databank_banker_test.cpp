@@ -116,6 +116,56 @@ TEST_F(BankerTest, PreloadedTexturesByName)
     EXPECT_EQ(Bank.GetTextures("MISSILE"), nullptr);
 }
 
+// Every texture item is a ready texture by its IDs, sized from the asset table; the names the
+// game once used find the same ones.
+TEST_F(BankerTest, TexturesByIdCarryTheirSizes)
+{
+    TDataBanker Bank(MakeTestDataFile(m_strDir));
+    int nTextures = 0;
+    for (const TAssetItem& Asset : GetAssetTable()) {
+        if (!Asset.IsTexture())
+            continue;
+        SCOPED_TRACE(Asset.Describe());
+        SoTexture2* pTex = Bank.GetTexture(Asset.nPlaylist, Asset.nItem);
+        ASSERT_TRUE(pTex);
+        SbVec2s Size;
+        int nComponents = 0;
+        // The test file fills each texture with its item number.
+        EXPECT_EQ(FirstPixel(pTex, Size, nComponents), static_cast<uint8_t>(Asset.nItem));
+        EXPECT_EQ(Size, SbVec2s(static_cast<short>(Asset.Shape.nWidth), static_cast<short>(Asset.Shape.nHeight)));
+        EXPECT_EQ(nComponents, Asset.Shape.nComponents);
+        ++nTextures;
+    }
+    EXPECT_EQ(nTextures, 4 + 20);
+    EXPECT_EQ(Bank.GetTexture(ID_PLAYLIST_BITMAPS, ID_BMP_MISSILE), Bank.GetTexture("MISSILE"));
+    EXPECT_EQ(Bank.GetTexture(ID_PLAYLIST_BITMAPS, ID_BMP_ROCK), Bank.GetTexture("ASTEROID"));
+    EXPECT_EQ(Bank.GetTextures(ID_PLAYLIST_XPLOSIONS), Bank.GetTextures("EXPLOSION"));
+    EXPECT_EQ(Bank.GetTextures(ID_PLAYLIST_XPLOSIONS)->front(), Bank.GetTexture(ID_PLAYLIST_XPLOSIONS, 351));
+    // Not textures: a sound, a picture file, a list that holds none.
+    EXPECT_EQ(Bank.GetTexture(ID_PLAYLIST_SOUNDS, ID_SOUND_LASER), nullptr);
+    EXPECT_EQ(Bank.GetTexture(ID_PLAYLIST_ENDING, ID_BMP_ENDING_BACK), nullptr);
+    EXPECT_EQ(Bank.GetTextures(ID_PLAYLIST_BITMAPS), nullptr);
+}
+
+// Sound bytes are lent, not copied: the same bytes at the same place for as long as the bank
+// lives, the same as a copy of them.
+TEST_F(BankerTest, SoundBytesAreTheBanksOwn)
+{
+    TDataBanker Bank(MakeTestDataFile(m_strDir));
+    const uint8_t* pFirst = nullptr;
+    const uint8_t* pSecond = nullptr;
+    int32_t nFirst = 0, nSecond = 0;
+    ASSERT_TRUE(Bank.GetSoundBytes(ID_PLAYLIST_SOUNDS, ID_SOUND_LASER, pFirst, nFirst));
+    ASSERT_TRUE(Bank.GetSoundBytes(ID_PLAYLIST_SOUNDS, ID_SOUND_LASER, pSecond, nSecond));
+    EXPECT_EQ(pFirst, pSecond);
+    TSndInfo Copy;
+    ASSERT_TRUE(Bank.LoadSoundFromBin(ID_PLAYLIST_SOUNDS, ID_SOUND_LASER, Copy));
+    ASSERT_EQ(nFirst, Copy.nSize);
+    EXPECT_EQ(std::memcmp(pFirst, Copy.pSound.get(), static_cast<size_t>(nFirst)), 0);
+    EXPECT_FALSE(Bank.GetSoundBytes(ID_PLAYLIST_SOUNDS, 999, pFirst, nFirst));
+    EXPECT_FALSE(Bank.GetSoundBytes(ID_PLAYLIST_BITMAPS, ID_BMP_ENGINE, pFirst, nFirst));  // not a sound
+}
+
 TEST_F(BankerTest, SoundsAndTexturesAreFreshCopies)
 {
     TDataBanker Bank(MakeTestDataFile(m_strDir));
@@ -291,4 +341,8 @@ TEST_F(BankerTest, MusicAndBackgroundMayBeMissing)
     EXPECT_FALSE(Music.pSound);
     TagTexture Background;
     EXPECT_FALSE(Bank.LoadTextureFromBin(ID_PLAYLIST_BITMAPS, ID_BMP_BACKGROUND, Background));
+    EXPECT_EQ(Bank.GetTexture(ID_PLAYLIST_BITMAPS, ID_BMP_BACKGROUND), nullptr);
+    const uint8_t* pData = nullptr;
+    int32_t nSize = 0;
+    EXPECT_FALSE(Bank.GetSoundBytes(ID_PLAYLIST_MUSICS, ID_MUSIC_GAME, pData, nSize));
 }

@@ -1,14 +1,14 @@
 // Effects and head-up display: banners, background, explosions and the engine flame, on the real
 // scene graph, with the effects' timers stepped in virtual time and sounds on SDL's silent driver.
 #include "base/GameClock.h"
+#include "base/MathConstants.h"
 #include "base/Random.h"
 #include "fx/Backgrounds.h"
 #include "fx/Banners.h"
 #include "fx/GraphicFx.h"
-#include "fx/SoundLoader.h"
 #include "databank/DataBanker.h"
 #include "sound/FModSoundManager.h"
-#include "tests/support/HungAudioServer.h"
+#include "tests/support/SceneSearch.h"
 #include "tests/support/TestDataFile.h"
 
 #include <Inventor/SbRotation.h>
@@ -40,18 +40,6 @@
 #include <vector>
 
 namespace {
-
-constexpr double PI = 3.14159265358979323846;
-
-template <class T>
-T* ChildAs(SoNode* pParent, int nIndex)
-{
-    auto* pGroup = static_cast<SoGroup*>(pParent);
-    if (nIndex >= pGroup->getNumChildren())
-        return nullptr;
-    SoNode* pChild = pGroup->getChild(nIndex);
-    return pChild->isOfType(T::getClassTypeId()) ? static_cast<T*>(pChild) : nullptr;
-}
 
 void ExpectQuad(const SoCoordinate3* pCoords, float w, float h)
 {
@@ -107,13 +95,12 @@ struct TBannerParts
     SoTransform* pXf = nullptr;
 };
 
-static TBannerParts PartsOf(SoGroup* pRoot, int nIndex)
+// The banner's nodes, found where the scene library finds them.
+static TBannerParts PartsOf(SoNode* pRoot)
 {
     TBannerParts Parts;
-    Parts.pBlinker = ChildAs<SoBlinker>(pRoot, nIndex);
-    if (!Parts.pBlinker || Parts.pBlinker->getNumChildren() != 1)
-        return Parts;
-    Parts.pKit = ChildAs<SoShapeKit>(Parts.pBlinker, 0);
+    Parts.pBlinker = scene::Find<SoBlinker>(pRoot);
+    Parts.pKit = scene::Find<SoShapeKit>(pRoot);
     if (!Parts.pKit)
         return Parts;
     Parts.pText = static_cast<SoText3*>(Parts.pKit->getPart("shape", false));
@@ -127,8 +114,10 @@ TEST_F(BannerTest, NewBannerIsSteadyTextInAShapeKitUnderABlinker)
     TBanner Banner(m_pRoot, SbVec3f(-20, -16, 10), "", 0.75f);
     ProcessSensors();
     ASSERT_EQ(m_pRoot->getNumChildren(), 1);
-    TBannerParts Parts = PartsOf(m_pRoot, 0);
+    TBannerParts Parts = PartsOf(m_pRoot);
     ASSERT_TRUE(Parts.pBlinker && Parts.pKit && Parts.pFont && Parts.pXf);
+    // The text under the blinker: what the blinker shows is the banner.
+    EXPECT_EQ(scene::Find<SoShapeKit>(Parts.pBlinker), Parts.pKit);
     ASSERT_TRUE(Parts.pText && Parts.pText->isOfType(SoText3::getClassTypeId()));
     EXPECT_FALSE(Parts.pBlinker->on.getValue());
     EXPECT_EQ(Parts.pBlinker->whichChild.getValue(), SO_SWITCH_ALL);
@@ -151,7 +140,7 @@ TEST_F(BannerTest, FontNameAndColourAreSetWhenGiven)
 {
     TBanner Banner(m_pRoot, SbVec3f(-4.75f, 0, 10), "DejaVu Sans", 2.0f);
     Banner.SetColor(SbColor(1, 0, 0));
-    TBannerParts Parts = PartsOf(m_pRoot, 0);
+    TBannerParts Parts = PartsOf(m_pRoot);
     ASSERT_TRUE(Parts.pFont);
     EXPECT_EQ(Parts.pFont->name.getValue(), SbName("DejaVu Sans"));
     auto* pMat = static_cast<SoMaterial*>(Parts.pKit->getPart("appearance.material", false));
@@ -167,7 +156,7 @@ TEST_F(BannerTest, HiddenStaysHiddenAndBlinkingAlternatesOverTime)
     pRealTime->setValue(SbTime(1000.0));
     TBanner Banner(m_pRoot, SbVec3f(0, 0, 10), "", 2.0f);
     Banner.SetText("Game Over");
-    SoBlinker* pBlinker = PartsOf(m_pRoot, 0).pBlinker;
+    SoBlinker* pBlinker = PartsOf(m_pRoot).pBlinker;
     ASSERT_TRUE(pBlinker);
 
     // Samples whichChild over two seconds of the scene library's clock.
@@ -195,7 +184,7 @@ TEST_F(BannerTest, HiddenStaysHiddenAndBlinkingAlternatesOverTime)
     // An empty text keeps the banner blinking.
     Banner.SetText("");
     EXPECT_TRUE(pBlinker->on.getValue());
-    EXPECT_EQ(PartsOf(m_pRoot, 0).pText->string[0], SbString(""));
+    EXPECT_EQ(PartsOf(m_pRoot).pText->string[0], SbString(""));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -203,116 +192,57 @@ TEST_F(BannerTest, HiddenStaysHiddenAndBlinkingAlternatesOverTime)
 
 using BackgroundTest = SceneTest;
 
-static TagTexture MakeRecord(int nWidth, int nHeight, int nComponents, uint8_t nFill)
+namespace {
+SoTexture2* NewTexture(short nSide)
 {
-    TagTexture Tex;
-    Tex.nWidth = nWidth;
-    Tex.nHeight = nHeight;
-    Tex.nComponents = nComponents;
-    Tex.nSize = nWidth * nHeight * nComponents;
-    Tex.pTexture.reset(new uint8_t[Tex.nSize]);
-    for (int i = 0; i < Tex.nSize; ++i)
-        Tex.pTexture[i] = static_cast<uint8_t>(nFill + i % 7);
-    return Tex;
+    SoTexture2* pTex = new SoTexture2;
+    const std::vector<uint8_t> vecPixels(static_cast<size_t>(nSide) * nSide * 3, 0x55);
+    pTex->image.setValue(SbVec2s(nSide, nSide), 3, vecPixels.data());
+    pTex->ref();  // held as the bank holds its textures
+    return pTex;
 }
+}  // namespace
 
-static SoSeparator* BackgroundContents(SoGroup* pRoot)
+TEST_F(BackgroundTest, QuadBehindTheFieldShowsTheFirstTextureClamped)
 {
-    SoSeparator* pOwn = ChildAs<SoSeparator>(pRoot, 0);
-    if (!pOwn)
-        return nullptr;
-    SoWrapperKit* pKit = ChildAs<SoWrapperKit>(pOwn, 0);
-    return pKit ? static_cast<SoSeparator*>(pKit->getPart("contents", false)) : nullptr;
-}
+    TVecPtrTextures vecTextures = {NewTexture(16), NewTexture(4)};
+    TBackground2D Background(m_pRoot, SbVec3f(0, 0, -20), SbVec2f(100, 100), &vecTextures);
 
-TEST_F(BackgroundTest, QuadBehindTheFieldCopiesThePixelsOfEveryRecord)
-{
-    auto pList = std::make_unique<TVecTextures>();
-    pList->push_back(MakeRecord(16, 8, 3, 10));
-    pList->push_back(MakeRecord(4, 4, 4, 200));
-    TBackground2D Background(m_pRoot, SbVec3f(0, 0, -20), SbVec2f(100, 100), pList.get());
-    // The game frees its list at once; the background must not depend on it.
-    const std::vector<TagTexture> vecCopies = [] {
-        std::vector<TagTexture> v;
-        v.push_back(MakeRecord(16, 8, 3, 10));
-        v.push_back(MakeRecord(4, 4, 4, 200));
-        return v;
-    }();
-    pList.reset();
-
-    SoSeparator* pContents = BackgroundContents(m_pRoot);
-    ASSERT_TRUE(pContents);
-    ASSERT_EQ(pContents->getNumChildren(), 4);
-    auto* pTexCoords = ChildAs<SoTextureCoordinate2>(pContents, 0);
-    auto* pSwitch = ChildAs<SoSwitch>(pContents, 1);
-    auto* pCoords = ChildAs<SoCoordinate3>(pContents, 2);
-    auto* pFaceSet = ChildAs<SoFaceSet>(pContents, 3);
-    ASSERT_TRUE(pTexCoords && pSwitch && pCoords && pFaceSet);
-
-    const SbVec2f TexExpected[4] = {SbVec2f(0, 0), SbVec2f(1, 0), SbVec2f(1, 1), SbVec2f(0, 1)};
+    // A 100 x 100 quad centred on the position, its corners counter-clockwise seen from the
+    // camera, each with its corner of the texture.
+    const SbBox3f Box = scene::WorldBox(m_pRoot);
+    EXPECT_EQ(Box.getMin(), SbVec3f(-50, -50, -20));
+    EXPECT_EQ(Box.getMax(), SbVec3f(50, 50, -20));
+    auto* pCoords = scene::Find<SoCoordinate3>(m_pRoot);
+    auto* pTexCoords = scene::Find<SoTextureCoordinate2>(m_pRoot);
+    ASSERT_TRUE(pCoords && pTexCoords);
     const SbVec3f CornerExpected[4] = {SbVec3f(-50, -50, -20), SbVec3f(50, -50, -20), SbVec3f(50, 50, -20),
                                        SbVec3f(-50, 50, -20)};
-    ASSERT_EQ(pTexCoords->point.getNum(), 4);
+    const SbVec2f TexExpected[4] = {SbVec2f(0, 0), SbVec2f(1, 0), SbVec2f(1, 1), SbVec2f(0, 1)};
     ASSERT_EQ(pCoords->point.getNum(), 4);
+    ASSERT_EQ(pTexCoords->point.getNum(), 4);
     for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(pTexCoords->point[i], TexExpected[i]);
         EXPECT_EQ(pCoords->point[i], CornerExpected[i]);
+        EXPECT_EQ(pTexCoords->point[i], TexExpected[i]);
     }
 
-    EXPECT_EQ(pSwitch->whichChild.getValue(), 0);
-    ASSERT_EQ(pSwitch->getNumChildren(), 2);
-    for (int i = 0; i < 2; ++i) {
-        auto* pTex = ChildAs<SoTexture2>(pSwitch, i);
-        ASSERT_TRUE(pTex);
+    // Only the first texture is drawn; both are the caller's nodes, clamped at the edges.
+    EXPECT_EQ(scene::Drawn<SoTexture2>(m_pRoot), vecTextures[0]);
+    EXPECT_EQ(scene::FindAll<SoTexture2>(m_pRoot), vecTextures);
+    for (SoTexture2* pTex : vecTextures) {
         EXPECT_EQ(pTex->wrapS.getValue(), SoTexture2::CLAMP);
         EXPECT_EQ(pTex->wrapT.getValue(), SoTexture2::CLAMP);
-        SbVec2s Size;
-        int nComponents = 0;
-        const unsigned char* pPixels = pTex->image.getValue(Size, nComponents);
-        const TagTexture& Want = vecCopies[i];
-        ASSERT_EQ(Size, SbVec2s(short(Want.nWidth), short(Want.nHeight)));
-        ASSERT_EQ(nComponents, Want.nComponents);
-        EXPECT_EQ(std::vector<uint8_t>(pPixels, pPixels + Want.nSize),
-                  std::vector<uint8_t>(Want.pTexture.get(), Want.pTexture.get() + Want.nSize));
+        pTex->unref();
     }
 }
 
 TEST_F(BackgroundTest, EmptyListDrawsTheQuadWithoutTexture)
 {
-    TVecTextures vecNone;
+    TVecPtrTextures vecNone;
     TBackground2D Background(m_pRoot, SbVec3f(0, 0, -20), SbVec2f(100, 100), &vecNone);
-    SoSeparator* pContents = BackgroundContents(m_pRoot);
-    ASSERT_TRUE(pContents);
-    auto* pSwitch = ChildAs<SoSwitch>(pContents, 1);
-    ASSERT_TRUE(pSwitch);
-    EXPECT_EQ(pSwitch->getNumChildren(), 0);
-    EXPECT_TRUE(ChildAs<SoFaceSet>(pContents, 3));
-}
-
-TEST_F(BackgroundTest, RecordsThatDoNotFillTheirSizeGetNoImage)
-{
-    // Each is read past its end if taken at its word.
-    TVecTextures vecBad;
-    vecBad.push_back(MakeRecord(8, 8, 3, 1));
-    vecBad.back().nSize -= 1;
-    vecBad.push_back(MakeRecord(8, 8, 3, 1));
-    vecBad.back().nWidth = 1024;
-    vecBad.push_back(MakeRecord(8, 8, 3, 1));
-    vecBad.back().pTexture.reset();
-    vecBad.push_back(MakeRecord(8, 8, 3, 1));
-    vecBad.back().nComponents = -3;
-    vecBad.push_back(MakeRecord(2, 2, 3, 1));  // a good one after them keeps its place
-    TBackground2D Background(m_pRoot, SbVec3f(0, 0, -20), SbVec2f(100, 100), &vecBad);
-
-    auto* pSwitch = ChildAs<SoSwitch>(BackgroundContents(m_pRoot), 1);
-    ASSERT_TRUE(pSwitch);
-    ASSERT_EQ(pSwitch->getNumChildren(), 5);
-    for (int i = 0; i < 5; ++i) {
-        SbVec2s Size;
-        int nComponents = 0;
-        ChildAs<SoTexture2>(pSwitch, i)->image.getValue(Size, nComponents);
-        EXPECT_EQ(Size, i < 4 ? SbVec2s(0, 0) : SbVec2s(2, 2)) << "record " << i;
-    }
+    EXPECT_EQ(scene::Find<SoTexture2>(m_pRoot), nullptr);
+    EXPECT_TRUE(scene::Drawn<SoFaceSet>(m_pRoot));
+    EXPECT_EQ(scene::WorldBox(m_pRoot).getMax(), SbVec3f(50, 50, -20));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -365,32 +295,18 @@ protected:
 };
 TFModSoundManager* EffectTest::s_pSM = nullptr;
 
-// The explosion's nodes: own separator, switch, inner separator and its five children.
+// The explosion's nodes, found where the scene library finds them.
 struct TExplosionParts
 {
-    SoSwitch* pSwitch = nullptr;
     SoTransform* pXf = nullptr;
     SoMaterial* pMat = nullptr;
-    SoSwitch* pFrames = nullptr;
     SoCoordinate3* pCoords = nullptr;
-    SoFaceSet* pSet = nullptr;
 };
 
 TExplosionParts ExplosionParts(SoSeparator* pThisRoot)
 {
-    TExplosionParts Parts;
-    Parts.pSwitch = ChildAs<SoSwitch>(pThisRoot, 0);
-    if (!Parts.pSwitch)
-        return Parts;
-    SoSeparator* pSep = ChildAs<SoSeparator>(Parts.pSwitch, 0);
-    if (!pSep || pSep->getNumChildren() != 5)
-        return Parts;
-    Parts.pXf = ChildAs<SoTransform>(pSep, 0);
-    Parts.pMat = ChildAs<SoMaterial>(pSep, 1);
-    Parts.pFrames = ChildAs<SoSwitch>(pSep, 2);
-    Parts.pCoords = ChildAs<SoCoordinate3>(pSep, 3);
-    Parts.pSet = ChildAs<SoFaceSet>(pSep, 4);
-    return Parts;
+    return {scene::Find<SoTransform>(pThisRoot), scene::Find<SoMaterial>(pThisRoot),
+            scene::Find<SoCoordinate3>(pThisRoot)};
 }
 
 }  // namespace
@@ -406,24 +322,21 @@ TEST_F(ExplosionTest, NewExplosionIsHiddenWithRandomTurnAndScaleDrawnInOrder)
     EXPECT_EQ(TRandom::GetState(), nStateAfter);
 
     ASSERT_EQ(m_pRoot->getNumChildren(), 1);
-    EXPECT_EQ(m_pRoot->getChild(0), Fx.GetRootNode());
+    EXPECT_EQ(m_pRoot->findChild(Fx.GetRootNode()), 0);
     TExplosionParts Parts = ExplosionParts(Fx.GetRootNode());
-    ASSERT_TRUE(Parts.pSwitch && Parts.pXf && Parts.pMat && Parts.pFrames && Parts.pSet);
-    EXPECT_EQ(Parts.pSwitch->whichChild.getValue(), SO_SWITCH_NONE);
+    ASSERT_TRUE(Parts.pXf && Parts.pMat);
+    EXPECT_TRUE(scene::WorldBox(m_pRoot).isEmpty());  // hidden
     EXPECT_EQ(Parts.pXf->translation.getValue(), SbVec3f(1, 2, 3));
     EXPECT_NEAR(RotationAboutZ(Parts.pXf), r1 * PI, 1e-5);
     const float s = static_cast<float>(1.5 + 0.5 * r2);
     EXPECT_EQ(Parts.pXf->scaleFactor.getValue(), SbVec3f(s, s, s));
     ExpectQuad(Parts.pCoords, 4, 4);
     // The bank's frames themselves, shared, in order.
-    ASSERT_EQ(Parts.pFrames->getNumChildren(), 20);
-    for (int i = 0; i < 20; ++i)
-        EXPECT_EQ(Parts.pFrames->getChild(i), m_vecFrames[i]);
-    EXPECT_EQ(Parts.pFrames->whichChild.getValue(), 0);
+    EXPECT_EQ(scene::FindAll<SoTexture2>(Fx.GetRootNode()), m_vecFrames);
 
     // The timer runs idle until a start.
     TGameClock::Advance(1000);
-    EXPECT_EQ(Parts.pSwitch->whichChild.getValue(), SO_SWITCH_NONE);
+    EXPECT_EQ(scene::Drawn<SoTexture2>(m_pRoot), nullptr);
     EXPECT_EQ(Fx.GetFrame(), 0);
 }
 
@@ -431,45 +344,43 @@ TEST_F(ExplosionTest, RunShowsEveryFrameFadesTheSecondHalfThenHoldsTheFirstFrame
 {
     TFxExplosion Fx(m_pRoot, NewSound(), &m_vecFrames, SbVec3f(0, 0, 0), SbVec2f(4, 4), 0.05);
     TExplosionParts Parts = ExplosionParts(Fx.GetRootNode());
-    ASSERT_TRUE(Parts.pFrames && Parts.pMat);
+    ASSERT_TRUE(Parts.pMat);
 
     Fx.Start();
-    EXPECT_EQ(Parts.pSwitch->whichChild.getValue(), SO_SWITCH_ALL);
+    EXPECT_EQ(scene::Drawn<SoTexture2>(m_pRoot), m_vecFrames[0]);
     for (int nFrame = 0; nFrame < 20; ++nFrame) {
         TGameClock::Advance(50);
         ASSERT_TRUE(Fx.IsActive());
-        EXPECT_EQ(Parts.pFrames->whichChild.getValue(), nFrame);
+        EXPECT_EQ(scene::Drawn<SoTexture2>(m_pRoot), m_vecFrames[nFrame]);
         const float fWant = nFrame > 10 ? nFrame / 20.0f : 0.0f;
         EXPECT_FLOAT_EQ(Parts.pMat->transparency[0], fWant) << "frame " << nFrame;
     }
     // The 21st firing ends the run: first frame, opaque, still on show.
     TGameClock::Advance(50);
     EXPECT_FALSE(Fx.IsActive());
-    EXPECT_EQ(Parts.pFrames->whichChild.getValue(), 0);
+    EXPECT_EQ(scene::Drawn<SoTexture2>(m_pRoot), m_vecFrames[0]);
     EXPECT_FLOAT_EQ(Parts.pMat->transparency[0], 0.0f);
-    EXPECT_EQ(Parts.pSwitch->whichChild.getValue(), SO_SWITCH_ALL);
     EXPECT_EQ(Fx.GetFrame(), 1);
     TGameClock::Advance(500);
-    EXPECT_EQ(Parts.pFrames->whichChild.getValue(), 0);
+    EXPECT_EQ(scene::Drawn<SoTexture2>(m_pRoot), m_vecFrames[0]);
 
     // A finished explosion starts its next run at frame 1.
     Fx.Start();
     TGameClock::Advance(50);
-    EXPECT_EQ(Parts.pFrames->whichChild.getValue(), 1);
+    EXPECT_EQ(scene::Drawn<SoTexture2>(m_pRoot), m_vecFrames[1]);
 }
 
 TEST_F(ExplosionTest, StartWhileRunningContinuesAndRestartsTheSound)
 {
     TFxExplosion Fx(m_pRoot, NewSound(), &m_vecFrames, SbVec3f(0, 0, 0), SbVec2f(4, 4), 0.025);
-    TExplosionParts Parts = ExplosionParts(Fx.GetRootNode());
     const int nPausedBefore = Mix_Paused(-1);
     Fx.Start();
     EXPECT_EQ(Mix_Paused(-1), nPausedBefore - 1);  // the explosion's own sound now plays
     TGameClock::Advance(5 * 25);
-    EXPECT_EQ(Parts.pFrames->whichChild.getValue(), 4);
+    EXPECT_EQ(scene::Drawn<SoTexture2>(m_pRoot), m_vecFrames[4]);
     Fx.Start();
     TGameClock::Advance(25);
-    EXPECT_EQ(Parts.pFrames->whichChild.getValue(), 5);
+    EXPECT_EQ(scene::Drawn<SoTexture2>(m_pRoot), m_vecFrames[5]);
     EXPECT_TRUE(Fx.IsActive());
 }
 
@@ -525,30 +436,22 @@ TEST_F(ExplosionTest, AnEmptyFrameListIsRefused)
 // ---------------------------------------------------------------------------------------------
 
 namespace {
+// The flame's nodes, found where the scene library finds them.
 struct TEngineParts
 {
-    SoSwitch* pSwitch = nullptr;
-    SoSeparator* pSep = nullptr;
     SoTransform* pXf = nullptr;
     SoCoordinate3* pCoords = nullptr;
     SoTexture2* pTex = nullptr;
-    SoFaceSet* pSet = nullptr;
 };
 
-TEngineParts EngineParts(SoGroup* pRoot, int nIndex)
+TEngineParts EngineParts(SoNode* pRoot)
 {
-    TEngineParts Parts;
-    Parts.pSwitch = ChildAs<SoSwitch>(pRoot, nIndex);
-    if (!Parts.pSwitch)
-        return Parts;
-    Parts.pSep = ChildAs<SoSeparator>(Parts.pSwitch, 0);
-    if (!Parts.pSep || Parts.pSep->getNumChildren() != 4)
-        return Parts;
-    Parts.pXf = ChildAs<SoTransform>(Parts.pSep, 0);
-    Parts.pCoords = ChildAs<SoCoordinate3>(Parts.pSep, 1);
-    Parts.pTex = ChildAs<SoTexture2>(Parts.pSep, 2);
-    Parts.pSet = ChildAs<SoFaceSet>(Parts.pSep, 3);
-    return Parts;
+    return {scene::Find<SoTransform>(pRoot), scene::Find<SoCoordinate3>(pRoot), scene::Find<SoTexture2>(pRoot)};
+}
+
+bool IsDrawn(SoNode* pRoot)
+{
+    return scene::Drawn<SoFaceSet>(pRoot) != nullptr;
 }
 }  // namespace
 
@@ -560,10 +463,10 @@ TEST_F(EngineTest, NewFlameIsHiddenQuadTurnedAQuarterClockwise)
     TFxEngine Fx(m_pRoot, NewSound(), m_vecFrames[0], SbVec3f(0, -2.0f / 3, 0), SbVec2f(1, 1), 0.01);
     EXPECT_EQ(TRandom::GetState(), nState);  // building draws nothing
     ASSERT_EQ(m_pRoot->getNumChildren(), 1);
-    TEngineParts Parts = EngineParts(m_pRoot, 0);
-    ASSERT_TRUE(Parts.pXf && Parts.pCoords && Parts.pTex && Parts.pSet);
-    EXPECT_EQ(Parts.pSwitch, Fx.GetSwitchNode());
-    EXPECT_EQ(Parts.pSwitch->whichChild.getValue(), SO_SWITCH_NONE);
+    TEngineParts Parts = EngineParts(m_pRoot);
+    ASSERT_TRUE(Parts.pXf && Parts.pCoords && Parts.pTex);
+    EXPECT_FALSE(IsDrawn(m_pRoot));
+    EXPECT_TRUE(Fx.GetBoundingBox().isEmpty());
     EXPECT_EQ(Parts.pTex, m_vecFrames[0]);
     EXPECT_EQ(Parts.pXf->translation.getValue(), SbVec3f(0, -2.0f / 3, 0));
     EXPECT_NEAR(RotationAboutZ(Parts.pXf), -PI / 2, 1e-6);
@@ -574,7 +477,7 @@ TEST_F(EngineTest, NewFlameIsHiddenQuadTurnedAQuarterClockwise)
 TEST_F(EngineTest, BurstFlickersFromTwoDrawsAndHidesSixteenFiringsAfterTheLastStart)
 {
     TFxEngine Fx(m_pRoot, NewSound(), m_vecFrames[0], SbVec3f(0, 0, 0), SbVec2f(2, 3), 0.01);
-    TEngineParts Parts = EngineParts(m_pRoot, 0);
+    TEngineParts Parts = EngineParts(m_pRoot);
     ASSERT_TRUE(Parts.pXf);
     TGameClock::Advance(100);  // idle firings leave the flame alone
     EXPECT_EQ(Parts.pXf->scaleFactor.getValue(), SbVec3f(1, 1, 1));
@@ -584,7 +487,7 @@ TEST_F(EngineTest, BurstFlickersFromTwoDrawsAndHidesSixteenFiringsAfterTheLastSt
         Fx.Start();
         TRandom::Reset();
         TGameClock::Advance(10);
-        ASSERT_EQ(Parts.pSwitch->whichChild.getValue(), SO_SWITCH_ALL);
+        ASSERT_TRUE(IsDrawn(m_pRoot));
     }
     // The height's draw comes first: first draws from state 1 are 346 then 130.
     const SbVec3f vScale = Parts.pXf->scaleFactor.getValue();
@@ -595,12 +498,12 @@ TEST_F(EngineTest, BurstFlickersFromTwoDrawsAndHidesSixteenFiringsAfterTheLastSt
     // One firing has passed since the last start; the burst ends at the 16th.
     for (int nFiring = 2; nFiring <= 15; ++nFiring) {
         TGameClock::Advance(10);
-        ASSERT_EQ(Parts.pSwitch->whichChild.getValue(), SO_SWITCH_ALL) << "firing " << nFiring;
+        ASSERT_TRUE(IsDrawn(m_pRoot)) << "firing " << nFiring;
         const SbVec3f v = Parts.pXf->scaleFactor.getValue();
         ASSERT_TRUE(v[0] >= 2 && v[0] <= 3 && v[1] >= 3 && v[1] <= 3.3f);
     }
     TGameClock::Advance(10);
-    EXPECT_EQ(Parts.pSwitch->whichChild.getValue(), SO_SWITCH_NONE);
+    EXPECT_FALSE(IsDrawn(m_pRoot));
     EXPECT_FALSE(Fx.IsActive());
     // The hidden flame keeps its last size and draws nothing more.
     const uint32_t nState = TRandom::GetState();
@@ -662,82 +565,4 @@ TEST_F(EngineTest, DeletingTakesTheFlameOutAndStopsTheTimer)
     EXPECT_EQ(TGameClock::VirtualSensorCount(), nSensors);
     EXPECT_EQ(m_vecFrames[0]->getRefCount(), 1);
     TGameClock::Advance(100);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Sounds of the data file
-
-namespace {
-// A test data file with one sound damaged, and the bank on it.
-std::unique_ptr<TDataBanker> BankWithGarbledSound(int32_t nItem)
-{
-    SoDB::init();
-    TTestLists vecLists = MakeTestLists();
-    GarbleItem(vecLists, ID_PLAYLIST_SOUNDS, nItem);
-    const std::string strPath = MakeTempDir() + "/Drelk_II.bin";
-    WriteTestDataFile(strPath, vecLists);
-    return std::make_unique<TDataBanker>(strPath);
-}
-}  // namespace
-
-TEST(SoundLoaderTest, AnUndecodableSoundIsNamedOnceAndLeftSilent)
-{
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
-    std::unique_ptr<TDataBanker> pBank = BankWithGarbledSound(ID_SOUND_LASER);
-    TFModSoundManager SM;
-    struct TCase
-    {
-        const char* szWhat;
-        int32_t nPlaylist;
-        int32_t nItem;
-        bool bLoop;
-        bool bHasSound;
-        const char* szSaid;  // on standard error; null for nothing
-    };
-    const TCase CASES[] = {
-        {"a good sound", ID_PLAYLIST_SOUNDS, ID_SOUND_ENGINE, false, true, nullptr},
-        {"music, looping", ID_PLAYLIST_MUSICS, ID_MUSIC_GAME, true, true, nullptr},
-        {"the damaged sound", ID_PLAYLIST_SOUNDS, ID_SOUND_LASER, false, false,
-         "Drelk_II.bin: sound 235 of list 200 does not decode; playing without it\n"},
-        {"the damaged sound again: said once", ID_PLAYLIST_SOUNDS, ID_SOUND_LASER, false, false, nullptr},
-        {"an item the file does not hold", ID_PLAYLIST_SOUNDS, 999, false, false, nullptr},
-        {"a list the file does not hold", 777, ID_SOUND_ENGINE, false, false, nullptr},
-    };
-    for (const TCase& Case : CASES) {
-        SCOPED_TRACE(Case.szWhat);
-        testing::internal::CaptureStderr();
-        std::unique_ptr<TFModSoundSource> pSource(
-            TSoundLoader::CreateSource(&SM, pBank.get(), Case.nPlaylist, Case.nItem, Case.bLoop));
-        const std::string strSaid = testing::internal::GetCapturedStderr();
-        ASSERT_TRUE(pSource);
-        EXPECT_EQ(pSource->HasSound(), Case.bHasSound);
-        if (Case.szSaid) {
-            EXPECT_NE(strSaid.find(Case.szSaid), std::string::npos) << strSaid;
-            EXPECT_EQ(std::count(strSaid.begin(), strSaid.end(), '\n'), 1) << strSaid;
-        } else {
-            EXPECT_EQ(strSaid, "");
-        }
-        // What the game does with a source, with or without a sound.
-        pSource->Play();
-        pSource->SetPlaying(true);
-        pSource->SetVolume(0.2f);
-    }
-}
-
-// Without a device no sound decodes, and that is no fault of the file.
-TEST(SoundLoaderTest, WithoutADeviceNothingIsBlamedOnTheFile)
-{
-    std::unique_ptr<TDataBanker> pBank = BankWithGarbledSound(ID_SOUND_ROCK_EXPLOSION_0);
-    THungAudioServer Server;
-    setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
-    setenv("PULSE_SERVER", Server.Address().c_str(), 1);
-    TFModSoundManager SM;
-    ASSERT_FALSE(SM.HasDevice());
-    testing::internal::CaptureStderr();
-    for (int32_t nItem : {ID_SOUND_ENGINE, ID_SOUND_ROCK_EXPLOSION_0}) {
-        std::unique_ptr<TFModSoundSource> pSource(
-            TSoundLoader::CreateSource(&SM, pBank.get(), ID_PLAYLIST_SOUNDS, nItem, false));
-        EXPECT_FALSE(pSource->HasSound());
-    }
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }

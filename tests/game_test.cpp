@@ -1,8 +1,10 @@
 // The game's rules, played headless on the real data file: each case sets a scene, ticks and
 // checks the outcome.
 #include "tests/support/GameFixture.h"
+#include "tests/support/GameTestAccess.h"
 
 #include "base/GameClock.h"
+#include "base/MathConstants.h"
 #include "databank/DataBanker.h"
 #include "objects/Asteroids.h"
 #include "objects/Ships.h"
@@ -47,7 +49,8 @@ void ProcessSensors()
 TAsteroid* DropRockOnShip(GameFixture& Fixture, TGame& Game)
 {
     (void)Fixture;
-    return Game.AddRock(2, Game.GetShip()->GetPosition(), SbVec2f(0.0f, 0.0f), SbVec3f(0.0f, 0.0f, 1.0f), 0.0);
+    return TGameTestAccess::AddRock(Game, 2, Game.GetShip()->GetPosition(), SbVec2f(0.0f, 0.0f), SbVec3f(0.0f, 0.0f, 1.0f),
+                                    0.0);
 }
 }  // namespace
 
@@ -265,10 +268,10 @@ TEST_F(GameTest, LevelAfterLevelTheSceneDoesNotGrow)
         // Each live rock hangs its subtree and its explosion's under the rocks' root; spent
         // missiles leave nothing behind.
         const int nRocks = static_cast<int>(m_pGame->GetAsteroids().size());
-        EXPECT_EQ(m_pGame->GetAsteroidsRoot()->getNumChildren(), 2 * nRocks);
-        EXPECT_EQ(m_pGame->GetMissilesRoot()->getNumChildren(), 0);
+        EXPECT_EQ(TGameTestAccess::GetAsteroidsRoot(*m_pGame)->getNumChildren(), 2 * nRocks);
+        EXPECT_EQ(TGameTestAccess::GetMissilesRoot(*m_pGame)->getNumChildren(), 0);
         EXPECT_TRUE(m_pGame->GetMissiles().empty());
-        nChildrenAtLevelStart = m_pGame->GetAsteroidsRoot()->getNumChildren();
+        nChildrenAtLevelStart = TGameTestAccess::GetAsteroidsRoot(*m_pGame)->getNumChildren();
     }
     EXPECT_EQ(nChildrenAtLevelStart, 2 * 8 * 5);
 }
@@ -281,7 +284,7 @@ TEST_F(GameTest, LevelStartTakesSpentMissilesOutAndKeepsThoseInFlight)
     ClearField();
     // Out of the line of fire, so the level lasts while the ship shoots straight up.
     TAsteroid* pLast = AddRock(0, SbVec3f(25.0f, 15.0f, 0.0f));
-    for (int i = 0; i < 300 + TGame::LEVEL_END_TICKS - 1; ++i) {
+    for (int i = 0; i < 300 + TRules::LEVEL_END_TICKS - 1; ++i) {
         if (i == 300)
             pLast->Explode(false);
         KeyDown(TGame::KEY_SPACE);
@@ -304,8 +307,8 @@ TEST_F(GameTest, LevelStartTakesSpentMissilesOutAndKeepsThoseInFlight)
     std::vector<SoNode*> vecListed, vecInScene;
     for (const TMissile* pMissile : m_pGame->GetMissiles())
         vecListed.push_back(pMissile->GetRootNode());
-    for (int i = 0; i < m_pGame->GetMissilesRoot()->getNumChildren(); ++i)
-        vecInScene.push_back(m_pGame->GetMissilesRoot()->getChild(i));
+    for (int i = 0; i < TGameTestAccess::GetMissilesRoot(*m_pGame)->getNumChildren(); ++i)
+        vecInScene.push_back(TGameTestAccess::GetMissilesRoot(*m_pGame)->getChild(i));
     // All fly straight up at one speed: the oldest may leave the field on this tick, the rest
     // fly on, in firing order, in the list and in the scene alike.
     ASSERT_GE(vecListed.size() + 1, vecFlying.size());
@@ -336,11 +339,11 @@ TEST_F(GameTest, RocksWrapAndMissilesDieAtTheEdges)
 
     // A missile exactly on the edge flies on; just past it, it is spent but stays listed.
     SoTexture2* pTex = s_pDriver->GetBank()->GetTexture("MISSILE");
-    TMissile* pOnEdge = new TMissile(m_pGame->GetMissilesRoot(), SbVec2f(30.0f, 0.0f), 1.0, pTex);
-    TMissile* pOut = new TMissile(m_pGame->GetMissilesRoot(), SbVec2f(29.99f, -20.0f), 1.0, pTex);
+    TMissile* pOnEdge = new TMissile(TGameTestAccess::GetMissilesRoot(*m_pGame), SbVec2f(30.0f, 0.0f), 1.0, pTex);
+    TMissile* pOut = new TMissile(TGameTestAccess::GetMissilesRoot(*m_pGame), SbVec2f(29.99f, -20.0f), 1.0, pTex);
     pOut->SetVelocity(SbVec2f(0.0f, -0.1f));
-    m_pGame->AddMissile(pOnEdge);
-    m_pGame->AddMissile(pOut);
+    TGameTestAccess::AddMissile(*m_pGame, pOnEdge);
+    TGameTestAccess::AddMissile(*m_pGame, pOut);
     pOnEdge->SetVisible(true);
     pOut->SetVisible(true);
     Tick();
@@ -359,7 +362,7 @@ TEST_F(GameTest, KeysActOnlyOnTheTickAfterTheirKeyDown)
     EXPECT_NEAR(m_pGame->GetShip()->GetAngle(), 0.0, 1e-15);  // both: they cancel
     m_pGame->KeyDown(TGame::KEY_LEFT);
     Tick(5);  // one key-down, one turn
-    EXPECT_NEAR(m_pGame->GetShip()->GetAngle(), 16.0 * M_PI / 180.0, 1e-12);
+    EXPECT_NEAR(m_pGame->GetShip()->GetAngle(), 16.0 * PI / 180.0, 1e-12);
     m_pGame->KeyDown(TGame::KEY_UP);
     Tick();
     EXPECT_GT(m_pGame->GetShip()->GetVelocity().length(), 0.19f);

@@ -2,13 +2,16 @@
 // asset bank over the test data file and the sound manager on SDL's silent driver. Effect timers
 // run in virtual time.
 #include "base/GameClock.h"
+#include "base/MathConstants.h"
 #include "base/Random.h"
 #include "databank/DataBanker.h"
 #include "fx/GraphicFx.h"
 #include "objects/Asteroids.h"
+#include "objects/CollisionBox.h"
 #include "objects/Ships.h"
 #include "objects/Weapons.h"
 #include "sound/FModSoundManager.h"
+#include "tests/support/SceneSearch.h"
 #include "tests/support/TestDataFile.h"
 
 #include <Inventor/SbRotation.h>
@@ -36,17 +39,16 @@
 
 namespace {
 
-constexpr double PI = 3.14159265358979323846;
 const SbViewportRegion REGION(800, 600);
 
-template <class T>
-T* ChildAs(SoNode* pParent, int nIndex)
+// A box projected to the world, as (min x, min y, max x, max y) rounded to 1e-5 for comparing.
+void ExpectBox(const SbBox3f& Box, float fMinX, float fMinY, float fMaxX, float fMaxY)
 {
-    auto* pGroup = static_cast<SoGroup*>(pParent);
-    if (!pGroup || nIndex >= pGroup->getNumChildren())
-        return nullptr;
-    SoNode* pChild = pGroup->getChild(nIndex);
-    return pChild->isOfType(T::getClassTypeId()) ? static_cast<T*>(pChild) : nullptr;
+    ASSERT_FALSE(Box.isEmpty());
+    EXPECT_NEAR(Box.getMin()[0], fMinX, 1e-5);
+    EXPECT_NEAR(Box.getMin()[1], fMinY, 1e-5);
+    EXPECT_NEAR(Box.getMax()[0], fMaxX, 1e-5);
+    EXPECT_NEAR(Box.getMax()[1], fMaxY, 1e-5);
 }
 
 double RotationAbout(const SoTransform* pXf, const SbVec3f& vAxis)
@@ -121,52 +123,61 @@ protected:
     SoTexture2* m_pTex = nullptr;
 };
 
-TEST_F(MissileTest, NewMissileIsAHiddenSquareButCountsAsAlive)
+TEST_F(MissileTest, NewMissileIsAHiddenSquareThatHidingKeepsAndKillingSpends)
 {
     TMissile Missile(m_pRoot, SbVec2f(3, -4), 1.0, m_pTex);
     ASSERT_EQ(m_pRoot->getNumChildren(), 1);
-    SoSeparator* pThisRoot = ChildAs<SoSeparator>(m_pRoot, 0);
-    SoSwitch* pSwitch = ChildAs<SoSwitch>(pThisRoot, 0);
-    SoSeparator* pSep = ChildAs<SoSeparator>(pSwitch, 0);
-    ASSERT_TRUE(pSep);
-    ASSERT_EQ(pSep->getNumChildren(), 4);
-    auto* pXf = ChildAs<SoTransform>(pSep, 0);
-    auto* pCoords = ChildAs<SoCoordinate3>(pSep, 2);
-    ASSERT_TRUE(pXf && pCoords && ChildAs<SoFaceSet>(pSep, 3));
-    EXPECT_EQ(pSep->getChild(1), m_pTex);
-    EXPECT_EQ(pXf->translation.getValue(), SbVec3f(3, -4, 0));
+    // Built hidden, yet alive: the ship shows it when it fires.
+    EXPECT_TRUE(scene::WorldBox(m_pRoot).isEmpty());
+    EXPECT_TRUE(Missile.IsAlive());
+    // One side-1 square over four points, counter-clockwise seen from above, with the shared
+    // texture; no texture coordinates of its own.
+    auto* pCoords = scene::Find<SoCoordinate3>(m_pRoot);
+    ASSERT_TRUE(pCoords);
     const SbVec3f Square[4] = {SbVec3f(0.5f, -0.5f, 0), SbVec3f(0.5f, 0.5f, 0), SbVec3f(-0.5f, 0.5f, 0),
                                SbVec3f(-0.5f, -0.5f, 0)};
     ASSERT_EQ(pCoords->point.getNum(), 4);
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ(pCoords->point[i], Square[i]);
 
-    EXPECT_EQ(pSwitch->whichChild.getValue(), SO_SWITCH_NONE);
+    Missile.SetVisible(true);
+    Missile.Present();
+    ExpectBox(scene::WorldBox(m_pRoot), 2.5f, -4.5f, 3.5f, -3.5f);
+    EXPECT_EQ(scene::Drawn<SoTexture2>(m_pRoot), m_pTex);
+
+    // Hiding is not killing.
+    Missile.SetVisible(false);
+    Missile.Present();
+    EXPECT_TRUE(scene::WorldBox(m_pRoot).isEmpty());
     EXPECT_TRUE(Missile.IsAlive());
     Missile.SetVisible(true);
-    EXPECT_EQ(pSwitch->whichChild.getValue(), SO_SWITCH_ALL);
-    EXPECT_TRUE(Missile.IsAlive());
     Missile.Kill();
-    EXPECT_EQ(pSwitch->whichChild.getValue(), SO_SWITCH_NONE);
+    Missile.Present();
+    EXPECT_TRUE(scene::WorldBox(m_pRoot).isEmpty());
     EXPECT_FALSE(Missile.IsAlive());
 }
 
-TEST_F(MissileTest, FliesStraightInThePlaneWithoutTurning)
+TEST_F(MissileTest, FliesStraightInThePlaneWithoutTurningAndShowsWhereItIsWhenPresented)
 {
     TMissile Missile(m_pRoot, SbVec2f(0, 0), 1.0, m_pTex);
+    Missile.SetVisible(true);
     Missile.SetVelocity(SbVec2f(-12, 5));
     EXPECT_EQ(Missile.GetVelocity(), SbVec3f(-12, 5, 0));
     Missile.SetPosition(SbVec3f(1, 2, 7));  // a 3D position is kept as given
+    EXPECT_EQ(Missile.GetPosition(), SbVec3f(1, 2, 7));
     Missile.SetPosition(SbVec2f(1, 2));     // a 2D one lands on z = 0
+    Missile.Present();
     for (int i = 0; i < 10; ++i)
         Missile.Move(0.1);
     const SbVec3f v = Missile.GetPosition();
     EXPECT_NEAR(v[0], 1 - 12, 1e-4);
     EXPECT_NEAR(v[1], 2 + 5, 1e-4);
     EXPECT_EQ(v[2], 0.0f);
-    auto* pXf = ChildAs<SoTransform>(ChildAs<SoSeparator>(ChildAs<SoSwitch>(Missile.GetRootNode(), 0), 0), 0);
-    ASSERT_TRUE(pXf);
-    EXPECT_TRUE(pXf->rotation.getValue() == SbRotation::identity());
+    // The scene shows the missile where it was last presented, then where it is now: the same
+    // upright unit square, whatever the direction of flight.
+    ExpectBox(scene::WorldBox(m_pRoot), 0.5f, 1.5f, 1.5f, 2.5f);
+    Missile.Present();
+    ExpectBox(scene::WorldBox(m_pRoot), v[0] - 0.5f, v[1] - 0.5f, v[0] + 0.5f, v[1] + 0.5f);
 }
 
 TEST_F(MissileTest, HitsTestsItsPositionAgainstTheTransformedBox)
@@ -174,7 +185,7 @@ TEST_F(MissileTest, HitsTestsItsPositionAgainstTheTransformedBox)
     // A 2 x 2 x 2 box turned 45 degrees about z and moved to (10, 0, 0).
     SbXfBox3f Box(SbVec3f(-1, -1, -1), SbVec3f(1, 1, 1));
     SbMatrix Turn, Move;
-    Turn.setRotate(SbRotation(SbVec3f(0, 0, 1), float(PI / 4)));
+    Turn.setRotate(SbRotation(SbVec3f(0, 0, 1), static_cast<float>(PI / 4)));
     Move.setTranslate(SbVec3f(10, 0, 0));
     Box.setTransform(Turn * Move);
 
@@ -353,23 +364,24 @@ TEST_F(AsteroidTest, NewAsteroidIsTheShownMeshWithItsExplosionBesideIt)
     // 128 draws for the mesh, then two for the explosion.
     EXPECT_EQ(TRandom::GetState(), nStateAfter);
 
+    // The rock and, beside it under the same parent, its hidden explosion.
     ASSERT_EQ(m_pRoot->getNumChildren(), 2);
-    EXPECT_EQ(m_pRoot->getChild(0), Rock.GetRootNode());
-    EXPECT_EQ(m_pRoot->getChild(1), Rock.GetExplosion()->GetRootNode());
-    SoSwitch* pSwitch = ChildAs<SoSwitch>(Rock.GetRootNode(), 0);
-    SoSeparator* pSep = ChildAs<SoSeparator>(pSwitch, 0);
-    ASSERT_TRUE(pSep);
-    EXPECT_EQ(pSwitch->whichChild.getValue(), SO_SWITCH_ALL);
-    ASSERT_EQ(pSep->getNumChildren(), 6);
-    auto* pXf = ChildAs<SoTransform>(pSep, 0);
-    auto* pNB = ChildAs<SoNormalBinding>(pSep, 1);
-    auto* pNorm = ChildAs<SoNormal>(pSep, 2);
-    auto* pCoords = ChildAs<SoCoordinate3>(pSep, 3);
-    auto* pSet = ChildAs<SoIndexedFaceSet>(pSep, 5);
-    ASSERT_TRUE(pXf && pNB && pNorm && pCoords && pSet);
-    EXPECT_EQ(pSep->getChild(4), s_pDB->GetTexture("ASTEROID"));
+    EXPECT_GE(m_pRoot->findChild(Rock.GetRootNode()), 0);
+    EXPECT_GE(m_pRoot->findChild(Rock.GetExplosion()->GetRootNode()), 0);
+    EXPECT_TRUE(scene::WorldBox(Rock.GetExplosion()->GetRootNode()).isEmpty());
 
-    EXPECT_EQ(pXf->translation.getValue(), SbVec3f(7, -3, 0));  // z is ignored
+    // Shown at its place (z ignored), drawn with the bank's rock texture from its 66 points,
+    // each point its own normal, by the fixed index list.
+    SoNode* pRoot = Rock.GetRootNode();
+    EXPECT_FALSE(scene::WorldBox(pRoot).isEmpty());
+    EXPECT_EQ(scene::Drawn<SoTexture2>(pRoot), s_pDB->GetTexture(ID_PLAYLIST_BITMAPS, ID_BMP_ROCK));
+    auto* pXf = scene::Find<SoTransform>(pRoot);
+    auto* pNB = scene::Find<SoNormalBinding>(pRoot);
+    auto* pNorm = scene::Find<SoNormal>(pRoot);
+    auto* pCoords = scene::Find<SoCoordinate3>(pRoot);
+    auto* pSet = scene::Find<SoIndexedFaceSet>(pRoot);
+    ASSERT_TRUE(pXf && pNB && pNorm && pCoords && pSet);
+    EXPECT_EQ(pXf->translation.getValue(), SbVec3f(7, -3, 0));
     EXPECT_EQ(pNB->value.getValue(), SoNormalBinding::PER_VERTEX_INDEXED);
     ASSERT_EQ(pCoords->point.getNum(), 66);
     ASSERT_EQ(pNorm->vector.getNum(), 66);
@@ -391,26 +403,28 @@ TEST_F(AsteroidTest, NewAsteroidIsTheShownMeshWithItsExplosionBesideIt)
 TEST_F(AsteroidTest, MoveDriftsAndTumblesOnlyWithASpin)
 {
     TAsteroid Rock(m_pRoot, s_pSM, s_pDB, SbVec3f(0, 0, 0), SbVec3f(2, 3, 2), 0);
-    auto* pXf = ChildAs<SoTransform>(ChildAs<SoSeparator>(ChildAs<SoSwitch>(Rock.GetRootNode(), 0), 0), 0);
+    auto* pXf = scene::Find<SoTransform>(Rock.GetRootNode());
     ASSERT_TRUE(pXf);
-    const SbRotation Odd(SbVec3f(1, 0, 0), 0.3f);
-    pXf->rotation.setValue(Odd);
     Rock.SetVelocity(SbVec2f(0.2f, -0.1f));
     for (int i = 0; i < 10; ++i)
         Rock.Move(0.1);
-    EXPECT_TRUE(pXf->rotation.getValue() == Odd);  // rate 0 never touches the rotation
+    Rock.Present();
+    EXPECT_TRUE(pXf->rotation.getValue() == SbRotation::identity());  // rate 0 never turns it
     EXPECT_NEAR(Rock.GetPosition()[0], 0.2, 1e-5);
     EXPECT_NEAR(Rock.GetPosition()[1], -0.1, 1e-5);
     EXPECT_EQ(Rock.GetPosition()[2], 0.0f);
+    EXPECT_EQ(pXf->translation.getValue(), Rock.GetPosition());
 
     const SbVec3f vAxis(0, 0, 1);
     Rock.SetSpin(0.5, vAxis);
     Rock.Move(0.1);
     Rock.Move(0.1);
+    Rock.Present();
     EXPECT_NEAR(RotationAbout(pXf, vAxis), 0.1, 1e-5);
     // A new spin starts again from angle 0.
     Rock.SetSpin(-0.25, vAxis);
     Rock.Move(0.1);
+    Rock.Present();
     EXPECT_NEAR(RotationAbout(pXf, vAxis), -0.025, 1e-5);
 }
 
@@ -425,21 +439,23 @@ TEST_F(AsteroidTest, ExplodeHidesForGoodAnimatingOnlyShotSmallRocks)
     for (const auto& Case : Cases) {
         SCOPED_TRACE(testing::Message() << "type " << Case.nType << " with effect " << Case.bWithEffect);
         TAsteroid Rock(m_pRoot, s_pSM, s_pDB, SbVec3f(4, 5, 0), SbVec3f(2, 3, 2), Case.nType);
-        SoSwitch* pFxSwitch = ChildAs<SoSwitch>(Rock.GetExplosion()->GetRootNode(), 0);
-        ASSERT_TRUE(pFxSwitch);
+        SoNode* pFxRoot = Rock.GetExplosion()->GetRootNode();
         const int nPaused = Mix_Paused(-1);
-        ASSERT_FALSE(Rock.GetBoundingBox(REGION).isEmpty());
+        ASSERT_FALSE(Rock.GetBoundingBox().isEmpty());
 
         Rock.Explode(Case.bWithEffect);
+        Rock.Present();
         EXPECT_FALSE(Rock.IsAlive());
-        EXPECT_EQ(ChildAs<SoSwitch>(Rock.GetRootNode(), 0)->whichChild.getValue(), SO_SWITCH_NONE);
-        EXPECT_TRUE(Rock.GetBoundingBox(REGION).isEmpty());
+        EXPECT_TRUE(scene::WorldBox(Rock.GetRootNode()).isEmpty());
+        EXPECT_TRUE(Rock.GetBoundingBox().isEmpty());
         EXPECT_EQ(Mix_Paused(-1), nPaused - 1);  // its explosion sound plays in every case
         EXPECT_EQ(Rock.GetExplosion()->IsActive(), Case.bAnimation);
-        EXPECT_EQ(pFxSwitch->whichChild.getValue(), Case.bAnimation ? SO_SWITCH_ALL : SO_SWITCH_NONE);
+        const SbBox3f FxBox = scene::WorldBox(pFxRoot);
+        EXPECT_EQ(FxBox.isEmpty(), !Case.bAnimation);
         if (Case.bAnimation) {
-            auto* pFxXf = ChildAs<SoTransform>(ChildAs<SoSeparator>(pFxSwitch, 0), 0);
-            EXPECT_EQ(pFxXf->translation.getValue(), SbVec3f(4, 5, 0));
+            // Where the rock was.
+            EXPECT_NEAR(FxBox.getCenter()[0], 4.0f, 1e-5);
+            EXPECT_NEAR(FxBox.getCenter()[1], 5.0f, 1e-5);
             TGameClock::Advance(21 * 25);  // a run takes 21 firings of 25 ms
             EXPECT_FALSE(Rock.GetExplosion()->IsActive());
         }
@@ -451,13 +467,14 @@ TEST_F(AsteroidTest, BoxIsTheRocksBoundsShrunkToThreeQuartersInItsOwnFrame)
     TAsteroid Rock(m_pRoot, s_pSM, s_pDB, SbVec3f(10, 5, 0), SbVec3f(4, 5, 4), 1);
     Rock.SetSpin(PI / 2, SbVec3f(0, 0, 1));
     Rock.Move(1.0);  // a quarter turn: the rock's long y axis now lies along -x
+    Rock.Present();
 
     SoGetBoundingBoxAction Action(REGION);
     Action.apply(Rock.GetRootNode());
     const SbXfBox3f Raw = Action.getXfBoundingBox();
     SbVec3f vMin, vMax;
     Raw.getBounds(vMin, vMax);
-    const SbXfBox3f Box = Rock.GetBoundingBox(REGION);
+    const SbXfBox3f Box = Rock.GetBoundingBox();
     SbVec3f vBoxMin, vBoxMax;
     Box.getBounds(vBoxMin, vBoxMax);
     EXPECT_EQ(vBoxMin, vMin * 0.75f);
@@ -465,7 +482,7 @@ TEST_F(AsteroidTest, BoxIsTheRocksBoundsShrunkToThreeQuartersInItsOwnFrame)
     EXPECT_TRUE(Box.getTransform() == Raw.getTransform());
 
     // Missiles along the rock's long axis: inside within 0.75 of its reach, outside beyond it.
-    TMissile Missile(m_pRoot, SbVec2f(0, 0), 1.0, s_pDB->GetTexture("MISSILE"));
+    TMissile Missile(m_pRoot, SbVec2f(0, 0), 1.0, s_pDB->GetTexture(ID_PLAYLIST_BITMAPS, ID_BMP_MISSILE));
     const float fReach = vMax[1];  // about 2.5 from the centre, along world -x after the turn
     Missile.SetPosition(SbVec2f(10 - 0.7f * fReach, 5));
     EXPECT_TRUE(Missile.Hits(Box));
@@ -488,7 +505,7 @@ TEST_F(AsteroidTest, DeletedAsteroidsLeaveNoNodesOrTimersBehind)
     vecRocks.clear();
     EXPECT_EQ(m_pRoot->getNumChildren(), 0);
     EXPECT_EQ(TGameClock::VirtualSensorCount(), nSensors);
-    EXPECT_EQ(s_pDB->GetTexture("ASTEROID")->getRefCount(), 1);
+    EXPECT_EQ(s_pDB->GetTexture(ID_PLAYLIST_BITMAPS, ID_BMP_ROCK)->getRefCount(), 1);
     TGameClock::Advance(1000);
 }
 
@@ -512,48 +529,38 @@ protected:
         m_pShip.reset();
         BankTest::TearDown();
     }
-    SoSwitch* ShipSwitch() const { return ChildAs<SoSwitch>(m_pRoot, 1); }
-    SoTransform* ShipXf() const { return ChildAs<SoTransform>(m_pShip->GetRootNode(), 0); }
-    SoSwitch* FlameSwitch() const { return m_pShip->GetEngine()->GetSwitchNode(); }
-    SoSwitch* ExplosionSwitch() const { return ChildAs<SoSwitch>(m_pShip->GetExplosion()->GetRootNode(), 0); }
+    // Whether the ship is drawn; its explosion's box (empty while hidden); the ship's own box.
+    bool ShipDrawn() const { return scene::IsDrawn(m_pRoot, m_pShip->GetRootNode()); }
+    SbBox3f ExplosionBox() const { return scene::WorldBox(m_pShip->GetExplosion()->GetRootNode()); }
+    SbBox3f ShipBox() const { return scene::WorldBox(m_pShip->GetRootNode()); }
 
     SoSeparator* m_pMissiles = nullptr;
     std::unique_ptr<TManShip> m_pShip;
 };
 }  // namespace
 
-TEST_F(ShipTest, ShipIsTheTurnedModelWithItsFlameAndItsExplosionBesideIt)
+// The test model is a 0.6 x 0.2 x 1.0 cube; the ship turns it a quarter about x into the play
+// plane and scales it by 2: 1.2 wide, 2 long, 0.4 high.
+TEST_F(ShipTest, ShipIsTheTurnedModelWithItsFlameAndExplosionHidden)
 {
-    // Parent: the missiles' group, then the ship's switch, then its explosion.
+    // The missiles' group, the ship and, beside it, its explosion.
     ASSERT_EQ(m_pRoot->getNumChildren(), 3);
-    ASSERT_TRUE(ShipSwitch());
-    EXPECT_EQ(ShipSwitch()->whichChild.getValue(), SO_SWITCH_ALL);
-    EXPECT_EQ(ShipSwitch()->getChild(0), m_pShip->GetRootNode());
-    EXPECT_EQ(m_pRoot->getChild(2), m_pShip->GetExplosion()->GetRootNode());
-
-    SoSeparator* pThisRoot = m_pShip->GetRootNode();
-    ASSERT_EQ(pThisRoot->getNumChildren(), 3);
-    SoTransform* pXf = ShipXf();
-    ASSERT_TRUE(pXf);
-    EXPECT_EQ(pXf->translation.getValue(), SbVec3f(0, 0, 0));
-    EXPECT_EQ(pXf->scaleFactor.getValue(), SbVec3f(2, 2, 2));
-    SoSeparator* pModel = ChildAs<SoSeparator>(ChildAs<SoSeparator>(pThisRoot, 1), 0);
-    ASSERT_TRUE(pModel);
-    auto* pQuarter = ChildAs<SoTransform>(pModel, 0);
-    ASSERT_TRUE(pQuarter);
-    EXPECT_NEAR(RotationAbout(pQuarter, SbVec3f(1, 0, 0)), PI / 2, 1e-6);
-    EXPECT_EQ(pThisRoot->getChild(2), FlameSwitch());
-
-    // The flame a third of the ship's size behind its centre, hidden until the first thrust.
-    EXPECT_EQ(FlameSwitch()->whichChild.getValue(), SO_SWITCH_NONE);
-    auto* pFlameXf = ChildAs<SoTransform>(ChildAs<SoSeparator>(FlameSwitch(), 0), 0);
-    ASSERT_TRUE(pFlameXf);
-    EXPECT_EQ(pFlameXf->translation.getValue(), SbVec3f(0, static_cast<float>(-2.0 / 3), 0));
-    EXPECT_EQ(ExplosionSwitch()->whichChild.getValue(), SO_SWITCH_NONE);
-
+    EXPECT_GE(m_pRoot->findChild(m_pShip->GetExplosion()->GetRootNode()), 0);
+    EXPECT_TRUE(ShipDrawn());
+    const SbBox3f Box = scene::WorldBox(m_pRoot);  // the ship alone: flame and explosion hidden
+    ExpectBox(Box, -0.6f, -1.0f, 0.6f, 1.0f);
+    EXPECT_NEAR(Box.getMax()[2], 0.2f, 1e-5);
+    EXPECT_TRUE(ExplosionBox().isEmpty());
+    EXPECT_TRUE(m_pShip->GetEngine()->GetBoundingBox().isEmpty());
     EXPECT_TRUE(m_pShip->IsAlive());
     EXPECT_EQ(m_pShip->GetAngle(), 0.0);
     EXPECT_EQ(m_pShip->GetVelocity(), SbVec3f(0, 0, 0));
+
+    // The flame, once started, a third of the ship's size behind its centre, in its own frame.
+    m_pShip->Thrust(0.2);
+    const SbBox3f Flame = m_pShip->GetEngine()->GetBoundingBox().project();
+    EXPECT_NEAR(Flame.getCenter()[0], 0.0f, 1e-6);
+    EXPECT_NEAR(Flame.getCenter()[1], -2.0f / 3, 1e-6);
 }
 
 TEST_F(ShipTest, ConstructionDrawsTwiceForItsExplosion)
@@ -572,13 +579,19 @@ TEST_F(ShipTest, RotateTurnsAboutZInDegreesWithoutWrapping)
     for (int i = 0; i < 45; ++i)
         m_pShip->Rotate(16.0);
     EXPECT_NEAR(m_pShip->GetAngle(), 4 * PI, 1e-12);  // two full turns, not reduced
-    EXPECT_NEAR(std::fmod(RotationAbout(ShipXf(), SbVec3f(0, 0, 1)) + 2 * PI, 2 * PI), 0.0, 1e-5);
+    m_pShip->Present();
+    ExpectBox(ShipBox(), -0.6f, -1.0f, 0.6f, 1.0f);  // drawn as it was built
     m_pShip->Rotate(16.0);
     m_pShip->Rotate(-16.0);
     EXPECT_NEAR(m_pShip->GetAngle(), 4 * PI, 1e-12);
     m_pShip->SetAngle(0.5);
     EXPECT_EQ(m_pShip->GetAngle(), 0.5);
-    EXPECT_NEAR(RotationAbout(ShipXf(), SbVec3f(0, 0, 1)), 0.5, 1e-6);
+    // A quarter turn counter-clockwise: the long model lies across the field, drawn so once
+    // presented.
+    m_pShip->SetAngle(PI / 2);
+    ExpectBox(ShipBox(), -0.6f, -1.0f, 0.6f, 1.0f);
+    m_pShip->Present();
+    ExpectBox(ShipBox(), -1.0f, -0.6f, 1.0f, 0.6f);
 }
 
 TEST_F(ShipTest, ThrustAcceleratesAlongTheHeadingClampedPerComponent)
@@ -613,7 +626,7 @@ TEST_F(ShipTest, ThrustAcceleratesAlongTheHeadingClampedPerComponent)
     EXPECT_EQ(m_pShip->GetVelocity(), SbVec3f(8, -9, 0));
     m_pShip->Thrust(0.2);
     EXPECT_EQ(m_pShip->GetVelocity(), SbVec3f(5, -5, 0));
-    EXPECT_EQ(FlameSwitch()->whichChild.getValue(), SO_SWITCH_ALL);
+    EXPECT_TRUE(m_pShip->GetEngine()->IsActive());
     EXPECT_EQ(TFxEngine::GetSoundStarts(), 1);
 }
 
@@ -624,7 +637,10 @@ TEST_F(ShipTest, MoveDriftsByVelocityTimesStep)
     m_pShip->Move(0.1);
     EXPECT_NEAR(m_pShip->GetPosition()[0], 1.3, 1e-6);
     EXPECT_NEAR(m_pShip->GetPosition()[1], 1.6, 1e-6);
-    EXPECT_EQ(ShipXf()->translation.getValue(), m_pShip->GetPosition());
+    m_pShip->Present();
+    const SbVec3f vCentre = ShipBox().getCenter();
+    EXPECT_NEAR(vCentre[0], 1.3, 1e-6);
+    EXPECT_NEAR(vCentre[1], 1.6, 1e-6);
 }
 
 TEST_F(ShipTest, FireLaunchesFromTheCentreAlongTheHeadingAtDriftSpeedPlusTen)
@@ -650,8 +666,9 @@ TEST_F(ShipTest, FireLaunchesFromTheCentreAlongTheHeadingAtDriftSpeedPlusTen)
         ASSERT_TRUE(pMissile);
         EXPECT_LE(Mix_Paused(-1), nPaused);  // the shot sound was restarted and un-paused
         EXPECT_TRUE(pMissile->IsAlive());
-        EXPECT_EQ(m_pMissiles->getChild(m_pMissiles->getNumChildren() - 1), pMissile->GetRootNode());
-        EXPECT_EQ(ChildAs<SoSwitch>(pMissile->GetRootNode(), 0)->whichChild.getValue(), SO_SWITCH_ALL);
+        EXPECT_GE(m_pMissiles->findChild(pMissile->GetRootNode()), 0);
+        pMissile->Present();
+        ExpectBox(scene::WorldBox(m_pMissiles), -3.5f, 3.5f, -2.5f, 4.5f);  // shown where the ship is
         EXPECT_EQ(pMissile->GetPosition(), SbVec3f(-3, 4, 0));
         EXPECT_NEAR(pMissile->GetVelocity()[0], Case.vWant[0], 1e-4);
         EXPECT_NEAR(pMissile->GetVelocity()[1], Case.vWant[1], 1e-4);
@@ -661,41 +678,53 @@ TEST_F(ShipTest, FireLaunchesFromTheCentreAlongTheHeadingAtDriftSpeedPlusTen)
 
 TEST_F(ShipTest, ExplodingHidesTheShipAndOnlyReviveMakesItFlyAgain)
 {
+    // The explosion's place and scale, as drawn.
+    auto FxPlace = [this](SbVec3f& vTranslation, SbVec3f& vScale) {
+        SoGetBoundingBoxAction Action(REGION);
+        Action.apply(m_pShip->GetExplosion()->GetRootNode());
+        SbRotation Turn, ScaleTurn;
+        Action.getXfBoundingBox().getTransform().getTransform(vTranslation, Turn, vScale, ScaleTurn);
+    };
+    SbVec3f vAt, vScale;
     m_pShip->SetPosition(SbVec3f(8, 9, 0));
     m_pShip->ExplodeAt(2.0f, SbVec3f(1, 2, 0));
+    m_pShip->Present();
     EXPECT_FALSE(m_pShip->IsAlive());
-    EXPECT_EQ(ShipSwitch()->whichChild.getValue(), SO_SWITCH_NONE);
-    auto* pFxXf = ChildAs<SoTransform>(ChildAs<SoSeparator>(ExplosionSwitch(), 0), 0);
-    ASSERT_TRUE(pFxXf);
-    EXPECT_EQ(ExplosionSwitch()->whichChild.getValue(), SO_SWITCH_ALL);
+    EXPECT_FALSE(ShipDrawn());
     EXPECT_TRUE(m_pShip->GetExplosion()->IsActive());
-    EXPECT_EQ(pFxXf->translation.getValue(), SbVec3f(1, 2, 0));
-    EXPECT_EQ(pFxXf->scaleFactor.getValue(), SbVec3f(2, 2, 2));
+    EXPECT_FALSE(ExplosionBox().isEmpty());
+    FxPlace(vAt, vScale);
+    EXPECT_NEAR((vAt - SbVec3f(1, 2, 0)).length(), 0.0f, 1e-5);
+    EXPECT_NEAR((vScale - SbVec3f(2, 2, 2)).length(), 0.0f, 1e-5);
     // The destroyed ship keeps its place, and its box still comes from the model.
     EXPECT_EQ(m_pShip->GetPosition(), SbVec3f(8, 9, 0));
-    EXPECT_FALSE(m_pShip->GetBoundingBox(REGION).isEmpty());
+    EXPECT_FALSE(m_pShip->GetBoundingBox().isEmpty());
     TGameClock::Advance(21 * 50);  // the ship's explosion takes 21 firings of 50 ms
     EXPECT_FALSE(m_pShip->GetExplosion()->IsActive());
 
     m_pShip->SetVisible(true);
-    EXPECT_EQ(ShipSwitch()->whichChild.getValue(), SO_SWITCH_ALL);
+    m_pShip->Present();
+    EXPECT_TRUE(ShipDrawn());
     EXPECT_FALSE(m_pShip->IsAlive());
 
     // In place, keeping the scale last set.
     m_pShip->Explode();
-    EXPECT_EQ(pFxXf->translation.getValue(), SbVec3f(8, 9, 0));
-    EXPECT_EQ(pFxXf->scaleFactor.getValue(), SbVec3f(2, 2, 2));
-    EXPECT_EQ(ShipSwitch()->whichChild.getValue(), SO_SWITCH_NONE);
+    m_pShip->Present();
+    FxPlace(vAt, vScale);
+    EXPECT_NEAR((vAt - SbVec3f(8, 9, 0)).length(), 0.0f, 1e-5);
+    EXPECT_NEAR((vScale - SbVec3f(2, 2, 2)).length(), 0.0f, 1e-5);
+    EXPECT_FALSE(ShipDrawn());
 
     m_pShip->Revive();
+    m_pShip->Present();
     EXPECT_TRUE(m_pShip->IsAlive());
-    EXPECT_EQ(ShipSwitch()->whichChild.getValue(), SO_SWITCH_ALL);
+    EXPECT_TRUE(ShipDrawn());
 }
 
 TEST_F(ShipTest, BoxIsTheShrunkModelAndCoversTheFlameWhileItShows)
 {
     // The test model is a 0.6 x 0.2 x 1.0 cube turned a quarter about x, then scaled by 2.
-    const SbBox3f Box = m_pShip->GetBoundingBox(REGION).project();
+    const SbBox3f Box = m_pShip->GetBoundingBox().project();
     EXPECT_NEAR(Box.getMin()[0], -0.45, 1e-5);
     EXPECT_NEAR(Box.getMax()[0], 0.45, 1e-5);
     EXPECT_NEAR(Box.getMin()[1], -0.75, 1e-5);
@@ -704,7 +733,7 @@ TEST_F(ShipTest, BoxIsTheShrunkModelAndCoversTheFlameWhileItShows)
 
     m_pShip->Thrust(0.2);
     TGameClock::Advance(10);
-    const SbBox3f WithFlame = m_pShip->GetBoundingBox(REGION).project();
+    const SbBox3f WithFlame = m_pShip->GetBoundingBox().project();
     EXPECT_LT(WithFlame.getMin()[1], -1.5f);  // the flame reaches well behind the hull
 }
 
@@ -716,6 +745,6 @@ TEST_F(ShipTest, DeletingTheShipLeavesNothingBehind)
     m_pShip.reset();
     ASSERT_EQ(m_pRoot->getNumChildren(), 1);  // only the missiles' group
     EXPECT_EQ(TGameClock::VirtualSensorCount(), 0);
-    for (SoTexture2* pTex : *s_pDB->GetTextures("EXPLOSION"))
+    for (SoTexture2* pTex : *s_pDB->GetTextures(ID_PLAYLIST_XPLOSIONS))
         EXPECT_EQ(pTex->getRefCount(), 1);
 }

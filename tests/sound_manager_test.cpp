@@ -409,6 +409,46 @@ TEST_F(SoundOutputTest, LongImagesShareTheOneStreamAndTheLastStartedHasIt)
     EXPECT_EQ(Levels(Tail(BUFFER)), std::make_pair(0, 0));
 }
 
+// A long image from bytes that last (the bank's) plays from those very bytes: a change made to
+// them after loading is heard. A plain load of the same bytes gets a copy of its own, which
+// outlives the lasting bytes.
+TEST_F(SoundOutputTest, LastingBytesPlayWithoutACopyOfTheirOwn)
+{
+    const int nFrames = static_cast<int>(TFModSoundManager::STREAM_BYTES / 4) + RATE;
+    constexpr size_t WAV_HEADER = 44;
+    auto SetLevel = [](std::vector<uint8_t>& vecImage, int16_t nLevel) {
+        for (size_t i = WAV_HEADER; i + 1 < vecImage.size(); i += 2) {
+            vecImage[i] = static_cast<uint8_t>(nLevel & 0xff);
+            vecImage[i + 1] = static_cast<uint8_t>(nLevel >> 8);
+        }
+    };
+    auto Level = [this] {
+        const std::vector<TFrame> vecTail = Tail(BUFFER);
+        return vecTail.empty() ? -1 : vecTail.back().nLeft;
+    };
+    std::vector<uint8_t> vecLasting = MakeLevel(nFrames, 1000);
+    const std::vector<uint8_t> vecSame = vecLasting;
+    TSourcePtr pLasting(m_pSM->CreateSource());
+    ASSERT_TRUE(pLasting->LoadFromLastingMemory(vecLasting.data(), static_cast<int32_t>(vecLasting.size()), true));
+    TSourcePtr pCopied = Load(vecSame, true);
+    SetLevel(vecLasting, 3000);
+
+    pLasting->Play();
+    pLasting->SetPlaying(true);
+    Mix(8 * BUFFER);
+    EXPECT_EQ(Level(), 3000);
+    pCopied->Play();
+    pCopied->SetPlaying(true);
+    Mix(8 * BUFFER);
+    EXPECT_EQ(Level(), 1000);
+
+    // The lasting bytes go with their source; the copy plays on.
+    pLasting.reset();
+    std::vector<uint8_t>().swap(vecLasting);
+    Mix(8 * BUFFER);
+    EXPECT_EQ(Level(), 1000);
+}
+
 TEST_F(SoundOutputTest, VolumeScalesTheSamples)
 {
     struct TCase

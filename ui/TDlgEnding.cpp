@@ -4,7 +4,7 @@
 
 #include "base/Assert.h"
 #include "databank/DataBanker.h"
-#include "fx/SoundLoader.h"
+#include "media/SoundLoader.h"
 #include "sound/FModSoundManager.h"
 
 #include <QCoreApplication>

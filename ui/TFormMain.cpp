@@ -136,20 +136,19 @@ bool TFormMain::RunSplash()
 void TFormMain::InitGame()
 {
     m_nStartMs = m_Clock.elapsed();
-    TGame& Game = m_Driver.Start(m_Options.nLevel);
+    m_Driver.Start(m_Options.nLevel);
     CreateViewer();
     CenterWindow();
     show();
     m_pViewer->show();
     m_pViewer->setEventCallback(ViewerEventCallback, this);
-    Game.SetViewportRegion(m_pViewer->getViewportRegion());
     // Every key goes to the viewer's drawing area, whose callback hands it to the game.
     setFocusProxy(m_pViewer->getGLWidget());
     m_pViewer->getGLWidget()->setFocus();
     activateWindow();
     m_pSceneSensor = new SoNodeSensor(SceneChanged, this);
     m_pSceneSensor->setPriority(0);
-    m_pSceneSensor->attach(Game.GetRoot());
+    m_pSceneSensor->attach(m_Driver.GetScene());
     ScheduleFrame();
 }
 
@@ -158,7 +157,7 @@ void TFormMain::CreateViewer()
     m_pViewer = new SoQtExaminerViewer(m_pUi->PanelClient, "3DViewer", TRUE, SoQtFullViewer::BUILD_ALL,
                                        SoQtViewer::BROWSER);
     m_pViewer->setDecoration(FALSE);
-    m_pViewer->setSceneGraph(TSceneView::MakeViewerScene(GetGame()->GetRoot()));
+    m_pViewer->setSceneGraph(TSceneView::MakeViewerScene(m_Driver.GetScene()));
     m_pViewer->setTransparencyType(TSceneView::TRANSPARENCY);
     m_pViewer->setPopupMenuEnabled(FALSE);
     // The mouse does not turn the field, and the field's depth is known: no clipping planes
@@ -185,7 +184,7 @@ void TFormMain::CenterWindow()
 
 void TFormMain::SetRunning(bool bRun)
 {
-    GetGame()->SetRunning(bRun);
+    m_Driver.SetRunning(bRun);
     SyncTimer();
 }
 
@@ -204,7 +203,7 @@ void TFormMain::TogglePause()
 // instead of catching up on the pause.
 void TFormMain::SyncTimer()
 {
-    const bool bTicking = GetGame()->IsTicking() && !m_bLeaving;
+    const bool bTicking = m_Driver.IsTicking() && !m_bLeaving;
     if (bTicking == m_TimerGame.isActive())
         return;
     const qint64 nNow = m_Clock.elapsed();
@@ -241,7 +240,7 @@ void TFormMain::ExitGame()
 void TFormMain::closeEvent(QCloseEvent* pEvent)
 {
     pEvent->ignore();
-    if (GetGame())
+    if (m_Driver.GetScene())
         ExitGame();
 }
 

@@ -72,7 +72,6 @@ public:
     // Installed on the viewer: true for the key-downs the viewer must not see itself (arrows, S).
     static SbBool ViewerEventCallback(void* pViewer, QEvent* pEvent);
 
-    TGame* GetGame() const { return m_Driver.GetGame(); }
     SoQtExaminerViewer* GetViewer() const { return m_pViewer; }
     TStats GetStats() const;
     // The size chosen at start-up: the whole window.

@@ -5,6 +5,7 @@
 #include "ui/TFormMain.h"
 
 #include "base/Assert.h"
+#include "core/Rules.h"
 #include "sound/FModSoundManager.h"
 
 #include <QApplication>
@@ -24,7 +25,6 @@
 namespace {
 constexpr int EXIT_NO_DISPLAY = 1;
 constexpr int EXIT_USAGE = 2;
-constexpr int MAX_LEVEL = 10000;
 
 struct TCommandLine
 {
@@ -40,7 +40,7 @@ bool ParseCommandLine(const QStringList& vecArgs, TCommandLine& Line, int& nExit
     const QCommandLineOption Help({"h", "help"}, "Show this help and exit.");
     const QCommandLineOption Version("version", "Show the version and exit.");
     const QCommandLineOption Data("data", "Play with this data file instead of the one beside the game.", "FILE");
-    const QCommandLineOption Level("level", "Start at this level (1 to 10000).", "L", "1");
+    const QCommandLineOption Level("level", QString("Start at this level (1 to %1).").arg(TRules::MAX_LEVEL), "L", "1");
     const QCommandLineOption Stats("stats", "At exit, report start-up times, ticks and frames on standard error.");
     Parser.addOptions({Help, Version, Data, Level, Stats});
     if (!Parser.parse(vecArgs)) {
@@ -66,8 +66,8 @@ bool ParseCommandLine(const QStringList& vecArgs, TCommandLine& Line, int& nExit
     }
     bool bNumber = false;
     const int nLevel = Parser.value(Level).toInt(&bNumber);
-    if (!bNumber || nLevel < 1 || nLevel > MAX_LEVEL) {
-        std::fprintf(stderr, "drelk2: --level wants a number from 1 to %d, not '%s'\n", MAX_LEVEL,
+    if (!bNumber || nLevel < 1 || nLevel > TRules::MAX_LEVEL) {
+        std::fprintf(stderr, "drelk2: --level wants a number from 1 to %d, not '%s'\n", TRules::MAX_LEVEL,
                      qPrintable(Parser.value(Level)));
         nExitCode = EXIT_USAGE;
         return false;

@@ -1,5 +1,7 @@
 #include "tests/support/GameFixture.h"
 
+#include "tests/support/GameTestAccess.h"
+
 #include "objects/Asteroids.h"
 
 #include <cstdio>
@@ -46,7 +48,7 @@ void GameFixture::ClearField()
 
 TAsteroid* GameFixture::AddRock(int nSize, const SbVec3f& vPosition, const SbVec2f& vVelocity)
 {
-    return m_pGame->AddRock(nSize, vPosition, vVelocity, SbVec3f(0.0f, 0.0f, 1.0f), 0.0);
+    return TGameTestAccess::AddRock(*m_pGame, nSize, vPosition, vVelocity, SbVec3f(0.0f, 0.0f, 1.0f), 0.0);
 }
 
 int GameFixture::CountAlive() const

@@ -6,6 +6,7 @@
 // renders the last state off screen to a PNG (needs an X display).
 
 #include "core/GameDriver.h"
+#include "core/Rules.h"
 #include "tools/sim/KeyScript.h"
 #include "tools/sim/Snapshot.h"
 #include "tools/sim/StateJson.h"
@@ -92,7 +93,7 @@ public:
         Options.bBench = m_Parser.isSet("bench");
         long nLevel = Options.nLevel;
         const bool bOk = Count("ticks", 0, Options.nTicks, strError) && Count("every", 1, Options.nEvery, strError) &&
-                         Count("level", 1, nLevel, strError, 10000);
+                         Count("level", 1, nLevel, strError, TRules::MAX_LEVEL);
         Options.nLevel = static_cast<int>(nLevel);
         return bOk ? PARSE_RUN : PARSE_FAILED;
     }

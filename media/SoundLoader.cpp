@@ -1,4 +1,4 @@
-#include "fx/SoundLoader.h"
+#include "media/SoundLoader.h"
 
 #include "base/Assert.h"
 #include "databank/DataBanker.h"
@@ -19,17 +19,18 @@ bool FirstReport(int32_t nPlaylist, int32_t nItem)
 }
 }  // namespace
 
-TFModSoundSource* TSoundLoader::CreateSource(TFModSoundManager* pSM, TDataBanker* pDB, int32_t nPlaylist,
+TFModSoundSource* TSoundLoader::CreateSource(TFModSoundManager* pSM, const TDataBanker* pDB, int32_t nPlaylist,
                                              int32_t nItem, bool bLoop)
 {
     DRELK_ASSERT(pSM);
     DRELK_ASSERT(pDB);
     TFModSoundSource* pSource = pSM->CreateSource();
     DRELK_ASSERT(pSource);
-    TSndInfo SndInfo;
-    if (!pDB->LoadSoundFromBin(nPlaylist, nItem, SndInfo))
+    const uint8_t* pData = nullptr;
+    int32_t nSize = 0;
+    if (!pDB->GetSoundBytes(nPlaylist, nItem, pData, nSize))
         return pSource;
-    if (pSource->LoadFromMemory(SndInfo.pSound.get(), SndInfo.nSize, false, bLoop) || !pSM->HasDevice())
+    if (pSource->LoadFromLastingMemory(pData, nSize, bLoop) || !pSM->HasDevice())
         return pSource;
     if (FirstReport(nPlaylist, nItem)) {
         std::fprintf(stderr, "%s: %s: sound %d of list %d does not decode; playing without it\n",
