@@ -4,6 +4,7 @@
 
 #include <Inventor/SbBox3f.h>
 #include <Inventor/nodes/SoCoordinate3.h>
+#include <Inventor/nodes/SoNode.h>
 #include <Inventor/nodes/SoSeparator.h>
 #include <Inventor/nodes/SoSwitch.h>
 #include <Inventor/nodes/SoTransform.h>
@@ -21,17 +22,29 @@ void QuadPoints(const SbVec2f& vSize, SbVec3f* pPoints)
 }
 }  // namespace
 
+namespace {
+// A frame's separators are told nothing when its transform moves (Write): they must not keep
+// a picture or a box of their children from before.
+void KeepNoCaches(SoSeparator* pSep)
+{
+    pSep->renderCaching.setValue(SoSeparator::OFF);
+    pSep->boundingBoxCaching.setValue(SoSeparator::OFF);
+}
+}  // namespace
+
 TObjectFrame TObjectFrame::Make(TOrder nOrder, int nWhichChild, const SbVec3f& vTranslation)
 {
     TObjectFrame Frame;
     Frame.pThisRoot = new SoSeparator;
     DRELK_ASSERT(Frame.pThisRoot);
+    KeepNoCaches(Frame.pThisRoot);
     Frame.pSwitch = new SoSwitch;
     DRELK_ASSERT(Frame.pSwitch);
     Frame.pSwitch->whichChild.setValue(nWhichChild);
     if (nOrder == SWITCH_INSIDE) {
         SoSeparator* pSep = new SoSeparator;
         DRELK_ASSERT(pSep);
+        KeepNoCaches(pSep);
         Frame.pThisRoot->addChild(Frame.pSwitch);
         Frame.pSwitch->addChild(pSep);
         Frame.pContent = pSep;
@@ -48,25 +61,32 @@ TObjectFrame TObjectFrame::Make(TOrder nOrder, int nWhichChild, const SbVec3f& v
     return Frame;
 }
 
-void TObjectFrame::Write(SoTransform* pXf, SoSwitch* pSwitch, const SbVec3f& vTranslation, const SbRotation& Rotation,
-                         bool bShown)
+bool TObjectFrame::Write(SoNode* pTop, SoTransform* pXf, SoSwitch* pSwitch, const SbVec3f& vTranslation,
+                         const SbRotation& Rotation, bool bShown)
 {
+    DRELK_ASSERT(pTop);
     DRELK_ASSERT(pXf);
     DRELK_ASSERT(pSwitch);
     const int nWhichChild = bShown ? SO_SWITCH_ALL : SO_SWITCH_NONE;
-    if (pSwitch->whichChild.getValue() != nWhichChild)
-        pSwitch->whichChild.setValue(nWhichChild);
+    const bool bSwitched = pSwitch->whichChild.getValue() != nWhichChild;
     const bool bMoved = pXf->translation.getValue() != vTranslation;
     const bool bTurned = !(pXf->rotation.getValue() == Rotation);
-    if (!bMoved && !bTurned)
-        return;
-    const SbBool bNotify = pXf->enableNotify(FALSE);
+    if (!bSwitched && !bMoved && !bTurned)
+        return false;
+    const SbBool bSwitchNotify = pSwitch->whichChild.enableNotify(FALSE);
+    const SbBool bTranslationNotify = pXf->translation.enableNotify(FALSE);
+    const SbBool bRotationNotify = pXf->rotation.enableNotify(FALSE);
+    if (bSwitched)
+        pSwitch->whichChild.setValue(nWhichChild);
     if (bMoved)
         pXf->translation.setValue(vTranslation);
     if (bTurned)
         pXf->rotation.setValue(Rotation);
-    pXf->enableNotify(bNotify);
-    pXf->touch();
+    pSwitch->whichChild.enableNotify(bSwitchNotify);
+    pXf->translation.enableNotify(bTranslationNotify);
+    pXf->rotation.enableNotify(bRotationNotify);
+    pTop->touch();
+    return true;
 }
 
 SoCoordinate3* TObjectFrame::NewQuad(const SbVec2f& vSize)

@@ -5,7 +5,9 @@
 //                   missiles, rocks, explosions: a hidden one has an empty box.
 //   SWITCH_OUTSIDE: switch -> own separator -> (transform, drawing...)
 //                   the ship and its flame: the box below the switch is there whether shown or not.
-// The objects keep their state in plain members and write it here once a tick (Write).
+// The objects keep their state in plain members and write it here once a tick (Write): the
+// fields change quietly and the object's top node alone tells the scene, so the separators of
+// the frame keep no caches that the change would have to reach.
 
 #include <Inventor/SbRotation.h>
 #include <Inventor/SbVec2f.h>
@@ -32,9 +34,10 @@ struct TObjectFrame
     // Not yet hung anywhere; the switch set to nWhichChild, the transform to vTranslation.
     static TObjectFrame Make(TOrder nOrder, int nWhichChild, const SbVec3f& vTranslation);
 
-    // Writes what differs from the nodes, the transform's fields with one notice up the scene.
-    static void Write(SoTransform* pXf, SoSwitch* pSwitch, const SbVec3f& vTranslation, const SbRotation& Rotation,
-                      bool bShown);
+    // Writes what differs from the nodes, with one notice up the scene from the top node; true
+    // when anything differed.
+    static bool Write(SoNode* pTop, SoTransform* pXf, SoSwitch* pSwitch, const SbVec3f& vTranslation,
+                      const SbRotation& Rotation, bool bShown);
 
     // A w x h quad centred on the origin in the plane z = 0, counter-clockwise seen from +z. It
     // has no texture coordinates: the default mapping stretches a texture over it.

@@ -494,7 +494,8 @@ void TGame::PurgeDeadObjects()
     for (const TAsteroid* pAsteroid : m_vecAsteroids) {
         if (pAsteroid && !pAsteroid->IsAlive()) {
             vecGone.push_back(pAsteroid->GetRootNode());
-            vecGone.push_back(pAsteroid->GetExplosion()->GetRootNode());
+            if (SoNode* pExplosion = pAsteroid->GetExplosion()->GetRootNode())
+                vecGone.push_back(pExplosion);
         }
     }
     TSceneHook::RemoveChildren(m_pRootAsteroids, vecGone);
@@ -573,10 +574,21 @@ void TGame::UpdateBanners()
 void TGame::Present()
 {
     m_pManShip->Present();
+    // Each object's notice goes as far as its group, which then tells the scene once: a
+    // hundred notices climbing the whole scene every tick would cost more than the rules.
+    const SbBool bRocksNotify = m_pRootAsteroids->enableNotify(FALSE);
+    const SbBool bMissilesNotify = m_pRootMisls->enableNotify(FALSE);
+    bool bRocksChanged = false, bMissilesChanged = false;
     for (TAsteroid* pAsteroid : m_vecAsteroids)
-        if (pAsteroid)
-            pAsteroid->Present();
+        if (pAsteroid && pAsteroid->Present())
+            bRocksChanged = true;
     for (TMissile* pMissile : m_vecMissiles)
-        if (pMissile)
-            pMissile->Present();
+        if (pMissile && pMissile->Present())
+            bMissilesChanged = true;
+    m_pRootAsteroids->enableNotify(bRocksNotify);
+    m_pRootMisls->enableNotify(bMissilesNotify);
+    if (bRocksChanged)
+        m_pRootAsteroids->touch();
+    if (bMissilesChanged)
+        m_pRootMisls->touch();
 }

@@ -1,66 +1,67 @@
 #include "core/RockBoxes.h"
 
-#include "objects/Asteroids.h"
+#include "base/Assert.h"
+
+#include <algorithm>
 
 namespace {
 // Far wider than the rounding of a transformed corner on a 60 x 40 field, far narrower than a rock.
 constexpr float BOUNDS_MARGIN = 1e-3f;
 }  // namespace
 
-SbBox3f TRockBoxes::WorldBounds(const SbXfBox3f& Box)
+SbBox3f TRockBoxes::Widened(const SbBox3f& Bounds)
 {
-    if (Box.isEmpty())
+    if (Bounds.isEmpty())
         return SbBox3f();
-    SbBox3f Bounds = Box.project();
     const SbVec3f vMargin(BOUNDS_MARGIN, BOUNDS_MARGIN, BOUNDS_MARGIN);
-    Bounds.setBounds(Bounds.getMin() - vMargin, Bounds.getMax() + vMargin);
-    return Bounds;
+    return SbBox3f(Bounds.getMin() - vMargin, Bounds.getMax() + vMargin);
 }
 
-const TRockBoxes::TEntry* TRockBoxes::EntryOf(size_t nIndex)
+void TRockBoxes::ListNewRocks()
 {
-    const TAsteroid* pRock = m_vecRocks[nIndex];
-    if (!pRock || !pRock->IsAlive())
-        return nullptr;
-    if (m_vecEntries.size() < m_vecRocks.size()) {
-        m_vecEntries.resize(m_vecRocks.size());
-        m_vecMade.resize(m_vecRocks.size(), false);
+    for (; m_nListed < m_vecRocks.size(); ++m_nListed) {
+        const TAsteroid* pRock = m_vecRocks[m_nListed];
+        if (pRock && pRock->IsAlive())
+            m_vecLive.push_back({pRock, m_nListed, Widened(pRock->GetWorldBounds()), -1});
     }
-    TEntry& Entry = m_vecEntries[nIndex];
-    if (!m_vecMade[nIndex]) {
-        Entry.Box = pRock->GetBoundingBox();
-        Entry.Bounds = WorldBounds(Entry.Box);
-        m_vecMade[nIndex] = true;
+}
+
+const SbXfBox3f& TRockBoxes::ExactBox(TEntry& Entry)
+{
+    if (Entry.nBox < 0) {
+        Entry.nBox = static_cast<int>(m_vecBoxes.size());
+        m_vecBoxes.push_back(Entry.pRock->GetBoundingBox());
     }
-    return &Entry;
+    return m_vecBoxes[static_cast<size_t>(Entry.nBox)];
 }
 
 const SbXfBox3f& TRockBoxes::BoxOf(size_t nIndex)
 {
-    static const SbXfBox3f s_Empty;
-    const TEntry* pEntry = EntryOf(nIndex);
-    return pEntry ? pEntry->Box : s_Empty;
+    const auto it = std::lower_bound(m_vecLive.begin(), m_vecLive.end(), nIndex,
+                                     [](const TEntry& Entry, size_t n) { return Entry.nIndex < n; });
+    DRELK_ASSERT(it != m_vecLive.end() && it->nIndex == nIndex);
+    return ExactBox(*it);
 }
 
 int TRockBoxes::FirstHolding(const SbVec3f& vPoint)
 {
-    for (size_t i = 0; i < m_vecRocks.size(); ++i) {
-        const TEntry* pEntry = EntryOf(i);
-        if (pEntry && pEntry->Bounds.intersect(vPoint) && pEntry->Box.intersect(vPoint))
-            return static_cast<int>(i);
+    ListNewRocks();
+    for (TEntry& Entry : m_vecLive) {
+        if (Entry.Bounds.intersect(vPoint) && Entry.pRock->IsAlive() && ExactBox(Entry).intersect(vPoint))
+            return static_cast<int>(Entry.nIndex);
     }
     return -1;
 }
 
 int TRockBoxes::FirstMeeting(const SbXfBox3f& Box)
 {
-    const SbBox3f Bounds = WorldBounds(Box);
-    if (Bounds.isEmpty())
+    if (Box.isEmpty())
         return -1;
-    for (size_t i = 0; i < m_vecRocks.size(); ++i) {
-        const TEntry* pEntry = EntryOf(i);
-        if (pEntry && pEntry->Bounds.intersect(Bounds) && Box.intersect(pEntry->Box))
-            return static_cast<int>(i);
+    ListNewRocks();
+    const SbBox3f Bounds = Widened(Box.project());
+    for (TEntry& Entry : m_vecLive) {
+        if (Entry.Bounds.intersect(Bounds) && Entry.pRock->IsAlive() && Box.intersect(ExactBox(Entry)))
+            return static_cast<int>(Entry.nIndex);
     }
     return -1;
 }

@@ -48,14 +48,22 @@ double DrawUnit()
 
 TFxExplosion::TFxExplosion(SoGroup* pRoot, TFModSoundSource* pSnd, const TVecPtrTextures* pTextures,
                            const SbVec3f& vPosition, const SbVec2f& vSize, double dInterval)
-    : m_pRoot(pRoot), m_pSnd(pSnd), m_dInterval(dInterval)
+    : m_pRoot(pRoot), m_pSnd(pSnd), m_dInterval(dInterval), m_pTextures(pTextures), m_vPosition(vPosition),
+      m_vSize(vSize)
 {
     DRELK_ASSERT(m_pRoot);
     DRELK_ASSERT(pSnd);
     m_pTimer = new SoTimerSensor(TimerCallback, this);
     DRELK_ASSERT(m_pTimer);
     m_pTimer->setInterval(SbTime(m_dInterval));
-    Build(pTextures, vPosition, vSize);
+    DRELK_ASSERT(pTextures);
+    m_nTextures = static_cast<int>(pTextures->size());
+    DRELK_ASSERT(m_nTextures);
+    // Orientation and base scale are chosen once per effect, angle first, when it is made:
+    // the draws keep their place in the game's sequence whenever the nodes are built.
+    const double dAngle = DrawUnit() * PI;
+    m_Turn.setValue(SbVec3f(0, 0, 1), static_cast<float>(dAngle));
+    m_fScale = static_cast<float>(1.5 + 0.5 * DrawUnit());
 }
 
 TFxExplosion::~TFxExplosion()
@@ -73,23 +81,22 @@ void TFxExplosion::TimerCallback(void* pData, SoSensor*)
         static_cast<TFxExplosion*>(pData)->OnTimer();
 }
 
-void TFxExplosion::Build(const TVecPtrTextures* pTextures, const SbVec3f& vPosition, const SbVec2f& vSize)
+// The nodes are made at the first start: most rocks never show their explosion.
+void TFxExplosion::Build()
 {
+    if (m_pThisRoot)
+        return;
     SoGroup* pRoot = m_pRoot;
     DRELK_ASSERT(pRoot);
-    DRELK_ASSERT(pTextures);
-    // Hidden until started.
-    const TObjectFrame Frame = TObjectFrame::Make(TObjectFrame::SWITCH_INSIDE, SO_SWITCH_NONE, vPosition);
+    // Hidden until shown.
+    const TObjectFrame Frame = TObjectFrame::Make(TObjectFrame::SWITCH_INSIDE, SO_SWITCH_NONE, m_vPosition);
     m_pThisRoot = Frame.pThisRoot;
     m_pSwitch = Frame.pSwitch;
     m_pXf = Frame.pXf;
     m_Hook.Hold(Frame.pTop);
     SoGroup* pSep = Frame.pContent;
-    // Orientation and base scale are chosen once per effect, angle first.
-    const double dAngle = DrawUnit() * PI;
-    m_pXf->rotation.setValue(SbVec3f(0, 0, 1), static_cast<float>(dAngle));
-    const float fScale = static_cast<float>(1.5 + 0.5 * DrawUnit());
-    m_pXf->scaleFactor.setValue(fScale, fScale, fScale);
+    m_pXf->rotation.setValue(m_Turn);
+    m_pXf->scaleFactor.setValue(m_fScale, m_fScale, m_fScale);
 
     m_pMat = new SoMaterial;
     DRELK_ASSERT(m_pMat);
@@ -98,14 +105,11 @@ void TFxExplosion::Build(const TVecPtrTextures* pTextures, const SbVec3f& vPosit
     m_pSwTextures = new SoSwitch;
     DRELK_ASSERT(m_pSwTextures);
     pSep->addChild(m_pSwTextures);
-
-    m_nTextures = static_cast<int>(pTextures->size());
-    DRELK_ASSERT(m_nTextures);
-    for (SoTexture2* pTex : *pTextures)
+    for (SoTexture2* pTex : *m_pTextures)
         m_pSwTextures->addChild(pTex);
     m_pSwTextures->whichChild.setValue(0);
 
-    pSep->addChild(TObjectFrame::NewQuad(vSize));
+    pSep->addChild(TObjectFrame::NewQuad(m_vSize));
     SoFaceSet* pSet = new SoFaceSet;
     DRELK_ASSERT(pSet);
     pSep->addChild(pSet);
@@ -133,6 +137,8 @@ void TFxExplosion::Stop()
 {
     SetRunning(false);
     m_nFrame = 0;
+    if (!m_pThisRoot)
+        return;
     m_pMat->transparency.setValue(0.0f);
     m_pSwTextures->whichChild.setValue(0);
 }
@@ -153,22 +159,25 @@ void TFxExplosion::SetRunning(bool bRun)
 
 void TFxExplosion::Show(bool bShow)
 {
-    if (m_nTextures == 0)
+    if (m_nTextures == 0 || (!bShow && !m_pThisRoot))
         return;
+    Build();
     DRELK_ASSERT(m_pSwitch);
     m_pSwitch->whichChild.setValue(bShow ? SO_SWITCH_ALL : SO_SWITCH_NONE);
 }
 
 void TFxExplosion::SetPosition(const SbVec3f& vPosition)
 {
-    DRELK_ASSERT(m_pXf);
-    m_pXf->translation.setValue(vPosition);
+    m_vPosition = vPosition;
+    if (m_pXf)
+        m_pXf->translation.setValue(vPosition);
 }
 
 void TFxExplosion::SetScale(float fScale)
 {
-    DRELK_ASSERT(m_pXf);
-    m_pXf->scaleFactor.setValue(fScale, fScale, fScale);
+    m_fScale = fScale;
+    if (m_pXf)
+        m_pXf->scaleFactor.setValue(fScale, fScale, fScale);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -31,7 +31,8 @@ class TFxExplosion
 {
 public:
     // Takes ownership of pSnd. The frames stay the bank's; there must be at least one. The
-    // effect is hidden until the first Start. Makes two draws (rotation, then base scale).
+    // effect is hidden until the first Start, and its nodes are made then. Makes two draws now
+    // (rotation, then base scale).
     TFxExplosion(SoGroup* pRoot, TFModSoundSource* pSnd, const TVecPtrTextures* pTextures,
                  const SbVec3f& vPosition, const SbVec2f& vSize, double dInterval);
     // Stops the timer, deletes the sound and takes the effect's nodes out of the parent.
@@ -51,11 +52,12 @@ public:
 
     bool IsActive() const { return m_bActive; }
     int GetFrame() const { return m_nFrame; }
+    // Null until the first Start.
     SoSeparator* GetRootNode() const { return m_pThisRoot; }
 
 private:
     static void TimerCallback(void* pData, SoSensor* pSensor);
-    void Build(const TVecPtrTextures* pTextures, const SbVec3f& vPosition, const SbVec2f& vSize);
+    void Build();
     void SetRunning(bool bRun);
 
     SoGroup* m_pRoot = nullptr;
@@ -71,6 +73,12 @@ private:
     SoTimerSensor* m_pTimer = nullptr;
     bool m_bActive = false;
     double m_dInterval = 0;
+    // What the nodes are made from, and kept as, before and after they exist.
+    const TVecPtrTextures* m_pTextures = nullptr;
+    SbVec3f m_vPosition;
+    SbVec2f m_vSize;
+    SbRotation m_Turn;
+    float m_fScale = 1;
 };
 
 class TFxEngine

@@ -21,6 +21,7 @@
 #include <Inventor/nodes/SoTexture2.h>
 #include <Inventor/nodes/SoTransform.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -43,6 +44,25 @@ constexpr TAsteroid::TClass CLASSES[] = {
     {{4.0f, 5.0f, 4.0f}, 10, TAsteroid::SMALL, ID_SOUND_ROCK_EXPLOSION_1, false},
     {{6.0f, 8.0f, 5.0f}, 5, TAsteroid::MEDIUM, ID_SOUND_ROCK_EXPLOSION_2, false},
 };
+
+// The sine and cosine of each segment's angle, the angle summed up a quarter pi at a time as
+// every ring sums it: the same for every ring, so worked out once.
+struct TSegmentTable
+{
+    double dSin[SEGMENTS];
+    double dCos[SEGMENTS];
+    TSegmentTable()
+    {
+        double dPhi = 0;
+        for (int j = 0; j < SEGMENTS; ++j, dPhi += PI / 4) {
+            dSin[j] = std::sin(dPhi);
+            dCos[j] = std::cos(dPhi);
+        }
+    }
+};
+const TSegmentTable SEGMENT_TABLE;
+const double (&SEGMENT_SIN)[SEGMENTS] = SEGMENT_TABLE.dSin;
+const double (&SEGMENT_COS)[SEGMENTS] = SEGMENT_TABLE.dCos;
 
 // Ring point number of ring k, segment j.
 int RingPoint(int k, int j)
@@ -139,6 +159,12 @@ void TAsteroid::BuildMesh(SoGroup* pRoot, SoTexture2* pTex, const SbVec3f& vExte
     for (const SbVec3f& vPoint : Points)
         MeshBox.extendBy(vPoint);
     m_LocalBox.setBounds(MeshBox.getMin() * COLLISION_BOX_FACTOR, MeshBox.getMax() * COLLISION_BOX_FACTOR);
+    const SbVec3f vLow = m_LocalBox.getMin(), vHigh = m_LocalBox.getMax();
+    for (int nCorner = 0; nCorner < 8; ++nCorner) {
+        const SbVec3f vCorner(nCorner & 1 ? vHigh[0] : vLow[0], nCorner & 2 ? vHigh[1] : vLow[1],
+                              nCorner & 4 ? vHigh[2] : vLow[2]);
+        m_fReach = std::max(m_fReach, vCorner.length());
+    }
 
     m_Hook.AttachTo(pRoot);
 }
@@ -152,14 +178,13 @@ void TAsteroid::MakeMeshPoints(const SbVec3f& vExtents, SbVec3f* pPoints)
     const double dRingStep = ey * (1.0 / 9);
     double y = -ey * 0.5 + dRingStep;
     for (int k = 0; k < RINGS; ++k, y += dRingStep) {
-        double dPhi = 0;
-        for (int j = 0; j < SEGMENTS; ++j, dPhi += PI / 4) {
+        for (int j = 0; j < SEGMENTS; ++j) {
             // Two draws per point, z before x: the order fixes the game's random sequence.
             const double dJz = JITTER_Z * ez, dJx = JITTER_X * ex;
             const int32_t d1 = TRandom::Draw();
-            const double z = std::sin(dPhi) * (ez / 2) * RING_PROFILE[k] + dJz - d1 * (2 * dJz) / TRandom::MAX;
+            const double z = SEGMENT_SIN[j] * (ez / 2) * RING_PROFILE[k] + dJz - d1 * (2 * dJz) / TRandom::MAX;
             const int32_t d2 = TRandom::Draw();
-            const double x = std::cos(dPhi) * (ex / 2) * RING_PROFILE[k] + dJx - d2 * (2 * dJx) / TRandom::MAX;
+            const double x = SEGMENT_COS[j] * (ex / 2) * RING_PROFILE[k] + dJx - d2 * (2 * dJx) / TRandom::MAX;
             pPoints[RingPoint(k, j)].setValue(static_cast<float>(x), static_cast<float>(y),
                                               static_cast<float>(z));
         }
@@ -248,7 +273,16 @@ SbXfBox3f TAsteroid::GetBoundingBox() const
     return Box;
 }
 
-void TAsteroid::Present()
+SbBox3f TAsteroid::GetWorldBounds() const
 {
-    TObjectFrame::Write(m_pXf, m_pSwitch, m_vPosition, m_Rotation, m_bVisible);
+    if (!m_bVisible)
+        return SbBox3f();
+    // Turning keeps every corner within its reach of the centre; the rock is never scaled.
+    const SbVec3f vReach(m_fReach, m_fReach, m_fReach);
+    return SbBox3f(m_vPosition - vReach, m_vPosition + vReach);
+}
+
+bool TAsteroid::Present()
+{
+    return TObjectFrame::Write(m_pThisRoot, m_pXf, m_pSwitch, m_vPosition, m_Rotation, m_bVisible);
 }

@@ -73,12 +73,15 @@ public:
     // the rock's place and tumble; empty while hidden. The box a bounding-box traversal of the
     // shown rock finds, without the traversal.
     SbXfBox3f GetBoundingBox() const;
+    // A box in the world that holds the collision box, from the place and the box's reach
+    // alone, without a matrix; empty while hidden.
+    SbBox3f GetWorldBounds() const;
 
     bool IsAlive() const { return m_bAlive; }
     int GetType() const { return m_nType; }
 
-    // Writes the place, the tumble and the visibility to the nodes.
-    void Present();
+    // Writes the place, the tumble and the visibility to the nodes; true when any changed.
+    bool Present();
     SoSeparator* GetRootNode() const { return m_pThisRoot; }
     TFxExplosion* GetExplosion() const { return m_pFxXplosion; }
 
@@ -106,7 +109,8 @@ private:
     SbVec3f m_vPosition;
     SbRotation m_Rotation;  // the tumble
     bool m_bVisible = true;
-    SbBox3f m_LocalBox;  // the shrunk box of the mesh in the rock's own frame
+    SbBox3f m_LocalBox;   // the shrunk box of the mesh in the rock's own frame
+    float m_fReach = 0;   // the farthest corner of m_LocalBox from the rock's centre
 };
 
 // Every asteroid of the current level, destroyed ones included until the next level purges

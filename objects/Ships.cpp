@@ -221,7 +221,7 @@ SbXfBox3f TManShip::GetBoundingBox() const
     return ShrinkToCollisionBox(Box);
 }
 
-void TManShip::Present()
+bool TManShip::Present()
 {
-    TObjectFrame::Write(m_pXf, m_pSwitch, m_vPosition, GetRotation(), m_bVisible);
+    return TObjectFrame::Write(m_pSwitch, m_pXf, m_pSwitch, m_vPosition, GetRotation(), m_bVisible);
 }

@@ -80,8 +80,8 @@ public:
     // or not. The box a bounding-box traversal of the ship's nodes finds, without the traversal.
     SbXfBox3f GetBoundingBox() const;
 
-    // Writes the place, the heading and the visibility to the nodes.
-    void Present();
+    // Writes the place, the heading and the visibility to the nodes; true when any changed.
+    bool Present();
     SoSeparator* GetRootNode() const { return m_pThisRoot; }
     TFxEngine* GetEngine() const { return m_pFxEngine; }
     TFxExplosion* GetExplosion() const { return m_pFxXplosion; }

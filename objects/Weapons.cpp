@@ -53,10 +53,22 @@ void TMissile::Move(double dt)
     SetPosition(SbVec2f(q[0], q[1]));
 }
 
+void TMissile::SetPosition(const SbVec3f& vPosition)
+{
+    m_vPosition = vPosition;
+    m_bChanged = true;
+}
+
+void TMissile::SetVisible(bool bVisible)
+{
+    m_bVisible = bVisible;
+    m_bChanged = true;
+}
+
 void TMissile::Kill()
 {
     m_bAlive = false;
-    m_bVisible = false;
+    SetVisible(false);
 }
 
 bool TMissile::Hits(const SbXfBox3f& Box) const
@@ -64,7 +76,10 @@ bool TMissile::Hits(const SbXfBox3f& Box) const
     return Box.intersect(m_vPosition);
 }
 
-void TMissile::Present()
+bool TMissile::Present()
 {
-    TObjectFrame::Write(m_pXf, m_pSwitch, m_vPosition, SbRotation::identity(), m_bVisible);
+    if (!m_bChanged)
+        return false;
+    m_bChanged = false;
+    return TObjectFrame::Write(m_pThisRoot, m_pXf, m_pSwitch, m_vPosition, SbRotation::identity(), m_bVisible);
 }

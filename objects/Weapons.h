@@ -32,11 +32,11 @@ public:
     void Move(double dt);
 
     SbVec3f GetPosition() const { return m_vPosition; }
-    void SetPosition(const SbVec3f& vPosition) { m_vPosition = vPosition; }
-    void SetPosition(const SbVec2f& vPosition) { m_vPosition.setValue(vPosition[0], vPosition[1], 0); }
+    void SetPosition(const SbVec3f& vPosition);
+    void SetPosition(const SbVec2f& vPosition) { SetPosition(SbVec3f(vPosition[0], vPosition[1], 0)); }
 
     // Shows or hides only.
-    void SetVisible(bool bVisible) { m_bVisible = bVisible; }
+    void SetVisible(bool bVisible);
     // Spent: dead and hidden for good.
     void Kill();
     bool IsAlive() const { return m_bAlive; }
@@ -44,8 +44,8 @@ public:
     // A missile is a point: its position against the box.
     bool Hits(const SbXfBox3f& Box) const;
 
-    // Writes the place and the visibility to the nodes.
-    void Present();
+    // Writes the place and the visibility to the nodes, if they changed; true when it wrote.
+    bool Present();
     SoSeparator* GetRootNode() const { return m_pThisRoot; }
 
 private:
@@ -61,6 +61,9 @@ private:
     TSceneHook m_Hook;  // takes the subtree down with the missile
     SbVec3f m_vPosition;
     bool m_bVisible = false;
+    // Changed since the last Present: a level of held fire leaves thousands of spent missiles
+    // in the list, and they are passed over at the cost of this flag.
+    bool m_bChanged = false;
 };
 
 // Every missile fired this level, spent ones included until the next level purges them. The

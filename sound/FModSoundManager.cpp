@@ -21,6 +21,9 @@ struct TFModSoundSource::TSound
     std::vector<uint8_t> vecCopy;  // empty for bytes the caller keeps
     const uint8_t* pImage = nullptr;
     int32_t nImageSize = 0;
+    // Lasting bytes a source holding this sound was loaded from: while one does, the same
+    // address holds the same bytes, and a load from there needs no comparison.
+    const uint8_t* pLastingOrigin = nullptr;
     Mix_Chunk* pChunk = nullptr;  // decoded whole
     Mix_Music* pMusic = nullptr;  // or read from the image as the stream plays
     int nRefs = 0;
@@ -461,7 +464,10 @@ TFModSoundManager::TSound* TFModSoundManager::AcquireSound(const uint8_t* pData,
         // The manager's copy serves anyone; a caller's bytes only loads that keep theirs as long.
         if (pSound->vecCopy.empty() && bCopyStream)
             continue;
-        if (pSound->pImage == pData || std::memcmp(pSound->pImage, pData, static_cast<size_t>(nSize)) == 0) {
+        const bool bSameLasting = !bCopyStream && pSound->nRefs > 0 && pSound->pLastingOrigin == pData;
+        if (bSameLasting || std::memcmp(pSound->pImage, pData, static_cast<size_t>(nSize)) == 0) {
+            if (!bCopyStream)
+                pSound->pLastingOrigin = pData;
             ++pSound->nRefs;
             return pSound;
         }
@@ -496,6 +502,8 @@ TFModSoundManager::TSound* TFModSoundManager::AcquireSound(const uint8_t* pData,
         pSound->pChunk = pChunk;
     }
     pSound->nRefs = 1;
+    if (!bCopyStream)
+        pSound->pLastingOrigin = pData;
     TSound* pResult = pSound.get();
     m_mapSounds.emplace(nSize, std::move(pSound));
     return pResult;
@@ -507,7 +515,11 @@ TFModSoundManager::TSound* TFModSoundManager::AcquireSound(const uint8_t* pData,
 void TFModSoundManager::ReleaseSound(TSound* pSound)
 {
     DRELK_ASSERT(pSound && pSound->nRefs > 0);
-    if (--pSound->nRefs > 0 || static_cast<size_t>(pSound->nImageSize) <= KEEP_DECODED_BYTES)
+    if (--pSound->nRefs > 0)
+        return;
+    // Lasting bytes last only as long as their sources.
+    pSound->pLastingOrigin = nullptr;
+    if (static_cast<size_t>(pSound->nImageSize) <= KEEP_DECODED_BYTES)
         return;
     const auto range = m_mapSounds.equal_range(pSound->nImageSize);
     const auto it = std::find_if(range.first, range.second,

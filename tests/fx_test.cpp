@@ -313,7 +313,7 @@ TExplosionParts ExplosionParts(SoSeparator* pThisRoot)
 
 using ExplosionTest = EffectTest;
 
-TEST_F(ExplosionTest, NewExplosionIsHiddenWithRandomTurnAndScaleDrawnInOrder)
+TEST_F(ExplosionTest, NewExplosionDrawsItsTurnAndScaleAndShowsNothingUntilStarted)
 {
     const double r1 = TRandom::Draw() / 32767.0, r2 = TRandom::Draw() / 32767.0;
     const uint32_t nStateAfter = TRandom::GetState();
@@ -321,11 +321,18 @@ TEST_F(ExplosionTest, NewExplosionIsHiddenWithRandomTurnAndScaleDrawnInOrder)
     TFxExplosion Fx(m_pRoot, NewSound(), &m_vecFrames, SbVec3f(1, 2, 3), SbVec2f(4, 4), 0.05);
     EXPECT_EQ(TRandom::GetState(), nStateAfter);
 
+    // Nothing in the scene, and the timer idle, until a start.
+    EXPECT_EQ(m_pRoot->getNumChildren(), 0);
+    EXPECT_EQ(Fx.GetRootNode(), nullptr);
+    TGameClock::Advance(1000);
+    EXPECT_EQ(Fx.GetFrame(), 0);
+
+    Fx.Start();
     ASSERT_EQ(m_pRoot->getNumChildren(), 1);
     EXPECT_EQ(m_pRoot->findChild(Fx.GetRootNode()), 0);
     TExplosionParts Parts = ExplosionParts(Fx.GetRootNode());
     ASSERT_TRUE(Parts.pXf && Parts.pMat);
-    EXPECT_TRUE(scene::WorldBox(m_pRoot).isEmpty());  // hidden
+    EXPECT_FALSE(scene::WorldBox(m_pRoot).isEmpty());
     EXPECT_EQ(Parts.pXf->translation.getValue(), SbVec3f(1, 2, 3));
     EXPECT_NEAR(RotationAboutZ(Parts.pXf), r1 * PI, 1e-5);
     const float s = static_cast<float>(1.5 + 0.5 * r2);
@@ -333,20 +340,14 @@ TEST_F(ExplosionTest, NewExplosionIsHiddenWithRandomTurnAndScaleDrawnInOrder)
     ExpectQuad(Parts.pCoords, 4, 4);
     // The bank's frames themselves, shared, in order.
     EXPECT_EQ(scene::FindAll<SoTexture2>(Fx.GetRootNode()), m_vecFrames);
-
-    // The timer runs idle until a start.
-    TGameClock::Advance(1000);
-    EXPECT_EQ(scene::Drawn<SoTexture2>(m_pRoot), nullptr);
-    EXPECT_EQ(Fx.GetFrame(), 0);
 }
 
 TEST_F(ExplosionTest, RunShowsEveryFrameFadesTheSecondHalfThenHoldsTheFirstFrame)
 {
     TFxExplosion Fx(m_pRoot, NewSound(), &m_vecFrames, SbVec3f(0, 0, 0), SbVec2f(4, 4), 0.05);
+    Fx.Start();
     TExplosionParts Parts = ExplosionParts(Fx.GetRootNode());
     ASSERT_TRUE(Parts.pMat);
-
-    Fx.Start();
     EXPECT_EQ(scene::Drawn<SoTexture2>(m_pRoot), m_vecFrames[0]);
     for (int nFrame = 0; nFrame < 20; ++nFrame) {
         TGameClock::Advance(50);
@@ -386,16 +387,24 @@ TEST_F(ExplosionTest, StartWhileRunningContinuesAndRestartsTheSound)
 
 TEST_F(ExplosionTest, SetScaleReplacesTheBaseScaleAndKeepsTheTurn)
 {
+    const double r1 = TRandom::Draw() / 32767.0;
+    TRandom::Reset();
     TFxExplosion Fx(m_pRoot, NewSound(), &m_vecFrames, SbVec3f(0, 0, 0), SbVec2f(4, 4), 0.05);
-    TExplosionParts Parts = ExplosionParts(Fx.GetRootNode());
-    const SbRotation Turn = Parts.pXf->rotation.getValue();
+    // Placed before its nodes exist, and after.
     Fx.SetScale(2.0f);
     Fx.SetPosition(SbVec3f(5, -6, 0));
     Fx.Start();
-    TGameClock::Advance(21 * 50);
+    TExplosionParts Parts = ExplosionParts(Fx.GetRootNode());
+    ASSERT_TRUE(Parts.pXf);
     EXPECT_EQ(Parts.pXf->scaleFactor.getValue(), SbVec3f(2, 2, 2));
     EXPECT_EQ(Parts.pXf->translation.getValue(), SbVec3f(5, -6, 0));
-    EXPECT_TRUE(Parts.pXf->rotation.getValue() == Turn);
+    EXPECT_NEAR(RotationAboutZ(Parts.pXf), r1 * PI, 1e-5);
+    TGameClock::Advance(21 * 50);
+    Fx.SetPosition(SbVec3f(7, 8, 0));
+    Fx.SetScale(3.0f);
+    EXPECT_EQ(Parts.pXf->translation.getValue(), SbVec3f(7, 8, 0));
+    EXPECT_EQ(Parts.pXf->scaleFactor.getValue(), SbVec3f(3, 3, 3));
+    EXPECT_NEAR(RotationAboutZ(Parts.pXf), r1 * PI, 1e-5);
 }
 
 TEST_F(ExplosionTest, TheTimerRunsOnlyWhileTheExplosionRuns)

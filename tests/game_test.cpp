@@ -257,23 +257,25 @@ TEST_F(GameTest, LevelAfterLevelTheSceneDoesNotGrow)
 {
     int nChildrenAtLevelStart = -1;
     for (int nLevel = 1; nLevel <= 4; ++nLevel) {
-        // Fire a few shots and clear the field; the level ends 100 ticks later.
+        // Fire a few shots, blow up a small rock in view, and clear the field; the level ends
+        // 100 ticks later.
         for (int i = 0; i < 5; ++i) {
             m_pGame->KeyDown(TGame::KEY_SPACE);
             Tick();
         }
+        AddRock(0, SbVec3f(-20.0f, 10.0f, 0.0f))->Explode(true);
         ClearField();
         Tick(100);
         ASSERT_EQ(m_pGame->GetLevel(), nLevel + 1);
-        // Each live rock hangs its subtree and its explosion's under the rocks' root; spent
-        // missiles leave nothing behind.
+        // Each live rock hangs its subtree under the rocks' root (its explosion's waits for a
+        // start); spent missiles and the purged rocks with their explosions leave nothing behind.
         const int nRocks = static_cast<int>(m_pGame->GetAsteroids().size());
-        EXPECT_EQ(TGameTestAccess::GetAsteroidsRoot(*m_pGame)->getNumChildren(), 2 * nRocks);
+        EXPECT_EQ(TGameTestAccess::GetAsteroidsRoot(*m_pGame)->getNumChildren(), nRocks);
         EXPECT_EQ(TGameTestAccess::GetMissilesRoot(*m_pGame)->getNumChildren(), 0);
         EXPECT_TRUE(m_pGame->GetMissiles().empty());
         nChildrenAtLevelStart = TGameTestAccess::GetAsteroidsRoot(*m_pGame)->getNumChildren();
     }
-    EXPECT_EQ(nChildrenAtLevelStart, 2 * 8 * 5);
+    EXPECT_EQ(nChildrenAtLevelStart, 8 * 5);
 }
 
 // Held fire through a level: the tick that starts the next level takes the spent missiles out

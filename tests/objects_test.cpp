@@ -364,11 +364,10 @@ TEST_F(AsteroidTest, NewAsteroidIsTheShownMeshWithItsExplosionBesideIt)
     // 128 draws for the mesh, then two for the explosion.
     EXPECT_EQ(TRandom::GetState(), nStateAfter);
 
-    // The rock and, beside it under the same parent, its hidden explosion.
-    ASSERT_EQ(m_pRoot->getNumChildren(), 2);
-    EXPECT_GE(m_pRoot->findChild(Rock.GetRootNode()), 0);
-    EXPECT_GE(m_pRoot->findChild(Rock.GetExplosion()->GetRootNode()), 0);
-    EXPECT_TRUE(scene::WorldBox(Rock.GetExplosion()->GetRootNode()).isEmpty());
+    // The rock; its explosion's nodes wait for its first start.
+    ASSERT_EQ(m_pRoot->getNumChildren(), 1);
+    EXPECT_EQ(m_pRoot->findChild(Rock.GetRootNode()), 0);
+    EXPECT_EQ(Rock.GetExplosion()->GetRootNode(), nullptr);
 
     // Shown at its place (z ignored), drawn with the bank's rock texture from its 66 points,
     // each point its own normal, by the fixed index list.
@@ -439,7 +438,6 @@ TEST_F(AsteroidTest, ExplodeHidesForGoodAnimatingOnlyShotSmallRocks)
     for (const auto& Case : Cases) {
         SCOPED_TRACE(testing::Message() << "type " << Case.nType << " with effect " << Case.bWithEffect);
         TAsteroid Rock(m_pRoot, s_pSM, s_pDB, SbVec3f(4, 5, 0), SbVec3f(2, 3, 2), Case.nType);
-        SoNode* pFxRoot = Rock.GetExplosion()->GetRootNode();
         const int nPaused = Mix_Paused(-1);
         ASSERT_FALSE(Rock.GetBoundingBox().isEmpty());
 
@@ -450,9 +448,12 @@ TEST_F(AsteroidTest, ExplodeHidesForGoodAnimatingOnlyShotSmallRocks)
         EXPECT_TRUE(Rock.GetBoundingBox().isEmpty());
         EXPECT_EQ(Mix_Paused(-1), nPaused - 1);  // its explosion sound plays in every case
         EXPECT_EQ(Rock.GetExplosion()->IsActive(), Case.bAnimation);
-        const SbBox3f FxBox = scene::WorldBox(pFxRoot);
-        EXPECT_EQ(FxBox.isEmpty(), !Case.bAnimation);
+        // Beside the rock, shown: the animation.
+        SoNode* pFxRoot = Rock.GetExplosion()->GetRootNode();
+        EXPECT_EQ(pFxRoot != nullptr, Case.bAnimation);
         if (Case.bAnimation) {
+            EXPECT_GE(m_pRoot->findChild(pFxRoot), 0);
+            const SbBox3f FxBox = scene::WorldBox(pFxRoot);
             // Where the rock was.
             EXPECT_NEAR(FxBox.getCenter()[0], 4.0f, 1e-5);
             EXPECT_NEAR(FxBox.getCenter()[1], 5.0f, 1e-5);
@@ -499,8 +500,9 @@ TEST_F(AsteroidTest, DeletedAsteroidsLeaveNoNodesOrTimersBehind)
     std::vector<std::unique_ptr<TAsteroid>> vecRocks;
     for (int i = 0; i < 40; ++i)
         vecRocks.push_back(std::make_unique<TAsteroid>(m_pRoot, s_pSM, s_pDB, SbVec3f(0, 0, 0), SbVec3f(2, 3, 2), i % 3));
-    EXPECT_EQ(m_pRoot->getNumChildren(), 80);
+    EXPECT_EQ(m_pRoot->getNumChildren(), 40);
     vecRocks[0]->Explode(true);  // deleted while its explosion runs
+    EXPECT_EQ(m_pRoot->getNumChildren(), 41);
     TGameClock::Advance(50);
     vecRocks.clear();
     EXPECT_EQ(m_pRoot->getNumChildren(), 0);
@@ -531,7 +533,11 @@ protected:
     }
     // Whether the ship is drawn; its explosion's box (empty while hidden); the ship's own box.
     bool ShipDrawn() const { return scene::IsDrawn(m_pRoot, m_pShip->GetRootNode()); }
-    SbBox3f ExplosionBox() const { return scene::WorldBox(m_pShip->GetExplosion()->GetRootNode()); }
+    SbBox3f ExplosionBox() const
+    {
+        SoNode* pRoot = m_pShip->GetExplosion()->GetRootNode();
+        return pRoot ? scene::WorldBox(pRoot) : SbBox3f();
+    }
     SbBox3f ShipBox() const { return scene::WorldBox(m_pShip->GetRootNode()); }
 
     SoSeparator* m_pMissiles = nullptr;
@@ -543,9 +549,9 @@ protected:
 // plane and scales it by 2: 1.2 wide, 2 long, 0.4 high.
 TEST_F(ShipTest, ShipIsTheTurnedModelWithItsFlameAndExplosionHidden)
 {
-    // The missiles' group, the ship and, beside it, its explosion.
-    ASSERT_EQ(m_pRoot->getNumChildren(), 3);
-    EXPECT_GE(m_pRoot->findChild(m_pShip->GetExplosion()->GetRootNode()), 0);
+    // The missiles' group and the ship; its explosion's nodes wait for its first start.
+    ASSERT_EQ(m_pRoot->getNumChildren(), 2);
+    EXPECT_EQ(m_pShip->GetExplosion()->GetRootNode(), nullptr);
     EXPECT_TRUE(ShipDrawn());
     const SbBox3f Box = scene::WorldBox(m_pRoot);  // the ship alone: flame and explosion hidden
     ExpectBox(Box, -0.6f, -1.0f, 0.6f, 1.0f);
