@@ -1,6 +1,7 @@
 #include "base/ObjectFrame.h"
 
 #include "base/Assert.h"
+#include "base/SceneHook.h"
 
 #include <Inventor/SbBox3f.h>
 #include <Inventor/nodes/SoCoordinate3.h>
@@ -32,33 +33,33 @@ void KeepNoCaches(SoSeparator* pSep)
 }
 }  // namespace
 
-TObjectFrame TObjectFrame::Make(TOrder nOrder, int nWhichChild, const SbVec3f& vTranslation)
+SoGroup* TObjectFrame::Make(TOrder nOrder, int nWhichChild, const SbVec3f& vTranslation, SoSeparator*& pThisRoot,
+                            SoSwitch*& pSwitch, SoTransform*& pXf, TSceneHook& Hook)
 {
-    TObjectFrame Frame;
-    Frame.pThisRoot = new SoSeparator;
-    DRELK_ASSERT(Frame.pThisRoot);
-    KeepNoCaches(Frame.pThisRoot);
-    Frame.pSwitch = new SoSwitch;
-    DRELK_ASSERT(Frame.pSwitch);
-    Frame.pSwitch->whichChild.setValue(nWhichChild);
+    pThisRoot = new SoSeparator;
+    DRELK_ASSERT(pThisRoot);
+    KeepNoCaches(pThisRoot);
+    pSwitch = new SoSwitch;
+    DRELK_ASSERT(pSwitch);
+    pSwitch->whichChild.setValue(nWhichChild);
+    SoGroup* pContent = pThisRoot;
     if (nOrder == SWITCH_INSIDE) {
         SoSeparator* pSep = new SoSeparator;
         DRELK_ASSERT(pSep);
         KeepNoCaches(pSep);
-        Frame.pThisRoot->addChild(Frame.pSwitch);
-        Frame.pSwitch->addChild(pSep);
-        Frame.pContent = pSep;
-        Frame.pTop = Frame.pThisRoot;
+        pThisRoot->addChild(pSwitch);
+        pSwitch->addChild(pSep);
+        pContent = pSep;
+        Hook.Hold(pThisRoot);
     } else {
-        Frame.pSwitch->addChild(Frame.pThisRoot);
-        Frame.pContent = Frame.pThisRoot;
-        Frame.pTop = Frame.pSwitch;
+        pSwitch->addChild(pThisRoot);
+        Hook.Hold(pSwitch);
     }
-    Frame.pXf = new SoTransform;
-    DRELK_ASSERT(Frame.pXf);
-    Frame.pXf->translation.setValue(vTranslation);
-    Frame.pContent->addChild(Frame.pXf);
-    return Frame;
+    pXf = new SoTransform;
+    DRELK_ASSERT(pXf);
+    pXf->translation.setValue(vTranslation);
+    pContent->addChild(pXf);
+    return pContent;
 }
 
 bool TObjectFrame::Write(SoNode* pTop, SoTransform* pXf, SoSwitch* pSwitch, const SbVec3f& vTranslation,

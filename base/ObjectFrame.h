@@ -21,18 +21,18 @@ class SoSeparator;
 class SoSwitch;
 class SoTransform;
 
-struct TObjectFrame
+class TSceneHook;
+
+class TObjectFrame
 {
+public:
     enum TOrder { SWITCH_INSIDE, SWITCH_OUTSIDE };
 
-    SoSeparator* pThisRoot = nullptr;
-    SoSwitch* pSwitch = nullptr;
-    SoTransform* pXf = nullptr;
-    SoGroup* pContent = nullptr;  // the drawing goes here, after the transform
-    SoNode* pTop = nullptr;       // what hangs under the parent
-
-    // Not yet hung anywhere; the switch set to nWhichChild, the transform to vTranslation.
-    static TObjectFrame Make(TOrder nOrder, int nWhichChild, const SbVec3f& vTranslation);
+    // The frame's nodes, made into the object's own members: the own separator, the switch at
+    // nWhichChild and the transform at vTranslation; the hook holds the top node, not yet hung
+    // anywhere. Returns the group the drawing goes in, after the transform.
+    static SoGroup* Make(TOrder nOrder, int nWhichChild, const SbVec3f& vTranslation, SoSeparator*& pThisRoot,
+                         SoSwitch*& pSwitch, SoTransform*& pXf, TSceneHook& Hook);
 
     // Writes what differs from the nodes, with one notice up the scene from the top node; true
     // when anything differed.

@@ -121,21 +121,22 @@ const TVEChunk* TDataBanker::FindItem(int32_t nPlaylist, int32_t nKind, int32_t 
 
 bool TDataBanker::LoadSoundFromBin(int32_t nPlaylist, int32_t nItem, TSndInfo& Snd)
 {
-    const TVEChunk* pChunk = FindItem(nPlaylist, VECHUNK_WAV, nItem);
-    if (!pChunk || pChunk->m_Data.nSize <= 0)
-        return false;
-    Snd.pSound = CopyPayload(*pChunk);
-    Snd.nSize = pChunk->m_Data.nSize;
-    return true;
+    return CopyItem(nPlaylist, VECHUNK_WAV, nItem, Snd.pSound, Snd.nSize);
 }
 
 bool TDataBanker::LoadTextureFromBin(int32_t nPlaylist, int32_t nItem, TagTexture& Tex)
 {
-    const TVEChunk* pChunk = FindItem(nPlaylist, VECHUNK_BMP, nItem);
+    return CopyItem(nPlaylist, VECHUNK_BMP, nItem, Tex.pTexture, Tex.nSize);
+}
+
+bool TDataBanker::CopyItem(int32_t nPlaylist, int32_t nKind, int32_t nItem, std::unique_ptr<uint8_t[]>& pBytes,
+                           int32_t& nSize) const
+{
+    const TVEChunk* pChunk = FindItem(nPlaylist, nKind, nItem);
     if (!pChunk || pChunk->m_Data.nSize <= 0)
         return false;
-    Tex.pTexture = CopyPayload(*pChunk);
-    Tex.nSize = pChunk->m_Data.nSize;
+    pBytes = CopyPayload(*pChunk);
+    nSize = pChunk->m_Data.nSize;
     return true;
 }
 

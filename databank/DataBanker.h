@@ -115,6 +115,9 @@ private:
     SoTexture2* PreloadTexture(const TAssetItem& Asset) const;
     static SoTexture2* NewTexture(const TImageShape& Shape, const uint8_t* pPixels, bool bCopy);
     const TVEChunk* FindItem(int32_t nPlaylist, int32_t nKind, int32_t nItem) const;
+    // A new copy of the item's bytes; false when the item is not there or empty.
+    bool CopyItem(int32_t nPlaylist, int32_t nKind, int32_t nItem, std::unique_ptr<uint8_t[]>& pBytes,
+                  int32_t& nSize) const;
 
     TVecPtrTextures m_VecTexExplosion;
     SoTexture2* m_pTexAsteroid = nullptr;

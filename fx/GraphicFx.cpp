@@ -89,12 +89,8 @@ void TFxExplosion::Build()
     SoGroup* pRoot = m_pRoot;
     DRELK_ASSERT(pRoot);
     // Hidden until shown.
-    const TObjectFrame Frame = TObjectFrame::Make(TObjectFrame::SWITCH_INSIDE, SO_SWITCH_NONE, m_vPosition);
-    m_pThisRoot = Frame.pThisRoot;
-    m_pSwitch = Frame.pSwitch;
-    m_pXf = Frame.pXf;
-    m_Hook.Hold(Frame.pTop);
-    SoGroup* pSep = Frame.pContent;
+    SoGroup* pSep = TObjectFrame::Make(TObjectFrame::SWITCH_INSIDE, SO_SWITCH_NONE, m_vPosition, m_pThisRoot,
+                                       m_pSwitch, m_pXf, m_Hook);
     m_pXf->rotation.setValue(m_Turn);
     m_pXf->scaleFactor.setValue(m_fScale, m_fScale, m_fScale);
 
@@ -224,11 +220,7 @@ void TFxEngine::Build(SoTexture2* pTex, const SbVec3f& vPosition)
     SoGroup* pRoot = m_pRoot;
     DRELK_ASSERT(pRoot);
     DRELK_ASSERT(pTex);
-    const TObjectFrame Frame = TObjectFrame::Make(TObjectFrame::SWITCH_OUTSIDE, SO_SWITCH_NONE, vPosition);
-    m_pSwitch = Frame.pSwitch;
-    m_pThisRoot = Frame.pThisRoot;
-    m_pXf = Frame.pXf;
-    m_Hook.Hold(Frame.pTop);
+    TObjectFrame::Make(TObjectFrame::SWITCH_OUTSIDE, SO_SWITCH_NONE, vPosition, m_pThisRoot, m_pSwitch, m_pXf, m_Hook);
     // The transform scales before it turns: the quad's x axis (the flicker's width) ends up
     // along the ship's y axis.
     m_pXf->rotation.setValue(FLAME_TURN);

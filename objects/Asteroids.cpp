@@ -91,7 +91,7 @@ TAsteroid::TAsteroid(SoGroup* pRoot, TFModSoundManager* pSM, TDataBanker* pDB, c
 
     SoTexture2* pTex = pDB->GetTexture(ID_PLAYLIST_BITMAPS, ID_BMP_ROCK);
     DRELK_ASSERT(pTex);
-    BuildMesh(m_pRoot, pTex, vExtents, vPosition);
+    BuildMesh(m_pRoot, pTex, vExtents);
 
     m_pSnd = TSoundLoader::CreateSource(pSM, pDB, ID_PLAYLIST_SOUNDS, ClassOf(m_nType).nIdSound, false);
     DRELK_ASSERT(m_pSnd);
@@ -114,17 +114,12 @@ const TAsteroid::TClass& TAsteroid::ClassOf(int nType)
     return nType == MEDIUM || nType == LARGE ? CLASSES[nType] : CLASSES[SMALL];
 }
 
-void TAsteroid::BuildMesh(SoGroup* pRoot, SoTexture2* pTex, const SbVec3f& vExtents, const SbVec3f& vPosition)
+void TAsteroid::BuildMesh(SoGroup* pRoot, SoTexture2* pTex, const SbVec3f& vExtents)
 {
     DRELK_ASSERT(pRoot);
     DRELK_ASSERT(pTex);
-    const TObjectFrame Frame =
-        TObjectFrame::Make(TObjectFrame::SWITCH_INSIDE, SO_SWITCH_ALL, SbVec3f(vPosition[0], vPosition[1], 0));
-    m_pThisRoot = Frame.pThisRoot;
-    m_pSwitch = Frame.pSwitch;
-    m_pXf = Frame.pXf;
-    m_Hook.Hold(Frame.pTop);
-    SoGroup* pSep = Frame.pContent;
+    SoGroup* pSep = TObjectFrame::Make(TObjectFrame::SWITCH_INSIDE, SO_SWITCH_ALL, m_vPosition, m_pThisRoot, m_pSwitch,
+                                       m_pXf, m_Hook);
 
     SbVec3f Points[MESH_POINTS];
     MakeMeshPoints(vExtents, Points);

@@ -91,7 +91,7 @@ public:
     static void MakeMeshIndices(int32_t* pIndices);
 
 private:
-    void BuildMesh(SoGroup* pRoot, SoTexture2* pTex, const SbVec3f& vExtents, const SbVec3f& vPosition);
+    void BuildMesh(SoGroup* pRoot, SoTexture2* pTex, const SbVec3f& vExtents);
 
     bool m_bAlive = true;
     SoTransform* m_pXf = nullptr;

@@ -71,11 +71,7 @@ TManShip::~TManShip()
 void TManShip::BuildSubtree(SoGroup* pRoot, const SbVec3f& vPosition)
 {
     DRELK_ASSERT(pRoot);
-    const TObjectFrame Frame = TObjectFrame::Make(TObjectFrame::SWITCH_OUTSIDE, SO_SWITCH_ALL, vPosition);
-    m_pSwitch = Frame.pSwitch;
-    m_pThisRoot = Frame.pThisRoot;
-    m_pXf = Frame.pXf;
-    m_Hook.Hold(Frame.pTop);
+    TObjectFrame::Make(TObjectFrame::SWITCH_OUTSIDE, SO_SWITCH_ALL, vPosition, m_pThisRoot, m_pSwitch, m_pXf, m_Hook);
 
     SoSeparator* pSep = new SoSeparator;
     DRELK_ASSERT(pSep);

@@ -16,21 +16,16 @@ TMissile::TMissile(SoGroup* pRoot, const SbVec2f& vPosition, double dSize, SoTex
     : m_dSize(dSize), m_vSpeed(0, 0, 0), m_pRoot(pRoot), m_vPosition(vPosition[0], vPosition[1], 0)
 {
     DRELK_ASSERT(pRoot);
-    Build(pTex, vPosition);
+    Build(pTex);
 }
 
 TMissile::~TMissile() = default;
 
-void TMissile::Build(SoTexture2* pTex, const SbVec2f& vPosition)
+void TMissile::Build(SoTexture2* pTex)
 {
     DRELK_ASSERT(pTex);
-    const TObjectFrame Frame =
-        TObjectFrame::Make(TObjectFrame::SWITCH_INSIDE, SO_SWITCH_NONE, SbVec3f(vPosition[0], vPosition[1], 0));
-    m_pThisRoot = Frame.pThisRoot;
-    m_pSwitch = Frame.pSwitch;
-    m_pXf = Frame.pXf;
-    m_Hook.Hold(Frame.pTop);
-    SoGroup* pSep = Frame.pContent;
+    SoGroup* pSep = TObjectFrame::Make(TObjectFrame::SWITCH_INSIDE, SO_SWITCH_NONE, m_vPosition, m_pThisRoot,
+                                       m_pSwitch, m_pXf, m_Hook);
     pSep->addChild(pTex);
     SoCoordinate3* pCoords = TObjectFrame::NewQuad(SbVec2f(static_cast<float>(m_dSize), static_cast<float>(m_dSize)));
     pSep->addChild(pCoords);

@@ -49,7 +49,7 @@ public:
     SoSeparator* GetRootNode() const { return m_pThisRoot; }
 
 private:
-    void Build(SoTexture2* pTex, const SbVec2f& vPosition);
+    void Build(SoTexture2* pTex);
 
     SoSeparator* m_pThisRoot = nullptr;
     SoTransform* m_pXf = nullptr;
