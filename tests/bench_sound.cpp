@@ -2,6 +2,7 @@
 // explosion sound, up to 160 within one 10 ms tick; the level before purges as many.
 // Runs on SDL's silent driver unless SDL_AUDIODRIVER says otherwise.
 
+#include "base/MathConstants.h"
 #include "sound/FModSoundManager.h"
 
 #include <benchmark/benchmark.h>
@@ -42,7 +43,7 @@ std::vector<uint8_t> MakeExplosionWav()
     for (int k = 0; k < nFrames; ++k) {
         const double dT = double(k) / nRate;
         PutLe(vecOut, static_cast<uint16_t>(static_cast<int16_t>(
-                          12000.0 * std::exp(-4.0 * dT) * std::sin(2 * M_PI * 90.0 * dT))),
+                          12000.0 * std::exp(-4.0 * dT) * std::sin(2 * PI * 90.0 * dT))),
               2);
     }
     return vecOut;

@@ -2,6 +2,8 @@
 // spheres moved 60 times a second, redrawn by the viewer on every change as an ordinary viewer
 // application would. Prints its frames a second and its CPU time as a share of one core.
 //   bench_viewer WIDTH HEIGHT SECONDS
+#include "base/MathConstants.h"
+
 #include <Inventor/Qt/SoQt.h>
 #include <Inventor/Qt/viewers/SoQtExaminerViewer.h>
 #include <Inventor/nodes/SoCallback.h>
@@ -85,7 +87,7 @@ int main(int argc, char** argv)
     QObject::connect(&Animation, &QTimer::timeout, [&] {
         const double t = static_cast<double>(Clock.elapsed()) / 1000.0;
         for (int i = 0; i < SPHERES; ++i) {
-            const double a = t * 0.7 + i * 2.0 * M_PI / SPHERES;
+            const double a = t * 0.7 + i * 2.0 * PI / SPHERES;
             vecMoves[static_cast<size_t>(i)]->translation.setValue(
                 static_cast<float>(12.0 * std::cos(a)), static_cast<float>(8.0 * std::sin(a * 1.3)), 0.0f);
         }

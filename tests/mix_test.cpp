@@ -5,10 +5,12 @@
 #include "Dsp.h"
 #include "Loudness.h"
 #include "Waves.h"
+#include "base/MathConstants.h"
 #include "databank/AssetIds.h"
 #include "databank/DataBanker.h"
 #include "sound/FModSoundManager.h"
 #include "sound/MixLimiter.h"
+#include "tests/support/TestDataFile.h"
 
 #include <Inventor/SoDB.h>
 #include <SDL.h>
@@ -38,12 +40,7 @@ constexpr double FULL_SCALE = 32768.0;
 
 std::string MakeTempPath(const char* szSuffix)
 {
-    char szTemplate[] = "/tmp/drelk2-mix-XXXXXX";
-    const int nFd = mkstemp(szTemplate);
-    if (nFd >= 0)
-        close(nFd);
-    std::remove(szTemplate);
-    return std::string(szTemplate) + szSuffix;
+    return MakeTempDir() + "/mix" + szSuffix;
 }
 
 // A manager writing to a raw file through the disk driver, a buffer every 4 ms: about six
@@ -213,7 +210,7 @@ TEST_F(MixTest, PileUpIsLimitedNotClipped)
     TWave Sine;
     Sine.nRate = RATE;
     for (int i = 0; i < RATE * 4 / 10; ++i)
-        Sine.vSamples.push_back(0.5f * float(std::sin(2.0 * M_PI * 220.0 * i / RATE)));
+        Sine.vSamples.push_back(0.5f * float(std::sin(2.0 * PI * 220.0 * i / RATE)));
     const std::string strWav = MakeTempPath(".wav");
     std::string strError;
     ASSERT_TRUE(TWaves::WriteWav16(strWav, Sine, strError)) << strError;

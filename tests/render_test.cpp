@@ -1,6 +1,7 @@
 // The game's scene as the viewer shows it, rendered off screen by drelk2-sim: the picture must
 // show the background, the ship, every rock, textured, and the three counter banners. Needs an
 // X display (make test provides one).
+#include "base/MathConstants.h"
 #include "tests/support/RunCommand.h"
 #include "tests/support/TestDataFile.h"
 
@@ -16,7 +17,7 @@ namespace {
 // The viewer's 800 x 552 picture of the plane z: camera at z = 50, 45 degrees high.
 QPoint ToScreen(float x, float y, float z = 0.0f)
 {
-    const double dHalfHeight = (50.0 - z) * std::tan(M_PI / 8.0);
+    const double dHalfHeight = (50.0 - z) * std::tan(PI / 8.0);
     const double dHalfWidth = dHalfHeight * 800.0 / 552.0;
     return QPoint(static_cast<int>(std::lround(400.0 + x / dHalfWidth * 400.0)),
                   static_cast<int>(std::lround(276.0 - y / dHalfHeight * 276.0)));

@@ -1,5 +1,6 @@
 #include "tests/support/TestDataFile.h"
 
+#include "base/MathConstants.h"
 #include "databank/AssetIds.h"
 #include "databank/SerializerWriter.h"
 
@@ -58,7 +59,7 @@ std::vector<uint8_t> MakeToneWav(double dSeconds, double dHz, int nRate)
     Wav.insert(Wav.end(), {'d', 'a', 't', 'a'});
     PutLE(Wav, nSamples * 2, 4);
     for (uint32_t i = 0; i < nSamples; ++i) {
-        const double dValue = 0.5 * std::sin(2.0 * M_PI * dHz * i / nRate);
+        const double dValue = 0.5 * std::sin(2.0 * PI * dHz * i / nRate);
         PutLE(Wav, static_cast<uint16_t>(static_cast<int16_t>(dValue * 32767.0)), 2);
     }
     return Wav;

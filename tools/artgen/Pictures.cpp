@@ -1,5 +1,6 @@
 #include "tools/artgen/Pictures.h"
 
+#include "base/MathConstants.h"
 #include "tools/artgen/ArtImage.h"
 #include "tools/artgen/ArtNoise.h"
 #include "tools/artgen/ShipLayout.h"
@@ -15,7 +16,7 @@
 #include <vector>
 
 namespace {
-constexpr float PI = 3.14159265f;
+constexpr float PI_F = static_cast<float>(PI);
 const char* const FONT_DIR = "/usr/share/fonts/truetype/dejavu/";
 const char* const SANS_BOLD_FILE = "DejaVuSans-Bold.ttf";
 const char* const SERIF_FILE = "DejaVuSerif.ttf";
@@ -224,7 +225,7 @@ void PaintRock(QPainter& Painter, const QImage& Rock, QPointF Centre, float fRad
     QPainterPath Outline;
     constexpr int POINTS = 48;
     for (int k = 0; k < POINTS; ++k) {
-        const float fA = 2.0f * PI * static_cast<float>(k) / POINTS;
+        const float fA = 2.0f * PI_F * static_cast<float>(k) / POINTS;
         const float fR = fRadius * (1.0f + 0.16f * Noise.Fractal(static_cast<float>(k) / POINTS * 5.0f, 0.5f, 5, 1 << 20, 3));
         const QPointF P(Centre.x() + fR * std::cos(fA), Centre.y() + 0.85f * fR * std::sin(fA));
         if (k == 0)
@@ -470,7 +471,7 @@ QImage MakeSplashPicture(const TPictureArt& Art)
         // The ship climbs to the right, two bolts ahead of it on its heading.
         const QPointF Ship(118.0, 150.0);
         const float fHeading = 62.0f;
-        const float fRad = (fHeading - 90.0f) * PI / 180.0f;
+        const float fRad = (fHeading - 90.0f) * PI_F / 180.0f;
         const QPointF Ahead(std::cos(fRad), std::sin(fRad));
         PaintBolt(Painter, Art.Missile, Ship + Ahead * 62.0, 18.0f);
         PaintBolt(Painter, Art.Missile, Ship + Ahead * 100.0, 18.0f);
@@ -493,7 +494,7 @@ QImage MakeIcon(const TPictureArt& Art)
         PaintRock(Painter, Art.Rock, QPointF(52.0, 58.0), 22.0f, 150.0f, 32);
         const QPointF Ship(86.0, 164.0);
         const float fHeading = 40.0f;
-        const float fRad = (fHeading - 90.0f) * PI / 180.0f;
+        const float fRad = (fHeading - 90.0f) * PI_F / 180.0f;
         PaintBolt(Painter, Art.Missile, Ship + QPointF(std::cos(fRad), std::sin(fRad)) * 78.0, 24.0f);
         PaintShip(Painter, Art, Ship, 92.0f, fHeading);
     }

@@ -1,5 +1,6 @@
 #include "tools/artgen/ShipLayout.h"
 
+#include "base/MathConstants.h"
 #include "tools/artgen/ArtImage.h"
 #include "tools/artgen/ArtNoise.h"
 
@@ -67,7 +68,7 @@ void PaintWing(QPainter& Painter, float s)
     Painter.drawEllipse(Centre, 0.037, 0.037);
     QPainterPath Star;
     for (int k = 0; k < 8; ++k) {
-        const double fA = k * M_PI / 4.0, fR = (k % 2 == 0) ? 0.031 : 0.009;
+        const double fA = k * PI / 4.0, fR = (k % 2 == 0) ? 0.031 : 0.009;
         const QPointF P(Centre.x() + fR * std::cos(fA), Centre.y() + fR * std::sin(fA));
         if (k == 0)
             Star.moveTo(P);

@@ -1,9 +1,10 @@
 #include "tools/artgen/Textures.h"
 
+#include "base/MathConstants.h"
 #include "tools/artgen/ArtImage.h"
 #include "tools/artgen/ArtNoise.h"
-#include "tools/artgen/Starfields.h"
 #include "tools/artgen/ShipLayout.h"
+#include "tools/artgen/Starfields.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -13,7 +14,7 @@
 #include <vector>
 
 namespace {
-constexpr float PI = 3.14159265f;
+constexpr float PI_F = static_cast<float>(PI);
 
 // Light over a layer of the given coverage, as a straight-alpha pixel: blended over a dark
 // ground it gives the light (plus the ground where nothing covers it). Light beyond the
@@ -105,7 +106,7 @@ std::vector<TSpark> MakeSparks()
     TArtRandom Random(0x5EA4);
     std::vector<TSpark> vSparks(16);
     for (TSpark& Spark : vSparks) {
-        Spark.fAngle = Random.Range(0.0f, 2.0f * PI);
+        Spark.fAngle = Random.Range(0.0f, 2.0f * PI_F);
         Spark.fSpeed = Random.Range(0.45f, 1.0f);
         Spark.fLength = Random.Range(0.03f, 0.08f);
         Spark.fHeat = Random.Range(0.6f, 1.0f);
@@ -159,7 +160,7 @@ public:
         // Lumps lit from the upper left look round: compare with a sample towards the light.
         const float fRelief = Clamp01(0.75f + 2.2f * (fLumps - Lumps(qx - 0.06f, qy - 0.06f)));
         const float fAngle = std::atan2(py, px);
-        const float fLobes = 0.3f * m_Noise.Fractal((fAngle + PI) / (2.0f * PI) * 5.0f, t * 1.5f, 5, 1 << 20, 3);
+        const float fLobes = 0.3f * m_Noise.Fractal((fAngle + PI_F) / (2.0f * PI_F) * 5.0f, t * 1.5f, 5, 1 << 20, 3);
         float fDensity = SmoothStep(-0.05f, 0.25f, 1.0f + fLobes + 0.6f * (fLumps - 0.35f) - q);
         // Late frames: holes open in the smoke and spread; thin wisps are left at the end.
         const float fHoles = m_Noise.Fractal(qx * 2.6f - 3.0f, qy * 2.6f + 5.0f, 1 << 20, 1 << 20, 4);
@@ -311,7 +312,7 @@ QImage MakeMissileTexture()
             const float r = std::hypot(dx, dy);
             const float fAngle = std::atan2(dy, dx);
             // A slight churning of the plasma; round on the whole, so any heading reads the same.
-            const float fSwirl = 0.85f + 0.15f * Noise.Gradient(fAngle * 6.0f / (2.0f * PI) * 4.0f, r * 6.0f, 4, 1 << 20);
+            const float fSwirl = 0.85f + 0.15f * Noise.Gradient(fAngle * 6.0f / (2.0f * PI_F) * 4.0f, r * 6.0f, 4, 1 << 20);
             const float fCore = Gauss(r, 0.2f);
             const float fInner = Gauss(r, 0.45f) * fSwirl;
             const float fHalo = Gauss(r, 0.75f) * (1.0f - SmoothStep(0.7f, 1.0f, r));

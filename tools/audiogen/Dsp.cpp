@@ -1,4 +1,5 @@
 #include "Dsp.h"
+#include "base/MathConstants.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,7 +7,6 @@
 #include <vector>
 
 namespace {
-constexpr double PI = 3.14159265358979323846;
 }
 
 double DbToGain(double dDb) { return std::pow(10.0, dDb / 20.0); }

@@ -2,13 +2,13 @@
 
 #include "Dsp.h"
 #include "Loudness.h"
+#include "base/MathConstants.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace {
 
-constexpr double PI = 3.14159265358979323846;
 
 double MonoAt(const TWave& Wave, size_t nFrame)
 {

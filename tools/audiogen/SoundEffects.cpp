@@ -2,13 +2,13 @@
 
 #include "Dsp.h"
 #include "Mastering.h"
+#include "base/MathConstants.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace {
 
-constexpr double PI = 3.14159265358979323846;
 constexpr double TWO_PI = 2.0 * PI;
 
 // A value that glides exponentially from dFrom towards dTo with time constant dTau.
