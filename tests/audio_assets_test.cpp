@@ -7,6 +7,7 @@
 #include "SoundReport.h"
 #include "Waves.h"
 #include "tests/support/RunCommand.h"
+#include "tests/support/TestDataFile.h"
 
 #include <SDL.h>
 #include <SDL_mixer.h>
@@ -371,9 +372,7 @@ TEST_F(AudioAssetsTest, EffectsHaveTheirCharacter)
 // same sources gives the same data file.
 TEST(AudioGeneratorTest, RepeatsItselfByteForByte)
 {
-    char szDir[] = "/tmp/drelk_audio_XXXXXX";
-    ASSERT_NE(mkdtemp(szDir), nullptr);
-    const std::string strDir = szDir;
+    const std::string strDir = MakeTempDir();
 
     const TCommandResult Effects = RunCommand(ShellQuote(DRELK_AUDIOGEN) + " sfx " + ShellQuote(strDir));
     ASSERT_EQ(Effects.nExitCode, 0) << Effects.strOut;
@@ -389,17 +388,13 @@ TEST(AudioGeneratorTest, RepeatsItselfByteForByte)
                                             ShellQuote(DRELK_SOUNDFONT) + " " + ShellQuote(strDir + "/game.ogg"));
     ASSERT_EQ(Music.nExitCode, 0) << Music.strOut;
     EXPECT_TRUE(SameFile(strDir + "/game.ogg", GEN_DIR + "/music/game.ogg"));
-
-    std::filesystem::remove_all(strDir);
 }
 
 // Every input the generator reads is checked before use: a bad one gets one line naming it
 // and exit status 1, never a hang, a crash or a half-written file.
 TEST(AudioGeneratorTest, RefusesUnusableInputs)
 {
-    char szDir[] = "/tmp/drelk_audio_XXXXXX";
-    ASSERT_NE(mkdtemp(szDir), nullptr);
-    const std::string strDir = szDir;
+    const std::string strDir = MakeTempDir();
     const std::string strFifo = strDir + "/fifo", strTruncated = strDir + "/truncated.wav",
                       strEmpty = strDir + "/empty.wav", strText = strDir + "/text.txt";
     ASSERT_EQ(mkfifo(strFifo.c_str(), 0600), 0);
@@ -442,7 +437,6 @@ TEST(AudioGeneratorTest, RefusesUnusableInputs)
     }
     EXPECT_FALSE(std::filesystem::exists(strOut)) << "a refused render left a file";
     EXPECT_FALSE(std::filesystem::exists(strOut + ".part"));
-    std::filesystem::remove_all(strDir);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "MusicRenderer.h"
 #include "Score.h"
+#include "tests/support/TestDataFile.h"
 
 #include <gtest/gtest.h>
 
@@ -20,13 +21,7 @@ namespace {
 class ScoreTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        char szDir[] = "/tmp/drelk_score_XXXXXX";
-        ASSERT_NE(mkdtemp(szDir), nullptr);
-        m_strDir = szDir;
-    }
-    void TearDown() override { std::filesystem::remove_all(m_strDir); }
+    void SetUp() override { m_strDir = MakeTempDir(); }
 
     std::string Write(const std::string& strText)
     {

@@ -9,6 +9,7 @@
 #include "databank/DataBanker.h"
 #include "sound/FModSoundManager.h"
 #include "tests/support/HungAudioServer.h"
+#include "tests/support/TestDataFile.h"
 
 #include <Inventor/SoDB.h>
 #include <SDL.h>
@@ -125,11 +126,7 @@ bool IsSilent(const std::vector<TFrame>& vecFrames, size_t nFrom = 0)
 
 std::string MakeTempFile()
 {
-    char szTemplate[] = "/tmp/drelk2-sound-XXXXXX";
-    const int nFd = mkstemp(szTemplate);
-    if (nFd >= 0)
-        close(nFd);
-    return szTemplate;
+    return MakeTempDir() + "/output.raw";
 }
 
 // A manager on the disk driver, and the output it writes.
