@@ -37,7 +37,7 @@ public:
 
     // Shows or hides only.
     void SetVisible(bool bVisible);
-    // Spent: dead and hidden for good.
+    // Spent: dead, and hidden.
     void Kill();
     bool IsAlive() const { return m_bAlive; }
 

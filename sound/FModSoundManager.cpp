@@ -180,22 +180,22 @@ TFModSoundSource::~TFModSoundSource()
 
 bool TFModSoundSource::LoadFromMemory(const uint8_t* pData, int32_t nSize, bool /*b3D*/, bool bLoop)
 {
-    return Load(pData, nSize, bLoop, true);
+    return Load(pData, nSize, bLoop, false);
 }
 
 bool TFModSoundSource::LoadFromLastingMemory(const uint8_t* pData, int32_t nSize, bool bLoop)
 {
-    return Load(pData, nSize, bLoop, false);
+    return Load(pData, nSize, bLoop, true);
 }
 
-bool TFModSoundSource::Load(const uint8_t* pData, int32_t nSize, bool bLoop, bool bCopyStream)
+bool TFModSoundSource::Load(const uint8_t* pData, int32_t nSize, bool bLoop, bool bLasting)
 {
     if (!m_pSystem || m_nChannel < 0)
         return false;
     ReleaseSound();
     if (!pData || nSize <= 0)
         return false;
-    m_pSound = m_pSystem->AcquireSound(pData, nSize, bCopyStream);
+    m_pSound = m_pSystem->AcquireSound(pData, nSize, bLasting);
     if (!m_pSound)
         return false;
     m_bLoop = bLoop;
@@ -453,20 +453,20 @@ void TFModSoundManager::ReleaseChannel(int nChannel)
 
 // The decoded sound of an image, shared when the same bytes were loaded before; null when the
 // image does not decode. Comparing whole images costs far less than decoding one. A stream
-// reads its image for as long as it plays: a copy, unless bCopyStream says the caller's bytes
+// reads its image for as long as it plays: a copy, unless bLasting says the caller's bytes
 // outlast the sound's sources. Short sounds are always copied, since they stay decoded after
 // their last source.
-TFModSoundManager::TSound* TFModSoundManager::AcquireSound(const uint8_t* pData, int32_t nSize, bool bCopyStream)
+TFModSoundManager::TSound* TFModSoundManager::AcquireSound(const uint8_t* pData, int32_t nSize, bool bLasting)
 {
     const auto range = m_mapSounds.equal_range(nSize);
     for (auto it = range.first; it != range.second; ++it) {
         TSound* pSound = it->second.get();
         // The manager's copy serves anyone; a caller's bytes only loads that keep theirs as long.
-        if (pSound->vecCopy.empty() && bCopyStream)
+        if (pSound->vecCopy.empty() && !bLasting)
             continue;
-        const bool bSameLasting = !bCopyStream && pSound->nRefs > 0 && pSound->pLastingOrigin == pData;
+        const bool bSameLasting = bLasting && pSound->nRefs > 0 && pSound->pLastingOrigin == pData;
         if (bSameLasting || std::memcmp(pSound->pImage, pData, static_cast<size_t>(nSize)) == 0) {
-            if (!bCopyStream)
+            if (bLasting)
                 pSound->pLastingOrigin = pData;
             ++pSound->nRefs;
             return pSound;
@@ -474,7 +474,7 @@ TFModSoundManager::TSound* TFModSoundManager::AcquireSound(const uint8_t* pData,
     }
     auto pSound = std::make_unique<TSound>();
     const bool bStream = static_cast<size_t>(nSize) > STREAM_BYTES;
-    if (bStream && !bCopyStream) {
+    if (bStream && bLasting) {
         pSound->pImage = pData;
     } else {
         pSound->vecCopy.assign(pData, pData + nSize);
@@ -502,7 +502,7 @@ TFModSoundManager::TSound* TFModSoundManager::AcquireSound(const uint8_t* pData,
         pSound->pChunk = pChunk;
     }
     pSound->nRefs = 1;
-    if (!bCopyStream)
+    if (bLasting)
         pSound->pLastingOrigin = pData;
     TSound* pResult = pSound.get();
     m_mapSounds.emplace(nSize, std::move(pSound));

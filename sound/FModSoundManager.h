@@ -67,7 +67,7 @@ private:
     friend class TFModSoundManager;
     struct TSound;
 
-    bool Load(const uint8_t* pData, int32_t nSize, bool bLoop, bool bCopyStream);
+    bool Load(const uint8_t* pData, int32_t nSize, bool bLoop, bool bLasting);
     void ReleaseSound();
     void Detach();
 
@@ -139,7 +139,7 @@ private:
     void Close();
     int AcquireChannel(TFModSoundSource* pSource);
     void ReleaseChannel(int nChannel);
-    TSound* AcquireSound(const uint8_t* pData, int32_t nSize, bool bCopyStream);
+    TSound* AcquireSound(const uint8_t* pData, int32_t nSize, bool bLasting);
     void ReleaseSound(TSound* pSound);
     void StartPaused(int nChannel, Mix_Chunk* pChunk, bool bLoop);
     void StartStreamPaused(TFModSoundSource* pSource, _Mix_Music* pMusic, bool bLoop);

@@ -193,6 +193,13 @@ TEST_F(BannerTest, HiddenStaysHiddenAndBlinkingAlternatesOverTime)
 using BackgroundTest = SceneTest;
 
 namespace {
+// What the wrapper kit holds: the background's drawing.
+SoNode* BackgroundContents(SoNode* pRoot)
+{
+    SoWrapperKit* pKit = scene::Find<SoWrapperKit>(pRoot);
+    return pKit ? pKit->getPart("contents", false) : nullptr;
+}
+
 SoTexture2* NewTexture(short nSide)
 {
     SoTexture2* pTex = new SoTexture2;
@@ -213,8 +220,10 @@ TEST_F(BackgroundTest, QuadBehindTheFieldShowsTheFirstTextureClamped)
     const SbBox3f Box = scene::WorldBox(m_pRoot);
     EXPECT_EQ(Box.getMin(), SbVec3f(-50, -50, -20));
     EXPECT_EQ(Box.getMax(), SbVec3f(50, 50, -20));
-    auto* pCoords = scene::Find<SoCoordinate3>(m_pRoot);
-    auto* pTexCoords = scene::Find<SoTextureCoordinate2>(m_pRoot);
+    SoNode* pContents = BackgroundContents(m_pRoot);
+    ASSERT_TRUE(pContents);
+    auto* pCoords = scene::Find<SoCoordinate3>(pContents);
+    auto* pTexCoords = scene::Find<SoTextureCoordinate2>(pContents);
     ASSERT_TRUE(pCoords && pTexCoords);
     const SbVec3f CornerExpected[4] = {SbVec3f(-50, -50, -20), SbVec3f(50, -50, -20), SbVec3f(50, 50, -20),
                                        SbVec3f(-50, 50, -20)};
@@ -227,8 +236,8 @@ TEST_F(BackgroundTest, QuadBehindTheFieldShowsTheFirstTextureClamped)
     }
 
     // Only the first texture is drawn; both are the caller's nodes, clamped at the edges.
-    EXPECT_EQ(scene::Drawn<SoTexture2>(m_pRoot), vecTextures[0]);
-    EXPECT_EQ(scene::FindAll<SoTexture2>(m_pRoot), vecTextures);
+    EXPECT_EQ(scene::Drawn<SoTexture2>(pContents), vecTextures[0]);
+    EXPECT_EQ(scene::FindAll<SoTexture2>(pContents), vecTextures);
     for (SoTexture2* pTex : vecTextures) {
         EXPECT_EQ(pTex->wrapS.getValue(), SoTexture2::CLAMP);
         EXPECT_EQ(pTex->wrapT.getValue(), SoTexture2::CLAMP);
@@ -240,8 +249,10 @@ TEST_F(BackgroundTest, EmptyListDrawsTheQuadWithoutTexture)
 {
     TVecPtrTextures vecNone;
     TBackground2D Background(m_pRoot, SbVec3f(0, 0, -20), SbVec2f(100, 100), &vecNone);
-    EXPECT_EQ(scene::Find<SoTexture2>(m_pRoot), nullptr);
-    EXPECT_TRUE(scene::Drawn<SoFaceSet>(m_pRoot));
+    SoNode* pContents = BackgroundContents(m_pRoot);
+    ASSERT_TRUE(pContents);
+    EXPECT_EQ(scene::Find<SoTexture2>(pContents), nullptr);
+    EXPECT_TRUE(scene::Drawn<SoFaceSet>(pContents));
     EXPECT_EQ(scene::WorldBox(m_pRoot).getMax(), SbVec3f(50, 50, -20));
 }
 

@@ -1,13 +1,12 @@
 #pragma once
 // What a scene holds and shows, asked the way the scene library's own actions ask it, so that
-// tests check what is drawn rather than where a node sits among its siblings.
+// tests check what is drawn rather than where a node sits among its siblings. Node kits keep
+// their parts to themselves: search a kit's part, not through the kit.
 
 #include <Inventor/SbBox3f.h>
 #include <Inventor/SbViewportRegion.h>
-#include <Inventor/SoFullPath.h>
 #include <Inventor/actions/SoGetBoundingBoxAction.h>
 #include <Inventor/actions/SoSearchAction.h>
-#include <Inventor/nodekits/SoBaseKit.h>
 #include <Inventor/nodes/SoNode.h>
 
 #include <vector>
@@ -16,8 +15,6 @@ namespace scene {
 
 inline SoPathList Search(SoNode* pRoot, SoType Type, bool bDrawnOnly, int nInterest)
 {
-    // Into node kits too: the background's quad lies in a wrapper kit.
-    SoBaseKit::setSearchingChildren(TRUE);
     SoSearchAction Action;
     Action.setType(Type);
     Action.setInterest(static_cast<SoSearchAction::Interest>(nInterest));
@@ -31,12 +28,6 @@ inline SoPathList Search(SoNode* pRoot, SoType Type, bool bDrawnOnly, int nInter
     return Paths;
 }
 
-// The last node of a path, inside node kits too (a plain path ends at the kit).
-inline SoNode* Tail(SoPath* pPath)
-{
-    return static_cast<SoFullPath*>(pPath)->getTail();
-}
-
 // Every node of type T below pRoot (pRoot included), in traversal order, drawn or not.
 template <class T>
 std::vector<T*> FindAll(SoNode* pRoot)
@@ -44,7 +35,7 @@ std::vector<T*> FindAll(SoNode* pRoot)
     const SoPathList Paths = Search(pRoot, T::getClassTypeId(), false, SoSearchAction::ALL);
     std::vector<T*> vecFound;
     for (int i = 0; i < Paths.getLength(); ++i)
-        vecFound.push_back(static_cast<T*>(Tail(Paths[i])));
+        vecFound.push_back(static_cast<T*>(Paths[i]->getTail()));
     return vecFound;
 }
 
@@ -53,7 +44,7 @@ template <class T>
 T* Find(SoNode* pRoot)
 {
     const SoPathList Paths = Search(pRoot, T::getClassTypeId(), false, SoSearchAction::FIRST);
-    return Paths.getLength() ? static_cast<T*>(Tail(Paths[0])) : nullptr;
+    return Paths.getLength() ? static_cast<T*>(Paths[0]->getTail()) : nullptr;
 }
 
 // The first node of type T that drawing pRoot would reach, each switch followed to the child
@@ -62,7 +53,7 @@ template <class T>
 T* Drawn(SoNode* pRoot)
 {
     const SoPathList Paths = Search(pRoot, T::getClassTypeId(), true, SoSearchAction::FIRST);
-    return Paths.getLength() ? static_cast<T*>(Tail(Paths[0])) : nullptr;
+    return Paths.getLength() ? static_cast<T*>(Paths[0]->getTail()) : nullptr;
 }
 
 // True when drawing pRoot reaches pNode: every switch on the way shows it.
