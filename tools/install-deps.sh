@@ -14,7 +14,7 @@ packages=(
   fonts-dejavu-core
   fluidsynth fluid-soundfont-gm
   libfluidsynth-dev libsndfile1-dev libebur128-dev libvorbis-dev libogg-dev
-  python3-pytest python3-xlib python3-numpy desktop-file-utils
+  python3-pytest python3-xlib python3-numpy desktop-file-utils strace
 )
 
 missing=()
