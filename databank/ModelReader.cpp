@@ -2,39 +2,17 @@
 
 #include "base/Assert.h"
 #include "databank/ImageShape.h"
+#include "databank/ModelCheck.h"
 
 #include <Inventor/SbName.h>
 #include <Inventor/SbString.h>
 #include <Inventor/SoDB.h>
 #include <Inventor/SoInput.h>
 #include <Inventor/SoType.h>
-#include <Inventor/VRMLnodes/SoVRMLAppearance.h>
-#include <Inventor/VRMLnodes/SoVRMLBox.h>
-#include <Inventor/VRMLnodes/SoVRMLColor.h>
-#include <Inventor/VRMLnodes/SoVRMLCone.h>
-#include <Inventor/VRMLnodes/SoVRMLCoordinate.h>
-#include <Inventor/VRMLnodes/SoVRMLCylinder.h>
-#include <Inventor/VRMLnodes/SoVRMLGroup.h>
-#include <Inventor/VRMLnodes/SoVRMLIndexedFaceSet.h>
-#include <Inventor/VRMLnodes/SoVRMLIndexedLineSet.h>
-#include <Inventor/VRMLnodes/SoVRMLMaterial.h>
-#include <Inventor/VRMLnodes/SoVRMLNormal.h>
-#include <Inventor/VRMLnodes/SoVRMLPixelTexture.h>
-#include <Inventor/VRMLnodes/SoVRMLPointSet.h>
-#include <Inventor/VRMLnodes/SoVRMLShape.h>
-#include <Inventor/VRMLnodes/SoVRMLSphere.h>
-#include <Inventor/VRMLnodes/SoVRMLSwitch.h>
-#include <Inventor/VRMLnodes/SoVRMLTextureCoordinate.h>
-#include <Inventor/VRMLnodes/SoVRMLTextureTransform.h>
-#include <Inventor/VRMLnodes/SoVRMLTransform.h>
 #include <Inventor/engines/SoFieldConverter.h>
 #include <Inventor/errors/SoReadError.h>
-#include <Inventor/fields/SoMFNode.h>
 #include <Inventor/fields/SoSFFloat.h>
-#include <Inventor/fields/SoSFNode.h>
-#include <Inventor/lists/SoFieldList.h>
 #include <Inventor/lists/SoTypeList.h>
-#include <Inventor/misc/SoChildList.h>
 #include <Inventor/nodes/SoBaseColor.h>
 #include <Inventor/nodes/SoComplexity.h>
 #include <Inventor/nodes/SoCone.h>
@@ -80,7 +58,6 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
-#include <unordered_map>
 
 namespace {
 // Coin looks a node type it does not know up as a shared library on the library path
@@ -215,8 +192,8 @@ private:
     // converts to text).
     SbBool Watch(char c)
     {
-        if (c == '{' && ++m_nDepth > TModelReader::MAX_DEPTH)
-            Refuse("nests deeper than " + std::to_string(TModelReader::MAX_DEPTH));
+        if (c == '{' && ++m_nDepth > TModelCheck::MAX_DEPTH)
+            Refuse("nests deeper than " + std::to_string(TModelCheck::MAX_DEPTH));
         else if (c == '}')
             --m_nDepth;
         else if (c == '=')
@@ -242,8 +219,9 @@ TModelInput* s_pInput = nullptr;
 void* RefuseNodeType()
 {
     DRELK_ASSERT(s_pInput);
-    s_pInput->Refuse("holds a " + std::string(s_pInput->GetLastName().getString()) +
-                     " node, which a model may not hold");
+    // In VRML97 text Coin looks "Shape" up as VRMLShape first.
+    const std::string strKind = s_pInput->isFileVRML2() ? "VRML97 " : "";
+    s_pInput->Refuse("holds a " + strKind + s_pInput->GetLastName().getString() + " node, which a model may not hold");
     return nullptr;  // the reader takes it as a node it could not make
 }
 
@@ -339,111 +317,6 @@ private:
     std::string m_strFirst;
 };
 
-// What each node leads to when drawn: its children and the nodes in its node fields.
-std::vector<SoNode*> NodesUnder(SoNode* pNode)
-{
-    std::vector<SoNode*> vecNodes;
-    if (const SoChildList* pChildren = pNode->getChildren())
-        for (int i = 0; i < pChildren->getLength(); ++i)
-            vecNodes.push_back((*pChildren)[i]);
-    SoFieldList Fields;
-    for (int i = 0, n = pNode->getFields(Fields); i < n; ++i) {
-        if (Fields[i]->isOfType(SoSFNode::getClassTypeId())) {
-            if (SoNode* pValue = static_cast<SoSFNode*>(Fields[i])->getValue())
-                vecNodes.push_back(pValue);
-        } else if (Fields[i]->isOfType(SoMFNode::getClassTypeId())) {
-            const SoMFNode* pValues = static_cast<SoMFNode*>(Fields[i]);
-            for (int j = 0; j < pValues->getNum(); ++j)
-                if (SoNode* pValue = (*pValues)[j])
-                    vecNodes.push_back(pValue);
-        }
-    }
-    return vecNodes;
-}
-
-// Walks the scene as drawing does, once per node: how many nodes a drawing visits (capped), how
-// deep it goes, and whether a node lies inside itself, which Coin reads from "DEF A ... USE A".
-class TSceneWalk
-{
-public:
-    // Empty when the scene is within the limits; otherwise why not.
-    std::string Check(SoNode* pScene)
-    {
-        const TSize Size = Walk(pScene);
-        if (!m_strWhy.empty())
-            return m_strWhy;
-        if (Size.nInstances > TModelReader::MAX_INSTANCES)
-            return "draws more than " + std::to_string(TModelReader::MAX_INSTANCES) + " nodes";
-        if (Size.nHeight > TModelReader::MAX_DEPTH)
-            return "nests deeper than " + std::to_string(TModelReader::MAX_DEPTH);
-        return "";
-    }
-    // Every node met, so that a scene linked into itself can be taken apart.
-    std::vector<SoNode*> GetNodes() const
-    {
-        std::vector<SoNode*> vecNodes;
-        for (const auto& Entry : m_mapSizes)
-            vecNodes.push_back(Entry.first);
-        return vecNodes;
-    }
-
-private:
-    struct TSize
-    {
-        int64_t nInstances;
-        int nHeight;
-    };
-    static constexpr TSize ON_PATH{-1, 0};
-
-    TSize Walk(SoNode* pNode)
-    {
-        const auto it = m_mapSizes.find(pNode);
-        if (it != m_mapSizes.end()) {
-            if (it->second.nInstances == ON_PATH.nInstances)
-                m_strWhy = "holds a node inside itself";
-            return it->second;
-        }
-        m_mapSizes.emplace(pNode, ON_PATH);
-        TSize Size{1, 1};
-        for (SoNode* pUnder : NodesUnder(pNode)) {
-            const TSize Under = Walk(pUnder);
-            if (!m_strWhy.empty())
-                return Size;
-            // Capped, so that a few nodes used over and over cannot overflow the count; the walk
-            // itself stops at the depth limit, not later.
-            Size.nInstances = std::min<int64_t>(Size.nInstances + Under.nInstances, TModelReader::MAX_INSTANCES + 1);
-            Size.nHeight = std::max(Size.nHeight, Under.nHeight + 1);
-            if (Size.nHeight > TModelReader::MAX_DEPTH)
-                m_strWhy = "nests deeper than " + std::to_string(TModelReader::MAX_DEPTH);
-        }
-        m_mapSizes[pNode] = Size;
-        return Size;
-    }
-
-    std::unordered_map<SoNode*, TSize> m_mapSizes;
-    std::string m_strWhy;
-};
-
-// Takes a scene apart, so that nodes that hold one another (a node inside itself) are freed.
-// Each node is held meanwhile: taking one apart may free another.
-void Unlink(const std::vector<SoNode*>& vecNodes)
-{
-    for (SoNode* pNode : vecNodes)
-        pNode->ref();
-    for (SoNode* pNode : vecNodes) {
-        if (pNode->isOfType(SoGroup::getClassTypeId()))
-            static_cast<SoGroup*>(pNode)->removeAllChildren();
-        SoFieldList Fields;
-        for (int i = 0, n = pNode->getFields(Fields); i < n; ++i) {
-            if (Fields[i]->isOfType(SoSFNode::getClassTypeId()))
-                static_cast<SoSFNode*>(Fields[i])->setValue(nullptr);
-            else if (Fields[i]->isOfType(SoMFNode::getClassTypeId()))
-                static_cast<SoMFNode*>(Fields[i])->setNum(0);
-        }
-    }
-    for (SoNode* pNode : vecNodes)
-        pNode->unref();
-}
 }  // namespace
 
 std::vector<SoType> TModelReader::GetAllowedTypes()
@@ -469,14 +342,6 @@ std::vector<SoType> TModelReader::GetAllowedTypes()
         SoIndexedTriangleStripSet::getClassTypeId(), SoQuadMesh::getClassTypeId(), SoLineSet::getClassTypeId(),
         SoIndexedLineSet::getClassTypeId(), SoPointSet::getClassTypeId(), SoCube::getClassTypeId(),
         SoCone::getClassTypeId(), SoCylinder::getClassTypeId(), SoSphere::getClassTypeId(),
-        // The same in VRML97.
-        SoVRMLGroup::getClassTypeId(), SoVRMLSwitch::getClassTypeId(), SoVRMLTransform::getClassTypeId(),
-        SoVRMLShape::getClassTypeId(), SoVRMLAppearance::getClassTypeId(), SoVRMLMaterial::getClassTypeId(),
-        SoVRMLPixelTexture::getClassTypeId(), SoVRMLTextureTransform::getClassTypeId(),
-        SoVRMLTextureCoordinate::getClassTypeId(), SoVRMLCoordinate::getClassTypeId(),
-        SoVRMLNormal::getClassTypeId(), SoVRMLColor::getClassTypeId(), SoVRMLIndexedFaceSet::getClassTypeId(),
-        SoVRMLIndexedLineSet::getClassTypeId(), SoVRMLPointSet::getClassTypeId(), SoVRMLBox::getClassTypeId(),
-        SoVRMLCone::getClassTypeId(), SoVRMLCylinder::getClassTypeId(), SoVRMLSphere::getClassTypeId(),
     };
 }
 
@@ -516,10 +381,8 @@ TModelReader::TResult TModelReader::Read(const uint8_t* pText, size_t nSize, SoN
             pNode->unref();
         return UNREADABLE;
     }
-    TSceneWalk Walk;
-    strWhy = Walk.Check(pNode);
+    strWhy = TModelCheck::Check(pNode);
     if (!strWhy.empty()) {
-        Unlink(Walk.GetNodes());
         pNode->unref();
         return REFUSED;
     }

@@ -1,6 +1,7 @@
 // Models read from the data file: what a ship model may hold, and everything by which a scene
 // could reach a file, a URL, a library or unbounded memory, refused before Coin acts on it.
 #include "databank/ImageShape.h"
+#include "databank/ModelCheck.h"
 #include "databank/ModelReader.h"
 #include "tests/support/TestDataFile.h"
 
@@ -126,19 +127,16 @@ TEST_F(ModelTest, WhatReachesOutsideTheModelIsRefused)
          "ShaderProgram node"},
         {"a font", IV + "Separator { Font { name \"/etc/fonts/x.ttf\" } Text3 { string \"x\" } }", "Font node"},
         {"a web inline", VRML1 + "Separator { WWWInline { name \"http://example.com/a.wrl\" } }", "WWWInline node"},
-        {"a VRML inline", VRML2 + "Inline { url \"other.wrl\" }", "Inline node"},
-        {"an image texture", VRML2 + "Shape { appearance Appearance { texture ImageTexture { url \"a.png\" } } }",
-         "ImageTexture node"},
-        {"a movie", VRML2 + "Shape { appearance Appearance { texture MovieTexture { url \"a.mpg\" } } }",
-         "MovieTexture node"},
-        {"a sound", VRML2 + "Sound { source AudioClip { url \"a.wav\" } }", "Sound node"},
-        {"a script", VRML2 + "Script { url \"javascript: x\" }", "Script node"},
-        {"a background", VRML2 + "Background { frontUrl \"a.png\" }", "Background node"},
-        {"an anchor", VRML2 + "Anchor { url \"http://example.com\" }", "Anchor node"},
+        {"a VRML inline", VRML2 + "Inline { url \"other.wrl\" }", "VRML97 Inline node"},
+        {"an image texture", IV + "Separator { VRMLImageTexture { url \"a.png\" } }", "VRMLImageTexture node"},
+        {"a movie", IV + "Separator { VRMLMovieTexture { url \"a.mpg\" } }", "VRMLMovieTexture node"},
+        {"a sound", IV + "Separator { VRMLSound { source VRMLAudioClip { url \"a.wav\" } } }", "VRMLSound node"},
+        {"a script", VRML2 + "Script { url \"javascript: x\" }", "VRML97 Script node"},
+        {"a background", IV + "VRMLBackground { frontUrl \"a.png\" }", "VRMLBackground node"},
+        {"an anchor", VRML2 + "Anchor { url \"http://example.com\" }", "VRML97 Anchor node"},
         {"an external prototype", VRML2 + "EXTERNPROTO P [ ] \"other.wrl#P\"\nP { }", "uses EXTERNPROTO"},
         {"a prototype", VRML2 + "PROTO P [ field SFImage i 0 0 0 ] { Group { } }\nP { }", "uses PROTO"},
-        {"a route",
-         VRML2 + "Group { children [ DEF A Transform { } DEF B Transform { } ROUTE A.translation TO B.translation ] }",
+        {"a route", IV + "Separator { DEF A Translation { } DEF B Translation { } ROUTE A.translation TO B.translation }",
          "uses ROUTE"},
         {"a field connection", IV + "Separator { DEF T Translation { } Texture2 { filename = USE T.translation } }",
          "connects fields"},
@@ -149,10 +147,9 @@ TEST_F(ModelTest, WhatReachesOutsideTheModelIsRefused)
         {"a camera", IV + "Separator { PerspectiveCamera { } Cube { } }", "PerspectiveCamera node"},
         {"a huge image", IV + "Texture2 { image 30000 30000 4 0 }", "image 30000 pixels on a side (at most 8192)"},
         {"a tall image", IV + "Texture2 { image 1 8193 1 0 }", "image 8193 pixels"},
-        {"a huge VRML image", VRML2 + "Shape { appearance Appearance { texture PixelTexture { image 9000 2 3 0 0 } } }",
-         "image 9000 pixels"},
+        {"a VRML97 scene", VRML2 + "Transform { children [ Shape { geometry Box { } } ] }", "VRML97 Transform node"},
         {"a node inside itself", IV + "DEF A Separator { Cube { } USE A }", "inside itself"},
-        {"deep nesting", IV + Nested("Group", TModelReader::MAX_DEPTH + 1), "nests deeper than 256"},
+        {"deep nesting", IV + Nested("Group", TModelCheck::MAX_DEPTH + 1), "nests deeper than 256"},
         {"deep nesting through uses",
          IV + "Separator { DEF D " + Nested("Group", 200, "Cube { }") + "\n" + Nested("Group", 100, "USE D") + " }",
          "nests deeper than 256"},
@@ -177,10 +174,8 @@ TEST_F(ModelTest, LimitsAndTextThatIsNotAScene)
     } CASES[] = {
         {"an image of the largest side", IV + Image(MAX_TEXTURE_SIDE, 1), TModelReader::READ},
         {"a small image", IV + Image(3, 2), TModelReader::READ},
-        {"nesting up to the limit", IV + Nested("Separator", TModelReader::MAX_DEPTH), TModelReader::READ},
+        {"nesting up to the limit", IV + Nested("Separator", TModelCheck::MAX_DEPTH), TModelReader::READ},
         {"shared nodes within the limit", IV + Doubling(13), TModelReader::READ},
-        {"a VRML97 scene", "#VRML V2.0 utf8\nTransform { children [ Shape { geometry Box { } } ] }",
-         TModelReader::READ},
         {"a VRML 1.0 scene", "#VRML V1.0 ascii\nSeparator { Cube { } }", TModelReader::READ},
         {"no header", "Separator { Cube { } }", TModelReader::UNREADABLE},
         {"a binary scene", "#Inventor V2.1 binary\n", TModelReader::UNREADABLE},
@@ -194,6 +189,85 @@ TEST_F(ModelTest, LimitsAndTextThatIsNotAScene)
         const TOutcome Outcome = ReadModel(Case.strText);
         EXPECT_EQ(Outcome.Result, Case.Result) << ResultName(Outcome.Result) << ": " << Outcome.strWhy;
         EXPECT_EQ(Outcome.strWhy.empty(), Case.Result == TModelReader::READ) << Outcome.strWhy;
+    }
+}
+
+// Coin draws a shape by indexing the coordinates, normals, texture coordinates and colours in
+// force where it stands, without checking in its release builds: every index and count of a
+// model's shapes must stay inside them.
+TEST_F(ModelTest, ShapesStayInsideTheirArrays)
+{
+    const std::string IV = "#Inventor V2.1 ascii\n";
+    const std::string SQUARE = "Coordinate3 { point [ 0 0 0, 1 0 0, 1 1 0, 0 1 0 ] }\n";
+    const struct
+    {
+        const char* szWhat;
+        std::string strScene;
+        const char* szWhy;  // empty: the scene reads
+    } CASES[] = {
+        {"two faces", SQUARE + "IndexedFaceSet { coordIndex [ 0, 1, 2, -1, 0, 2, 3, -1 ] }", ""},
+        {"a coordinate index past the end", SQUARE + "IndexedFaceSet { coordIndex [ 0, 1, 4, -1 ] }",
+         "IndexedFaceSet node uses coordinate 4 of 4"},
+        {"no coordinates of its own", "IndexedFaceSet { coordIndex [ 0, 1, 2, -1 ] }", "uses coordinate 2 of 1"},
+        {"a colour per face, indexed",
+         SQUARE + "Material { diffuseColor [ 1 0 0, 0 1 0 ] } MaterialBinding { value PER_FACE_INDEXED }\n"
+                  "IndexedFaceSet { coordIndex [ 0, 1, 2, -1, 0, 2, 3, -1 ] materialIndex [ 1, 0 ] }",
+         ""},
+        {"a colour index past the colours",
+         SQUARE + "Material { diffuseColor [ 1 0 0, 0 1 0 ] } MaterialBinding { value PER_FACE_INDEXED }\n"
+                  "IndexedFaceSet { coordIndex [ 0, 1, 2, -1, 0, 2, 3, -1 ] materialIndex [ 1, 2 ] }",
+         "uses colours beyond the 2 given"},
+        {"fewer colour indices than faces",
+         SQUARE + "Material { diffuseColor [ 1 0 0, 0 1 0 ] } MaterialBinding { value PER_FACE_INDEXED }\n"
+                  "IndexedFaceSet { coordIndex [ 0, 1, 2, -1, 0, 2, 3, -1 ] materialIndex [ 1 ] }",
+         "uses colours beyond"},
+        {"a colour per vertex, fewer colours",
+         SQUARE + "BaseColor { rgb [ 1 0 0, 0 1 0 ] } MaterialBinding { value PER_VERTEX }\n"
+                  "IndexedFaceSet { coordIndex [ 0, 1, 2, -1 ] }",
+         "uses colours beyond the 2 given"},
+        {"normals by the coordinate indices", SQUARE + "Normal { vector [ 0 0 1, 0 0 1, 0 0 1, 0 0 1 ] }\n"
+                                                       "IndexedFaceSet { coordIndex [ 0, 1, 2, 3, -1 ] }",
+         ""},
+        {"too few normals for the coordinate indices",
+         SQUARE + "Normal { vector [ 0 0 1 ] }\nIndexedFaceSet { coordIndex [ 0, 1, 2, 3, -1 ] }",
+         "uses normals beyond the 1 given"},
+        {"a normal index list shorter than the coordinates'",
+         SQUARE + "Normal { vector [ 0 0 1 ] }\nIndexedFaceSet { coordIndex [ 0, 1, 2, -1 ] normalIndex [ 0, 0 ] }",
+         "uses normals beyond"},
+        {"texture coordinates past the end",
+         SQUARE + "TextureCoordinate2 { point [ 0 0, 1 0 ] }\n"
+                  "IndexedFaceSet { coordIndex [ 0, 1, 2, -1 ] textureCoordIndex [ 0, 1, 5, -1 ] }",
+         "uses texture coordinates beyond the 2 given"},
+        {"a face set within its coordinates", SQUARE + "FaceSet { startIndex 1 numVertices [ 3 ] }", ""},
+        {"a face set past its coordinates", SQUARE + "FaceSet { startIndex 2 numVertices [ 3 ] }",
+         "FaceSet node uses coordinates up to 5 of 4"},
+        {"a negative vertex count", SQUARE + "FaceSet { numVertices [ 3, -4 ] }", "negative vertex count"},
+        {"a negative start", SQUARE + "LineSet { startIndex -1 }", "starts at coordinate -1"},
+        {"a strip with a colour per triangle",
+         SQUARE + "BaseColor { rgb [ 1 0 0 ] } MaterialBinding { value PER_FACE }\n"
+                  "TriangleStripSet { numVertices [ 4 ] }",
+         "uses colours beyond the 1 given"},
+        {"a mesh larger than its coordinates", SQUARE + "QuadMesh { verticesPerColumn 3 verticesPerRow 2 }",
+         "uses coordinates up to 6 of 4"},
+        {"points past the end", SQUARE + "PointSet { startIndex 3 numPoints 2 }", "uses coordinates up to 5 of 4"},
+        {"a cube with a colour per face, two colours",
+         "BaseColor { rgb [ 1 0 0, 0 1 0 ] } MaterialBinding { value PER_FACE } Cube { }", "has more faces than"},
+        {"vertex properties of a shape's own", SQUARE + "IndexedFaceSet { vertexProperty Group { } }",
+         "has vertex properties of its own"},
+        {"a switch that inherits with nothing to choose", "Switch { whichChild 0 Switch { whichChild -2 } }",
+         "Switch node inherits its choice and has no children"},
+        {"an indexed face set on a switch's hidden side",
+         "Switch { whichChild 0 Separator { " + SQUARE + "IndexedFaceSet { coordIndex [ 0, 1, 2, -1 ] } } }", ""},
+    };
+    for (const auto& Case : CASES) {
+        SCOPED_TRACE(Case.szWhat);
+        const TOutcome Outcome = ReadModel(IV + "Separator {\n" + Case.strScene + "\n}\n");
+        if (*Case.szWhy == '\0') {
+            EXPECT_EQ(Outcome.Result, TModelReader::READ) << Outcome.strWhy;
+            continue;
+        }
+        EXPECT_EQ(Outcome.Result, TModelReader::REFUSED) << ResultName(Outcome.Result) << ": " << Outcome.strWhy;
+        EXPECT_NE(Outcome.strWhy.find(Case.szWhy), std::string::npos) << Outcome.strWhy;
     }
 }
 
