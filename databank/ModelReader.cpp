@@ -187,13 +187,15 @@ private:
         return FALSE;
     }
 
-    // Braces count the nesting, which Coin reads recursively; '=' starts a field connection,
-    // which would copy a value into a field after the read (a file name from anything that
-    // converts to text).
+    // Braces count the nesting, which Coin reads recursively, and the nodes, which Coin makes
+    // as it reads (a few bytes of text each); '=' starts a field connection, which would copy
+    // a value into a field after the read (a file name from anything that converts to text).
     SbBool Watch(char c)
     {
         if (c == '{' && ++m_nDepth > TModelCheck::MAX_DEPTH)
             Refuse("nests deeper than " + std::to_string(TModelCheck::MAX_DEPTH));
+        else if (c == '{' && ++m_nNodes > TModelCheck::MAX_INSTANCES)
+            Refuse("holds more than " + std::to_string(TModelCheck::MAX_INSTANCES) + " nodes");
         else if (c == '}')
             --m_nDepth;
         else if (c == '=')
@@ -202,15 +204,18 @@ private:
     }
     void Unwatch(char c)
     {
-        if (c == '{')
+        if (c == '{') {
             --m_nDepth;
-        else if (c == '}')
+            --m_nNodes;
+        } else if (c == '}') {
             ++m_nDepth;
+        }
     }
 
     std::string m_strRefusal;
     SbName m_LastName;
     int m_nDepth = 0;
+    int m_nNodes = 0;
 };
 
 // The input being read, for the type factories below; one model is read at a time.

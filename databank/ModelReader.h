@@ -10,7 +10,7 @@
 // - no text values at all: among the allowed types the only text field is Texture2's file
 //   name; no field connections, PROTO, EXTERNPROTO or ROUTE;
 // - images inside the model at most MAX_TEXTURE_SIDE on a side, refused before allocation;
-// - nesting at most TModelCheck::MAX_DEPTH deep while it is read.
+// - at most TModelCheck::MAX_DEPTH deep and TModelCheck::MAX_INSTANCES nodes while it is read.
 // The scene read then passes TModelCheck. Texture2 nodes named after the data file's raw
 // images still get their pixels afterwards.
 

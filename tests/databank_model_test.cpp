@@ -154,6 +154,13 @@ TEST_F(ModelTest, WhatReachesOutsideTheModelIsRefused)
          IV + "Separator { DEF D " + Nested("Group", 200, "Cube { }") + "\n" + Nested("Group", 100, "USE D") + " }",
          "nests deeper than 256"},
         {"a few nodes drawn a million times", IV + Doubling(20), "draws more than 65536 nodes"},
+        {"many nodes", IV + "Separator { " + [] {
+             std::string strCubes;
+             for (int i = 0; i <= TModelCheck::MAX_INSTANCES; ++i)
+                 strCubes += "Cube { } ";
+             return strCubes;
+         }() + "}",
+         "holds more than 65536 nodes"},
     };
     for (const auto& Case : CASES) {
         SCOPED_TRACE(Case.szWhat);

@@ -128,8 +128,8 @@ void OnSignal(int /*nSignal*/)
     [[maybe_unused]] const ssize_t n = write(s_vSignalPipe[1], &c, 1);
 }
 
-// A write to a closed standard error (a pipe whose reader has gone) fails and is dropped,
-// instead of ending the game.
+// SIGPIPE is ignored: a write to a standard error that nobody reads (a closed pipe) fails and
+// is dropped instead of ending the game. SIGINT and SIGTERM go to OnSignal.
 void CatchSignals()
 {
     signal(SIGPIPE, SIG_IGN);
