@@ -48,6 +48,11 @@ std::string DecodeInto(const uint8_t* pBytes, int32_t nSize, QImage& Picture)
     QImageReader Reader(&Buffer);
     if (!Reader.canRead())
         return "not a picture file";
+    // Formats whose readers allocate what the size they report says; Qt's GIF reader, for one,
+    // makes its canvas from a screen size it does not report.
+    const QByteArray Format = Reader.format();
+    if (Format != "png" && Format != "jpeg" && Format != "bmp")
+        return "a " + Format.toStdString() + " picture: the game reads PNG, JPEG and BMP";
     // The size the file claims, asked before any pixel is allocated; a file whose size cannot
     // be learnt first is not taken.
     const QSize Size = Reader.size();

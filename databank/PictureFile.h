@@ -1,9 +1,9 @@
 #pragma once
-// Picture files as the data file holds them for the ending screen (PNG, BMP, JPEG: whatever
-// Qt's image readers take), decoded from memory. A picture that claims more than
-// MAX_TEXTURE_SIDE pixels on a side is refused before anything is allocated for it: a few
-// bytes of PNG may claim gigabytes. Kept out of the asset bank's header, so that the rules and
-// the simulator do not depend on Qt's pictures.
+// Picture files as the data file holds them for the ending screen (PNG, JPEG or BMP), decoded
+// from memory with Qt's image readers. A picture that claims more than MAX_TEXTURE_SIDE pixels
+// on a side is refused before anything is allocated for it: a few bytes of PNG may claim
+// gigabytes. Kept out of the asset bank's header, so that the rules and the simulator do not
+// depend on Qt's pictures.
 
 #include <QImage>
 

@@ -73,10 +73,26 @@ TEST(PictureFileTest, CommonFormatsDecode)
 {
     QImage Picture(40, 30, QImage::Format_RGB32);
     Picture.fill(0x336699u);
-    for (const char* szFormat : {"PNG", "BMP", "JPEG", "PPM"}) {
+    for (const char* szFormat : {"PNG", "BMP", "JPEG"}) {
         SCOPED_TRACE(szFormat);
         const QImage Decoded = Decode(Encode(Picture, szFormat));
         EXPECT_EQ(Decoded.size(), QSize(40, 30));
+    }
+}
+
+// Qt's GIF reader makes its canvas from the logical screen size, which it does not report as
+// the picture's: these 26 bytes would have it allocate a gigabyte.
+TEST(PictureFileTest, OtherFormatsAreRefused)
+{
+    const std::vector<uint8_t> Gif = {'G',  'I',  'F',  '8',  '9',  'a',  0x00, 0x77, 0x00, 0x21, 0x67, 0x00, 0x00,
+                                      0x2c, 0x5d, 0x00, 0x41, 0x00, 0x7e, 0x00, 0x00, 0x00, 0x52, 0x4e, 0x77, 0x65};
+    QImage Picture(40, 30, QImage::Format_RGB32);
+    Picture.fill(0x336699u);
+    for (const auto& Case : {std::make_pair("gif", Gif), std::make_pair("ppm", Encode(Picture, "PPM"))}) {
+        SCOPED_TRACE(Case.first);
+        std::string strWhy;
+        EXPECT_TRUE(Decode(Case.second, &strWhy).isNull());
+        EXPECT_EQ(strWhy, std::string("a ") + Case.first + " picture: the game reads PNG, JPEG and BMP");
     }
 }
 
