@@ -310,6 +310,7 @@ def test_a_signal_at_launch_ends_with_0(start_game, drelk2, number):
     end = time.monotonic() + 10 * SLOW
     while not signal_ignored(game.proc.pid, signal.SIGPIPE):
         assert time.monotonic() < end and game.proc.poll() is None, "main never began"
+        time.sleep(0.001)
     game.proc.send_signal(number)
     assert game.wait_exit(timeout=5 * SLOW) == 0
 
