@@ -9,6 +9,8 @@
 
 #include <Inventor/SoDB.h>
 
+#include <filesystem>
+
 TGameDriver::TGameDriver(TClock nClock) : m_nClock(nClock)
 {
     SoDB::init();
@@ -25,9 +27,18 @@ TGameDriver::~TGameDriver()
     m_pSound.reset();
 }
 
+std::vector<std::string> TGameDriver::DataFilePlaces()
+{
+    return {TExecutablePath::Dir() + DATA_FILE_NAME, std::string(DRELK_DATA_DIR "/") + DATA_FILE_NAME};
+}
+
 std::string TGameDriver::DefaultDataFile()
 {
-    return TExecutablePath::Dir() + "Drelk_II.bin";
+    const std::vector<std::string> vPlaces = DataFilePlaces();
+    // Something there beside the executable is taken, even a bad file, so that the player hears
+    // what is wrong with the file they meant.
+    std::error_code Error;
+    return std::filesystem::exists(vPlaces.front(), Error) ? vPlaces.front() : vPlaces.back();
 }
 
 bool TGameDriver::Open(const std::string& strDataFile, std::string& strError)

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class TDataBanker;
 class TFModSoundManager;
@@ -35,7 +36,11 @@ public:
     TGameDriver(const TGameDriver&) = delete;
     TGameDriver& operator=(const TGameDriver&) = delete;
 
-    // Drelk_II.bin beside the executable.
+    static constexpr const char* DATA_FILE_NAME = "Drelk_II.bin";
+    // Where the data file is looked for when no other is given, in order: beside the executable
+    // (a build tree), then the installed data folder.
+    static std::vector<std::string> DataFilePlaces();
+    // The first of those places that holds something; the last when none does.
     static std::string DefaultDataFile();
 
     // Opens the sound manager, then the asset bank on the data file. False with the reason

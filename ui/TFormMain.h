@@ -36,7 +36,7 @@ class TFormMain : public QWidget
 public:
     struct TOptions
     {
-        std::string strDataFile;  // empty: Drelk_II.bin beside the executable
+        std::string strDataFile;  // empty: TGameDriver::DefaultDataFile()
         int nLevel = 1;           // the level the game starts at
     };
     // What a session measured, for --stats.

@@ -1,10 +1,11 @@
 // drelk2: the game. Opens the start-up window, plays the game in its window, and leaves through
-// the ending screen. Drelk_II.bin lies beside the executable.
+// the ending screen. Drelk_II.bin lies beside the executable or in the installed data folder.
 
 #include "ui/TFormDebug.h"
 #include "ui/TFormMain.h"
 
 #include "base/Assert.h"
+#include "core/GameDriver.h"
 #include "sound/FModSoundManager.h"
 
 #include <QApplication>
@@ -26,6 +27,29 @@ constexpr int EXIT_NO_DISPLAY = 1;
 constexpr int EXIT_USAGE = 2;
 constexpr int MAX_LEVEL = 10000;
 
+// What --help tells beyond the options: the keys, where the data file is looked for, the exit statuses.
+std::string HelpEpilogue()
+{
+    std::string strText =
+        "\nKeys:\n"
+        "  Left, Right  turn\n"
+        "  Up           thrust\n"
+        "  Space        fire\n"
+        "  M            music on or off\n"
+        "  P            pause\n"
+        "  Esc, Q       leave through the ending screen\n"
+        "\nThe data file: the one --data names, else the first of\n";
+    for (const std::string& strPlace : TGameDriver::DataFilePlaces())
+        strText += "  " + strPlace + "\n";
+    strText +=
+        "\nExit status:\n"
+        "  0    left through the ending screen or the start-up window, or ended by a signal\n"
+        "  1    no X display\n"
+        "  2    a bad command line\n"
+        "  255  a missing or bad data file, or an audio library error\n";
+    return strText;
+}
+
 struct TCommandLine
 {
     TFormMain::TOptions Options;
@@ -39,7 +63,7 @@ bool ParseCommandLine(const QStringList& vecArgs, TCommandLine& Line, int& nExit
     Parser.setApplicationDescription("Drelk II: shoot the rocks, clear the field, level after level.");
     const QCommandLineOption Help({"h", "help"}, "Show this help and exit.");
     const QCommandLineOption Version("version", "Show the version and exit.");
-    const QCommandLineOption Data("data", "Play with this data file instead of the one beside the game.", "FILE");
+    const QCommandLineOption Data("data", "Play with this data file instead of looking for one (below).", "FILE");
     const QCommandLineOption Level("level", "Start at this level (1 to 10000).", "L", "1");
     const QCommandLineOption Stats("stats", "At exit, report start-up times, ticks and frames on standard error.");
     Parser.addOptions({Help, Version, Data, Level, Stats});
@@ -49,7 +73,7 @@ bool ParseCommandLine(const QStringList& vecArgs, TCommandLine& Line, int& nExit
         return false;
     }
     if (Parser.isSet(Help)) {
-        std::printf("%s", qPrintable(Parser.helpText()));
+        std::printf("%s%s", qPrintable(Parser.helpText()), HelpEpilogue().c_str());
         nExitCode = 0;
         return false;
     }
