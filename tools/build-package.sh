@@ -27,6 +27,12 @@ else
   tar -C "$source_dir" --exclude='./build*' --exclude='./obj-*' -cf - . | tar -xf - -C "$tree"
 fi
 
+# debhelper gives the build a HOME of its own: a compiler cache in use keeps its own folder.
+if command -v ccache >/dev/null; then
+  CCACHE_DIR=${CCACHE_DIR:-$(ccache -k cache_dir)}
+  export CCACHE_DIR
+fi
+
 echo "Building the Debian packages in $tree (log: $out/build.log)"
 if ! (cd "$tree" && DEB_BUILD_OPTIONS="nocheck ${DEB_BUILD_OPTIONS:-}" \
         dpkg-buildpackage -us -uc -b -Pnocheck) >"$out/build.log" 2>&1; then
