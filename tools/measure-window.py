@@ -16,11 +16,11 @@ import subprocess
 import sys
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-from player import Game, XServer, start_playing  # noqa: E402
+import drelk2_window as facts
+from drelk2_player import Game, XServer, start_playing
 
 CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
-SIZE_KEYS = {"800x600": (), "1280x1024": ("Down", "Down")}
+SIZES = ("800x600", "1280x1024")
 
 
 def cpu_seconds(pid):
@@ -70,7 +70,7 @@ class Player:
 def measure_play(build, server, folder, size, level, seconds):
     game = Game(os.path.join(build, "drelk2"), server.display, folder, ("--stats", "--level", str(level)), sound=False)
     try:
-        start_playing(game, SIZE_KEYS[size])
+        start_playing(game, size)
         time.sleep(1)
         cpu = cpu_share(game.proc.pid, seconds, Player(game))
         game.proc.terminate()
@@ -90,17 +90,17 @@ def measure_bare_viewer(build, server, size, seconds):
 def measure_idle(build, server, folder, seconds):
     game = Game(os.path.join(build, "drelk2"), server.display, folder, ("--stats",), sound=False)
     try:
-        game.wait_window("FormSplash")
+        game.wait_window(role=facts.ROLE_STARTUP)
         time.sleep(1)
         splash = cpu_share(game.proc.pid, seconds)
         game.key("alt+s")
-        game.wait_window("Drelk II")
+        game.wait_window(role=facts.ROLE_GAME)
         time.sleep(1)
         game.key("p")
         time.sleep(1)
         paused = cpu_share(game.proc.pid, seconds)
         game.key("Escape")
-        game.wait_window("Endup")
+        game.wait_window(role=facts.ROLE_ENDING)
         time.sleep(1)
         ending = cpu_share(game.proc.pid, seconds)
         game.key("x")
@@ -115,17 +115,18 @@ def measure_start(build, server, folder, sound):
     launched = time.monotonic()
     game = Game(os.path.join(build, "drelk2"), server.display, folder, ("--stats",), sound=sound)
     try:
+        left, top, width, height = facts.STARTUP_PICTURE
         while True:
-            found = game.windows("FormSplash")
-            if found and game.grab(found[0].x + 6, found[0].y + 7, 387, 206).mean() > 20:
+            found = game.windows(role=facts.ROLE_STARTUP)
+            if found and game.grab(found[0].x + left, found[0].y + top, width, height).mean() > 20:
                 break
             time.sleep(0.005)
         to_splash = (time.monotonic() - launched) * 1000
         pressed = time.monotonic()
         game.key("alt+s")
         while True:
-            found = game.windows("Drelk II")
-            if found and game.grab(found[0].x, found[0].y + 24, found[0].width, found[0].height - 48).max() > 100:
+            found = game.windows(role=facts.ROLE_GAME)
+            if found and game.grab(*facts.view_area(*found[0].geometry)).max() > 100:
                 break
             time.sleep(0.005)
         to_frame = (time.monotonic() - pressed) * 1000
@@ -139,10 +140,10 @@ def measure_start(build, server, folder, sound):
 def measure_memory(build, server, folder, size, seconds):
     game = Game(os.path.join(build, "drelk2"), server.display, folder, (), sound=False)
     try:
-        start_playing(game, SIZE_KEYS[size])
+        start_playing(game, size)
         cpu_share(game.proc.pid, seconds, Player(game))
         game.key("Escape")
-        game.wait_window("Endup")
+        game.wait_window(role=facts.ROLE_ENDING)
         time.sleep(3)
         peak = peak_memory_mib(game.proc.pid)
         game.key("x")
@@ -160,7 +161,7 @@ def main():
     server = XServer()
     try:
         print(f"== the game window, {seconds:.0f} s a case, Xvfb with Mesa's CPU renderer, {os.cpu_count()} cores")
-        for size in SIZE_KEYS:
+        for size in SIZES:
             bare_cpu, bare_fps = measure_bare_viewer(build, server, size, seconds)
             print(f"{size}: bare examiner viewer, 30 spheres at 60 Hz: {bare_fps:.1f} frames/s, CPU {bare_cpu:.1f}% of a core")
             for level in (1, 10):
@@ -175,7 +176,7 @@ def main():
                   + ", ".join(f"{r[0]:.0f}" for r in runs) + " ms; Start to first game frame on screen "
                   + ", ".join(f"{r[1]:.0f}" for r in runs) + " ms (the game's own count: "
                   + ", ".join(f"{r[2]}" for r in runs) + " ms)")
-        for size in SIZE_KEYS:
+        for size in SIZES:
             print(f"{size}: peak memory through a game of {seconds:.0f} s and its ending screen: "
                   f"{measure_memory(build, server, folder, size, seconds):.1f} MiB")
     finally:

@@ -2,6 +2,8 @@
 
 #include "ui_TDlgEnding.h"
 
+#include "ui/WindowNames.h"
+
 #include "base/Assert.h"
 #include "databank/DataBanker.h"
 #include "fx/SoundLoader.h"
@@ -22,6 +24,8 @@ TDlgEnding::TDlgEnding(QWidget* pOwner, TDataBanker* pDB, TFModSoundManager* pSM
       m_pUi(std::make_unique<Ui::TDlgEnding>())
 {
     m_pUi->setupUi(this);
+    setWindowTitle(WindowNames::TITLE);
+    setWindowRole(WindowNames::ROLE_ENDING);
     DRELK_ASSERT(pDB);
     DRELK_ASSERT(pSM);
     setFixedSize(m_rcDraw.size());

@@ -2,6 +2,7 @@
 
 #include "ui/TDlgEnding.h"
 #include "ui/TFormSplash.h"
+#include "ui/WindowNames.h"
 #include "ui_TFormMain.h"
 
 #include "core/SceneView.h"
@@ -21,7 +22,6 @@
 #include <cstdio>
 
 namespace {
-const char TITLE[] = "Drelk II";
 const char STATUS_TEXT[] = "ESC/Q=exit    LEFT/RIGHT=rotate    UP=engine    SPACE-bar=shot    M=music on/off";
 // No more frames than a screen shows, a little under 60 a second: on a software renderer every
 // frame costs as much as several ticks.
@@ -55,8 +55,9 @@ TFormMain::TFormMain(const TOptions& Options)
 {
     m_Clock.start();
     m_pUi->setupUi(this);
-    setWindowTitle(TITLE);
-    m_pUi->LabelTitle->setText(TITLE);
+    setWindowTitle(WindowNames::TITLE);
+    setWindowRole(WindowNames::ROLE_GAME);
+    m_pUi->LabelTitle->setText(WindowNames::TITLE);
     m_pUi->LabelStatus->setText(STATUS_TEXT);
     m_TimerGame.setTimerType(Qt::PreciseTimer);
     m_TimerGame.setInterval(static_cast<int>(TGameDriver::TICK_MS));

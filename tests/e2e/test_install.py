@@ -4,13 +4,14 @@ import subprocess
 
 import pytest
 
-from player import Game
+import drelk2_window as facts
+from drelk2_player import Game
 
 
 def installed_game_starts(exe, display, folder):
     game = Game(exe, display, folder, sound=False)
     try:
-        game.wait_window("FormSplash")
+        game.wait_window(role=facts.ROLE_STARTUP)
         game.key("Escape")
         assert game.wait_exit() == 0
     finally:
