@@ -42,7 +42,8 @@ bool ParseCommandLine(const QStringList& vecArgs, TCommandLine& Line, int& nExit
     const QCommandLineOption Data("data", "Play with this data file instead of the one beside the game.", "FILE");
     const QCommandLineOption Level("level", "Start at this level (1 to 10000).", "L", "1");
     const QCommandLineOption Stats("stats", "At exit, report start-up times, ticks and frames on standard error.");
-    Parser.addOptions({Help, Version, Data, Level, Stats});
+    const QCommandLineOption FullScreen("fullscreen", "Play in full screen (F11 switches while playing).");
+    Parser.addOptions({Help, Version, Data, Level, Stats, FullScreen});
     if (!Parser.parse(vecArgs)) {
         std::fprintf(stderr, "drelk2: %s (see --help)\n", qPrintable(Parser.errorText()));
         nExitCode = EXIT_USAGE;
@@ -74,6 +75,7 @@ bool ParseCommandLine(const QStringList& vecArgs, TCommandLine& Line, int& nExit
     }
     Line.Options.nLevel = nLevel;
     Line.Options.strDataFile = Parser.value(Data).toStdString();
+    Line.Options.bFullScreen = Parser.isSet(FullScreen);
     Line.bStats = Parser.isSet(Stats);
     return true;
 }
