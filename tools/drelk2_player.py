@@ -72,6 +72,24 @@ class Window:
         return f"Window({self.wid:#x}, {self.width}x{self.height}+{self.x}+{self.y})"
 
 
+class Cover:
+    """A plain window of one colour that another client puts over the screen."""
+
+    def __init__(self, connection, geometry, colour):
+        self._x = connection
+        screen = connection.screen()
+        x, y, width, height = geometry
+        self._window = screen.root.create_window(x, y, width, height, 0, screen.root_depth,
+                                                 background_pixel=colour, override_redirect=True)
+        self.wid = self._window.id
+        self._window.map()
+        connection.sync()
+
+    def remove(self):
+        self._window.destroy()
+        self._x.sync()
+
+
 def fresh_home():
     return tempfile.mkdtemp(prefix="drelk2-home-")
 
@@ -177,6 +195,36 @@ class Game:
         message = event.ClientMessage(window=target, client_type=protocols, data=(32, [delete, X.CurrentTime, 0, 0, 0]))
         target.send_event(message, event_mask=X.NoEventMask)
         # A round trip: the server has handled the request before we go on.
+        self._x.sync()
+
+    def cover(self, x, y, width, height, colour=0xffffff):
+        """Another client's window over part of the screen, shown at once."""
+        return Cover(self._x, (x, y, width, height), colour)
+
+    def focus(self, window):
+        """Gives the keyboard to a window: a game window or a cover."""
+        self._x.create_resource_object("window", int(window.wid)).set_input_focus(X.RevertToParent, X.CurrentTime)
+        self._x.sync()
+
+    def minimise(self, window):
+        """What a window manager does to minimise a window: marks it iconic and unmaps it."""
+        self._set_wm_state(window, 3)  # IconicState
+        self._x.create_resource_object("window", int(window.wid)).unmap()
+        self._x.sync()
+
+    def unminimise(self, window):
+        self._set_wm_state(window, 1)  # NormalState
+        self._x.create_resource_object("window", int(window.wid)).map()
+        self._x.sync()
+
+    def _set_wm_state(self, window, state):
+        target = self._x.create_resource_object("window", int(window.wid))
+        wm_state = self._x.intern_atom("WM_STATE")
+        target.change_property(wm_state, wm_state, 32, [state, X.NONE])
+
+    def resize_from_outside(self, window, width, height):
+        """Resizes a window as another program would, without asking it."""
+        self._x.create_resource_object("window", int(window.wid)).configure(width=width, height=height)
         self._x.sync()
 
     def grab(self, x, y, width, height):
