@@ -84,6 +84,30 @@ void TGameDriver::SetMusicOn(bool bOn)
         KeyDown(TGame::KEY_MUSIC);
 }
 
+bool TGameDriver::IsMusicOn() const
+{
+    DRELK_ASSERT(m_pGame);
+    return m_pGame->IsMusicOn();
+}
+
+bool TGameDriver::IsGameOver() const
+{
+    DRELK_ASSERT(m_pGame);
+    return m_pGame->IsGameOver();
+}
+
+int32_t TGameDriver::GetScore() const
+{
+    DRELK_ASSERT(m_pGame);
+    return m_pGame->GetScore();
+}
+
+int32_t TGameDriver::GetLevel() const
+{
+    DRELK_ASSERT(m_pGame);
+    return m_pGame->GetLevel();
+}
+
 bool TGameDriver::Step()
 {
     DRELK_ASSERT(m_pGame);

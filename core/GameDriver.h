@@ -58,6 +58,11 @@ public:
     bool IsRunning() const;
     // Music heard or silenced, as M leaves it.
     void SetMusicOn(bool bOn);
+    bool IsMusicOn() const;
+    // What a finished game is remembered by.
+    bool IsGameOver() const;
+    int32_t GetScore() const;
+    int32_t GetLevel() const;
     // One step of the game timer: a game tick when the game ticks (not while paused); in virtual
     // time the effects' clock then moves on 10 ms. True when a game tick ran.
     bool Step();

@@ -48,6 +48,7 @@ TEST_F(DriverTest, AwayPausesAGameInPlayOrWaitingAndPBringsItBack)
         s_pDriver->Pause();
         s_pDriver->Pause();  // away twice over is still away
         EXPECT_EQ(m_pGame->GetGameState(), Case.nAway) << Case.nState;
+        EXPECT_EQ(s_pDriver->IsGameOver(), Case.nAway == GS_GAMEOVER);
         EXPECT_FALSE(s_pDriver->IsRunning());
         if (Case.nAway == GS_PAUSED) {
             Tick(500);  // no tick while away
@@ -65,7 +66,7 @@ TEST_F(DriverTest, MusicIsSetToAChoiceWhateverItWas)
             NewGame(1);
             s_pDriver->SetMusicOn(bFrom);
             s_pDriver->SetMusicOn(bTo);
-            EXPECT_EQ(m_pGame->IsMusicOn(), bTo);
+            EXPECT_EQ(s_pDriver->IsMusicOn(), bTo);
         }
     }
 }

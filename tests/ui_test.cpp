@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -171,6 +172,55 @@ TEST_F(UiTest, TheEndingStepsOnlyOnceShownAndItsPictureClimbs)
         nBest = Matches(nShift) > Matches(nBest) ? nShift : nBest;
     EXPECT_EQ(nBest, 20);
     Ending.close();
+}
+
+TEST_F(UiTest, TheScoreLineLiesUnderTheClimbingPictureAndLeavesItWhole)
+{
+    TDlgEnding Plain(nullptr, s_pDriver->GetBank(), s_pDriver->GetSound());
+    TDlgEnding Scored(nullptr, s_pDriver->GetBank(), s_pDriver->GetSound());
+    Scored.SetScoreLine("Score 85   New best!");
+    Plain.show();
+    Scored.show();
+    const int nBandEnd = TDlgEnding::SCORE_TOP + 2 * TDlgEnding::SCORE_FONT_PX;
+    auto Step = [&] {
+        QMetaObject::invokeMethod(&Plain, "TimerTimer");
+        QMetaObject::invokeMethod(&Scored, "TimerTimer");
+    };
+    Step();
+    // The line is there, in its band across the top, and nowhere else.
+    int nLine = 0;
+    for (int y = 0; y < TDlgEnding::HEIGHT; ++y)
+        for (int x = 0; x < TDlgEnding::WIDTH; ++x)
+            if (Plain.GetCanvas().pixel(x, y) != Scored.GetCanvas().pixel(x, y)) {
+                EXPECT_TRUE(y >= TDlgEnding::SCORE_TOP && y < nBandEnd) << x << ", " << y;
+                ++nLine;
+            }
+    EXPECT_GT(nLine, 200);
+    // As the picture climbs through the band it is drawn over the line: where it is solid the
+    // two screens agree, and where it lets the background through they differ by no more than
+    // their backgrounds do.
+    const QImage PlainBack = Plain.GetCanvas().copy(0, 0, TDlgEnding::WIDTH, nBandEnd);
+    const QImage ScoredBack = Scored.GetCanvas().copy(0, 0, TDlgEnding::WIDTH, nBandEnd);
+    auto Channels = [](QRgb c) { return std::array<int, 3>{qRed(c), qGreen(c), qBlue(c)}; };
+    int nCoveredSteps = 0;
+    int nOverDrawn = 0;
+    while (Plain.IsRunning() && Plain.GetStep() < TDlgEnding::LAST_STEP) {
+        Step();
+        int nCovered = 0;
+        for (int y = TDlgEnding::SCORE_TOP; y < nBandEnd; ++y)
+            for (int x = 0; x < TDlgEnding::WIDTH; ++x) {
+                const auto P = Channels(Plain.GetCanvas().pixel(x, y));
+                const auto S = Channels(Scored.GetCanvas().pixel(x, y));
+                const auto P0 = Channels(PlainBack.pixel(x, y));
+                const auto S0 = Channels(ScoredBack.pixel(x, y));
+                for (int c = 0; c < 3; ++c)
+                    nOverDrawn += std::abs(S[c] - P[c]) > std::abs(S0[c] - P0[c]) + 2;
+                nCovered += std::abs(P[0] - P0[0]) + std::abs(P[1] - P0[1]) + std::abs(P[2] - P0[2]) > 240 && S == P;
+            }
+        nCoveredSteps += nCovered > 200;
+    }
+    EXPECT_EQ(nOverDrawn, 0);
+    EXPECT_GT(nCoveredSteps, 10);
 }
 
 TEST_F(UiTest, AnyKeyClickOrCloseEndsTheEnding)

@@ -10,6 +10,7 @@
 #include "sound/FModSoundManager.h"
 
 #include <QCoreApplication>
+#include <QFont>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPaintEvent>
@@ -58,6 +59,21 @@ TDlgEnding::TDlgEnding(QWidget* pOwner, TDataBanker* pDB, TFModSoundManager* pSM
 }
 
 TDlgEnding::~TDlgEnding() = default;
+
+void TDlgEnding::SetScoreLine(const QString& strLine)
+{
+    QFont Font("Verdana");
+    Font.setPixelSize(SCORE_FONT_PX);
+    Font.setBold(true);
+    QPainter Back(&m_BmpBack);
+    Back.setFont(Font);
+    const QRect Band(0, SCORE_TOP, m_rcDraw.width(), SCORE_FONT_PX * 2);
+    // A shadow keeps the line legible over the bright parts of the background.
+    Back.setPen(Qt::black);
+    Back.drawText(Band.translated(1, 1), Qt::AlignHCenter | Qt::AlignTop, strLine);
+    Back.setPen(Qt::white);
+    Back.drawText(Band, Qt::AlignHCenter | Qt::AlignTop, strLine);
+}
 
 void TDlgEnding::showEvent(QShowEvent* pEvent)
 {

@@ -7,6 +7,8 @@
 #include "ui_TFormMain.h"
 
 #include "core/SceneView.h"
+#include "store/BestScores.h"
+#include "store/PlayerSettings.h"
 
 #include <Inventor/Qt/SoQt.h>
 #include <Inventor/SoDB.h>
@@ -14,6 +16,7 @@
 #include <Inventor/sensors/SoNodeSensor.h>
 
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
@@ -95,6 +98,8 @@ bool TFormMain::FormCreate(int& nExitCode)
     SoQt::init(this);
     if (!OpenData(nExitCode))
         return false;
+    m_pSettings = std::make_unique<TPlayerSettings>();
+    m_pScores = std::make_unique<TBestScores>();
     if (!RunSplash()) {
         nExitCode = 0;
         return false;
@@ -144,7 +149,7 @@ bool TFormMain::RunSplash()
     m_nWidth = pSplash->GetResolution().first;
     m_nHeight = pSplash->GetResolution().second;
     // A window whose counters would lie off screen is no choice: the screen is used whole.
-    m_bFullScreen = m_Options.bFullScreen || !FitsScreen();
+    m_bFullScreen = m_Options.bFullScreen || m_pSettings->IsFullScreen() || !FitsScreen();
     // The start-up window and its music go now: the game needs the memory more.
     return true;
 }
@@ -153,6 +158,7 @@ void TFormMain::InitGame()
 {
     m_nStartMs = m_Clock.elapsed();
     TGame& Game = m_Driver.Start(m_Options.nLevel);
+    m_Driver.SetMusicOn(m_pSettings->IsMusicOn());
     CreateViewer();
     PlaceWindow();
     show();
@@ -251,6 +257,7 @@ void TFormMain::ToggleFullScreen()
     if (m_bFullScreen && !FitsScreen())
         return;
     m_bFullScreen = !m_bFullScreen;
+    m_pSettings->SetFullScreen(m_bFullScreen);
     PlaceWindow();
 }
 
@@ -325,6 +332,7 @@ void TFormMain::SetRunning(bool bRun)
 void TFormMain::ToggleMusic()
 {
     m_Driver.KeyDown(TGame::KEY_MUSIC);
+    m_pSettings->SetMusicOn(m_Driver.IsMusicOn());
 }
 
 void TFormMain::TogglePause()
@@ -362,13 +370,34 @@ void TFormMain::ExitGame()
     if (m_bLeaving)
         return;
     HideGame();
+    RecordScore();
     m_bLeaving = true;
     m_TimerFrame.stop();
     // The scene is never shown again: its clock of real time need not tick through it.
     SoDB::enableRealTimeSensor(FALSE);
     TDlgEnding Ending(this, m_Driver.GetBank(), m_Driver.GetSound());
+    Ending.SetScoreLine(ScoreLine());
     // The ending screen ends the program when it finishes.
     Ending.exec();
+}
+
+// Once a game, when it is over or the player leaves it.
+void TFormMain::RecordScore()
+{
+    if (m_bScoreRecorded)
+        return;
+    m_bScoreRecorded = true;
+    m_nScorePlace = m_pScores->Record(m_Driver.GetScore(), m_Driver.GetLevel(), QDateTime::currentDateTimeUtc());
+}
+
+QString TFormMain::ScoreLine() const
+{
+    const QString strScore = QString("Score %1").arg(m_Driver.GetScore());
+    if (!m_pScores->IsKept() || m_pScores->GetBest() == 0)
+        return strScore;
+    if (m_nScorePlace == 1)
+        return strScore + "   New best!";
+    return strScore + QString("   Best %1").arg(m_pScores->GetBest());
 }
 
 void TFormMain::closeEvent(QCloseEvent* pEvent)
@@ -421,6 +450,8 @@ void TFormMain::OnKeyDown(QKeyEvent* pEvent)
 void TFormMain::TimerGameTimer()
 {
     m_Stats.nTicks += static_cast<uint64_t>(m_Driver.RunDueTicks(static_cast<uint64_t>(m_Clock.elapsed())));
+    if (!m_bScoreRecorded && m_Driver.IsGameOver())
+        RecordScore();
 }
 
 void TFormMain::SceneChanged(void* pData, SoSensor* /*pSensor*/)

@@ -28,7 +28,9 @@ class QEvent;
 class QKeyEvent;
 class SoNodeSensor;
 class SoSensor;
+class TBestScores;
 class TGameViewer;
+class TPlayerSettings;
 
 namespace Ui {
 class TFormMain;
@@ -43,7 +45,7 @@ public:
     {
         std::string strDataFile;  // empty: Drelk_II.bin beside the executable
         int nLevel = 1;           // the level the game starts at
-        bool bFullScreen = false; // start in full screen
+        bool bFullScreen = false; // start in full screen, this time
     };
     // What a session measured, for --stats.
     struct TStats
@@ -107,6 +109,8 @@ private slots:
 
 private:
     bool OpenData(int& nExitCode);
+    void RecordScore();
+    QString ScoreLine() const;
     bool RunSplash();
     void InitGame();
     void CreateViewer();
@@ -126,6 +130,10 @@ private:
     TOptions m_Options;
     TGameDriver m_Driver;
     TGameViewer* m_pViewer = nullptr;
+    std::unique_ptr<TPlayerSettings> m_pSettings;
+    std::unique_ptr<TBestScores> m_pScores;
+    bool m_bScoreRecorded = false;
+    int m_nScorePlace = 0;           // the game's place among the best, 0 when not among them
     int m_nWidth = 800;
     int m_nHeight = 600;
     bool m_bFullScreen = false;

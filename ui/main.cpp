@@ -6,6 +6,7 @@
 
 #include "base/Assert.h"
 #include "sound/FModSoundManager.h"
+#include "store/BestScores.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -43,7 +44,8 @@ bool ParseCommandLine(const QStringList& vecArgs, TCommandLine& Line, int& nExit
     const QCommandLineOption Level("level", "Start at this level (1 to 10000).", "L", "1");
     const QCommandLineOption Stats("stats", "At exit, report start-up times, ticks and frames on standard error.");
     const QCommandLineOption FullScreen("fullscreen", "Play in full screen (F11 switches while playing).");
-    Parser.addOptions({Help, Version, Data, Level, Stats, FullScreen});
+    const QCommandLineOption Scores("scores", "Show the table of best scores and exit.");
+    Parser.addOptions({Help, Version, Data, Level, Stats, FullScreen, Scores});
     if (!Parser.parse(vecArgs)) {
         std::fprintf(stderr, "drelk2: %s (see --help)\n", qPrintable(Parser.errorText()));
         nExitCode = EXIT_USAGE;
@@ -56,6 +58,11 @@ bool ParseCommandLine(const QStringList& vecArgs, TCommandLine& Line, int& nExit
     }
     if (Parser.isSet(Version)) {
         std::printf("drelk2 %s\n", DRELK_VERSION);
+        nExitCode = 0;
+        return false;
+    }
+    if (Parser.isSet(Scores)) {
+        std::printf("%s", TBestScores().ToText().c_str());
         nExitCode = 0;
         return false;
     }
