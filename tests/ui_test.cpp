@@ -3,6 +3,7 @@
 // to end (tests/e2e).
 #include "ui/TDlgEnding.h"
 #include "ui/TFormSplash.h"
+#include "ui/TPadInput.h"
 
 #include "core/GameDriver.h"
 
@@ -11,6 +12,8 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QTest>
+
+#include <SDL.h>
 
 #include <gtest/gtest.h>
 
@@ -100,6 +103,8 @@ TEST_F(UiTest, StartIsOkAndEveryOtherWayOutIsCancel)
         {"Alt+E", TFormSplash::RESULT_CANCEL},
         {"Escape", TFormSplash::RESULT_CANCEL},
         {"closed", TFormSplash::RESULT_CANCEL},
+        {"pad south button", TFormSplash::RESULT_OK},
+        {"pad Back", TFormSplash::RESULT_CANCEL},
     };
     for (const auto& Case : CASES) {
         TFormSplash Splash(nullptr, s_pDriver->GetBank(), s_pDriver->GetSound());
@@ -117,12 +122,43 @@ TEST_F(UiTest, StartIsOkAndEveryOtherWayOutIsCancel)
                 QTest::keyClick(&Splash, Qt::Key_E, Qt::AltModifier);
             else if (strHow == "Escape")
                 QTest::keyClick(&Splash, Qt::Key_Escape);
+            else if (strHow == "pad south button")
+                Splash.PadPressed(TGamepad::PAD_FIRE);
+            else if (strHow == "pad Back")
+                Splash.PadPressed(TGamepad::PAD_BACK);
             else
                 Splash.close();
         });
         EXPECT_EQ(nResult, Case.nResult) << strHow;
         EXPECT_FALSE(Splash.isVisible()) << strHow;
     }
+}
+
+TEST_F(UiTest, APadPluggedInWhileTheStartUpWindowShowsStartsTheGame)
+{
+    TFormSplash Splash(nullptr, s_pDriver->GetBank(), s_pDriver->GetSound());
+    TPadInput Pad;
+    Pad.Start();
+    QObject::connect(&Pad, &TPadInput::Pressed, &Splash, &TFormSplash::PadPressed);
+    SDL_Joystick* pJoystick = nullptr;
+    const int nResult = RunModal(Splash, [&pJoystick] {
+        SDL_VirtualJoystickDesc Desc;
+        SDL_zero(Desc);
+        Desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+        Desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+        Desc.naxes = SDL_CONTROLLER_AXIS_MAX;
+        Desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
+        const int nDevice = SDL_JoystickAttachVirtualEx(&Desc);
+        ASSERT_GE(nDevice, 0) << SDL_GetError();
+        pJoystick = SDL_JoystickOpen(nDevice);
+        SDL_JoystickSetVirtualButton(pJoystick, SDL_CONTROLLER_BUTTON_A, 1);
+    });
+    EXPECT_EQ(nResult, TFormSplash::RESULT_OK);
+    const SDL_JoystickID nInstance = SDL_JoystickInstanceID(pJoystick);
+    SDL_JoystickClose(pJoystick);
+    for (int i = 0; i < SDL_NumJoysticks(); ++i)
+        if (SDL_JoystickGetDeviceInstanceID(i) == nInstance)
+            SDL_JoystickDetachVirtual(i);
 }
 
 TEST_F(UiTest, StartComesFirstThenTheListThenExit)
@@ -225,7 +261,7 @@ TEST_F(UiTest, TheScoreLineLiesUnderTheClimbingPictureAndLeavesItWhole)
 
 TEST_F(UiTest, AnyKeyClickOrCloseEndsTheEnding)
 {
-    for (const char* szHow : {"key", "click", "close", "last step"}) {
+    for (const char* szHow : {"key", "click", "close", "pad button", "last step"}) {
         TDlgEnding Ending(nullptr, s_pDriver->GetBank(), s_pDriver->GetSound());
         Ending.show();
         const std::string strHow = szHow;
@@ -235,6 +271,8 @@ TEST_F(UiTest, AnyKeyClickOrCloseEndsTheEnding)
             QTest::mouseClick(&Ending, Qt::LeftButton);
         else if (strHow == "close")
             Ending.close();
+        else if (strHow == "pad button")
+            Ending.PadPressed(TGamepad::PAD_OTHER);
         else {
             for (int i = 0; i <= TDlgEnding::LAST_STEP && Ending.IsRunning(); ++i)
                 QMetaObject::invokeMethod(&Ending, "TimerTimer");

@@ -161,6 +161,11 @@ void TDlgEnding::closeEvent(QCloseEvent* /*pEvent*/)
     Finish();
 }
 
+void TDlgEnding::PadPressed(TGamepad::TButton /*nButton*/)
+{
+    Finish();
+}
+
 void TDlgEnding::reject()
 {
     Finish();

@@ -3,6 +3,8 @@
 // every 50 ms over the scaled background, to the ending music. Any key, any click or a close
 // request ends the program with status 0; so does the screen itself after 1000 steps.
 
+#include "input/Gamepad.h"
+
 #include <QDialog>
 #include <QImage>
 #include <QTimer>
@@ -54,6 +56,8 @@ protected:
 
 public slots:
     void reject() override;
+    // Any gamepad button ends it, as any key does.
+    void PadPressed(TGamepad::TButton nButton);
 
 private slots:
     void TimerTimer();

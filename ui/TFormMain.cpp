@@ -7,6 +7,7 @@
 #include "ui_TFormMain.h"
 
 #include "core/SceneView.h"
+#include "sound/FModSoundManager.h"
 #include "store/BestScores.h"
 #include "store/PlayerSettings.h"
 
@@ -142,7 +143,14 @@ bool TFormMain::RunSplash()
     connect(pSplash.get(), &TFormSplash::Drawn, this, [this] {
         if (m_Stats.nSplashShownMs < 0)
             m_Stats.nSplashShownMs = m_Clock.elapsed();
+        // Once the window shows and the sound device has settled: SDL starts its parts from
+        // one thread at a time.
+        QTimer::singleShot(0, this, [this] {
+            m_Driver.GetSound()->HasDevice();
+            m_Pad.Start();
+        });
     });
+    connect(&m_Pad, &TPadInput::Pressed, pSplash.get(), &TFormSplash::PadPressed);
     const int nResult = pSplash->exec();
     if (nResult != TFormSplash::RESULT_OK)
         return false;
@@ -169,6 +177,7 @@ void TFormMain::InitGame()
     setFocusProxy(m_pViewer->getGLWidget());
     m_pViewer->getGLWidget()->setFocus();
     activateWindow();
+    connect(&m_Pad, &TPadInput::Pressed, this, &TFormMain::PadPressed);
     m_pSceneSensor = new SoNodeSensor(SceneChanged, this);
     m_pSceneSensor->setPriority(0);
     m_pSceneSensor->attach(Game.GetRoot());
@@ -377,6 +386,8 @@ void TFormMain::ExitGame()
     SoDB::enableRealTimeSensor(FALSE);
     TDlgEnding Ending(this, m_Driver.GetBank(), m_Driver.GetSound());
     Ending.SetScoreLine(ScoreLine());
+    disconnect(&m_Pad, &TPadInput::Pressed, this, &TFormMain::PadPressed);
+    connect(&m_Pad, &TPadInput::Pressed, &Ending, &TDlgEnding::PadPressed);
     // The ending screen ends the program when it finishes.
     Ending.exec();
 }
@@ -441,6 +452,19 @@ void TFormMain::OnKeyDown(QKeyEvent* pEvent)
     case Qt::Key_Right: m_Driver.KeyDown(TGame::KEY_RIGHT); break;
     case Qt::Key_Up: m_Driver.KeyDown(TGame::KEY_UP); break;
     case Qt::Key_Space: m_Driver.KeyDown(TGame::KEY_SPACE); break;
+    default: break;
+    }
+}
+
+void TFormMain::PadPressed(TGamepad::TButton nButton)
+{
+    switch (nButton) {
+    case TGamepad::PAD_LEFT: m_Driver.KeyDown(TGame::KEY_LEFT); break;
+    case TGamepad::PAD_RIGHT: m_Driver.KeyDown(TGame::KEY_RIGHT); break;
+    case TGamepad::PAD_THRUST: m_Driver.KeyDown(TGame::KEY_UP); break;
+    case TGamepad::PAD_FIRE: m_Driver.KeyDown(TGame::KEY_SPACE); break;
+    case TGamepad::PAD_START: TogglePause(); break;
+    case TGamepad::PAD_BACK: ExitGame(); break;
     default: break;
     }
 }

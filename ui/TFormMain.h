@@ -13,6 +13,7 @@
 // else resizes it. When the player leaves it for another window or minimises it, the game pauses.
 
 #include "core/GameDriver.h"
+#include "ui/TPadInput.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -81,6 +82,8 @@ public:
     // A key-down as the viewer hands it over: Escape, Q, M, P act at once; the arrows and the
     // space bar are latched for the next tick.
     void OnKeyDown(QKeyEvent* pEvent);
+    // A gamepad press in the game: the same commands as the keys.
+    void PadPressed(TGamepad::TButton nButton);
     // Installed on the viewer: true for the key-downs the viewer must not see itself (arrows, S).
     static SbBool ViewerEventCallback(void* pViewer, QEvent* pEvent);
 
@@ -130,6 +133,7 @@ private:
     TOptions m_Options;
     TGameDriver m_Driver;
     TGameViewer* m_pViewer = nullptr;
+    TPadInput m_Pad;
     std::unique_ptr<TPlayerSettings> m_pSettings;
     std::unique_ptr<TBestScores> m_pScores;
     bool m_bScoreRecorded = false;

@@ -88,6 +88,14 @@ void TFormSplash::reject()
     done(RESULT_CANCEL);
 }
 
+void TFormSplash::PadPressed(TGamepad::TButton nButton)
+{
+    if (nButton == TGamepad::PAD_FIRE)
+        ButtonStartClick();
+    else if (nButton == TGamepad::PAD_BACK)
+        ButtonExitClick();
+}
+
 void TFormSplash::ButtonStartClick()
 {
     done(RESULT_OK);
