@@ -507,6 +507,8 @@ void TFormMain::RenderFrame()
     ++m_Stats.nFrames;
     if (m_Stats.nFirstFrameMs < 0)
         m_Stats.nFirstFrameMs = m_Clock.elapsed() - m_nStartMs;
+    if (m_pViewer->OwesFrame())
+        ScheduleFrame();
 }
 
 TFormMain::TStats TFormMain::GetStats() const

@@ -24,11 +24,27 @@ void TGameViewer::sizeChanged(const SbVec2s& Size)
     const SbVec2s Pixels(static_cast<short>(qRound(Size[0] * dRatio)), static_cast<short>(qRound(Size[1] * dRatio)));
     if (getViewportRegion().getWindowSize() != Pixels)
         setViewportRegion(SbViewportRegion(Pixels));
-    m_pRequestFrame();
+    Owe();
 }
 
 SbBool TGameViewer::glScheduleRedraw()
 {
-    m_pRequestFrame();
+    Owe();
     return TRUE;
+}
+
+void TGameViewer::Owe()
+{
+    m_nFramesOwed = 2;
+    m_pRequestFrame();
+}
+
+void TGameViewer::redraw()
+{
+    // What the binding's own redraw skips: nothing is drawn, and nothing is paid.
+    if (!isVisible() || !hasNormalGLArea() || waitForExpose)
+        return;
+    SoQtExaminerViewer::redraw();
+    if (m_nFramesOwed > 0)
+        --m_nFramesOwed;
 }

@@ -8,7 +8,9 @@
 // over the whole view at full resolution.
 //
 // With its own redraws off, the viewer draws an exposed or resized area again only when asked
-// to: it asks its owner for a frame instead, whatever the game's state.
+// to: it asks its owner for a frame instead, whatever the game's state. Mesa's software renderer
+// learns a window's new size only at the frame after a frame shown, so an exposed or resized
+// view is drawn twice.
 
 #include <Inventor/Qt/viewers/SoQtExaminerViewer.h>
 
@@ -19,11 +21,17 @@ class TGameViewer : public SoQtExaminerViewer
 public:
     // pRequestFrame is called whenever the view needs drawing again.
     TGameViewer(QWidget* pParent, std::function<void()> pRequestFrame);
+    // A frame is still owed to an exposed or resized view: ask for the next when one is done.
+    bool OwesFrame() const { return m_nFramesOwed > 0; }
 
 protected:
     void sizeChanged(const SbVec2s& Size) override;
     SbBool glScheduleRedraw() override;
+    void redraw() override;
 
 private:
+    void Owe();
+
     std::function<void()> m_pRequestFrame;
+    int m_nFramesOwed = 0;
 };
