@@ -3,6 +3,7 @@
 
   - ticks and frames a second and the game's CPU while playing, at 800x600 and 1280x1024, at
     levels 1 and 10, beside a bare SoQt examiner viewer animating 30 spheres at the same size;
+  - the same in full screen on a 1920x1080 screen;
   - the game's CPU on the start-up window, paused and on the ending screen;
   - the time from launch to the start-up window drawn, and from Start to the first game frame,
     with SDL's silent driver (no sound card) and its file-writing one (a device that plays);
@@ -67,8 +68,9 @@ class Player:
         self.game.key("space", *(("Left",) if self.count % 10 == 0 else ()), delay_ms=10)
 
 
-def measure_play(build, server, folder, size, level, seconds):
-    game = Game(os.path.join(build, "drelk2"), server.display, folder, ("--stats", "--level", str(level)), sound=False)
+def measure_play(build, server, folder, size, level, seconds, options=()):
+    game = Game(os.path.join(build, "drelk2"), server.display, folder, ("--stats", "--level", str(level), *options),
+                sound=False)
     try:
         start_playing(game, size)
         time.sleep(1)
@@ -168,6 +170,14 @@ def main():
                 cpu, stats = measure_play(build, server, folder, size, level, seconds)
                 print(f"{size} level {level:2d}: {stats['ticks']:.1f} ticks/s ({stats['ticks']:.1f}% of 100), "
                       f"{stats['frames']:.1f} frames/s, CPU {cpu:.1f}% of a core = {cpu / bare_cpu:.2f} x the bare viewer")
+        full_screen = XServer((1920, 1080))
+        try:
+            for level in (1, 10):
+                cpu, stats = measure_play(build, full_screen, folder, "800x600", level, seconds, ("--fullscreen",))
+                print(f"full screen 1920x1080 level {level:2d}: {stats['ticks']:.1f} ticks/s, "
+                      f"{stats['frames']:.1f} frames/s, CPU {cpu:.1f}% of a core")
+        finally:
+            full_screen.close()
         splash, paused, ending = measure_idle(build, server, folder, min(seconds, 10.0))
         print(f"CPU on the start-up window {splash:.2f}%, paused {paused:.2f}%, on the ending screen {ending:.2f}% of a core")
         for name, sound in (("no sound card (silent driver)", False), ("a playing device (file driver)", True)):
