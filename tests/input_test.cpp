@@ -2,6 +2,7 @@
 // for controllers: what each control does, held buttons repeating as keys do, and controllers
 // coming and going.
 #include "input/Gamepad.h"
+#include "tests/support/VirtualPad.h"
 
 #include <SDL.h>
 
@@ -13,43 +14,6 @@
 
 namespace {
 using TPresses = std::vector<TGamepad::TButton>;
-
-// A virtual controller with every button and axis of SDL's standard layout.
-class TVirtualPad
-{
-public:
-    TVirtualPad()
-    {
-        SDL_VirtualJoystickDesc Desc;
-        SDL_zero(Desc);
-        Desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
-        Desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
-        Desc.naxes = SDL_CONTROLLER_AXIS_MAX;
-        Desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
-        Desc.name = "test pad";
-        m_nDevice = SDL_JoystickAttachVirtualEx(&Desc);
-        m_pJoystick = m_nDevice >= 0 ? SDL_JoystickOpen(m_nDevice) : nullptr;
-    }
-    ~TVirtualPad() { Detach(); }
-    bool IsAttached() const { return m_pJoystick != nullptr; }
-    void Detach()
-    {
-        if (!m_pJoystick)
-            return;
-        const SDL_JoystickID nInstance = SDL_JoystickInstanceID(m_pJoystick);
-        SDL_JoystickClose(m_pJoystick);
-        m_pJoystick = nullptr;
-        for (int i = 0; i < SDL_NumJoysticks(); ++i)
-            if (SDL_JoystickGetDeviceInstanceID(i) == nInstance)
-                SDL_JoystickDetachVirtual(i);
-    }
-    void Button(SDL_GameControllerButton nButton, bool bDown) { SDL_JoystickSetVirtualButton(m_pJoystick, nButton, bDown); }
-    void Axis(SDL_GameControllerAxis nAxis, Sint16 nValue) { SDL_JoystickSetVirtualAxis(m_pJoystick, nAxis, nValue); }
-
-private:
-    int m_nDevice = -1;
-    SDL_Joystick* m_pJoystick = nullptr;
-};
 
 class InputTest : public ::testing::Test
 {

@@ -6,6 +6,7 @@
 #include "ui/TPadInput.h"
 
 #include "core/GameDriver.h"
+#include "tests/support/VirtualPad.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -13,12 +14,11 @@
 #include <QTimer>
 #include <QTest>
 
-#include <SDL.h>
-
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -140,25 +140,13 @@ TEST_F(UiTest, APadPluggedInWhileTheStartUpWindowShowsStartsTheGame)
     TPadInput Pad;
     Pad.Start();
     QObject::connect(&Pad, &TPadInput::Pressed, &Splash, &TFormSplash::PadPressed);
-    SDL_Joystick* pJoystick = nullptr;
-    const int nResult = RunModal(Splash, [&pJoystick] {
-        SDL_VirtualJoystickDesc Desc;
-        SDL_zero(Desc);
-        Desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
-        Desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
-        Desc.naxes = SDL_CONTROLLER_AXIS_MAX;
-        Desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
-        const int nDevice = SDL_JoystickAttachVirtualEx(&Desc);
-        ASSERT_GE(nDevice, 0) << SDL_GetError();
-        pJoystick = SDL_JoystickOpen(nDevice);
-        SDL_JoystickSetVirtualButton(pJoystick, SDL_CONTROLLER_BUTTON_A, 1);
+    std::unique_ptr<TVirtualPad> pVirtual;
+    const int nResult = RunModal(Splash, [&pVirtual] {
+        pVirtual = std::make_unique<TVirtualPad>();
+        ASSERT_TRUE(pVirtual->IsAttached()) << SDL_GetError();
+        pVirtual->Button(SDL_CONTROLLER_BUTTON_A, true);
     });
     EXPECT_EQ(nResult, TFormSplash::RESULT_OK);
-    const SDL_JoystickID nInstance = SDL_JoystickInstanceID(pJoystick);
-    SDL_JoystickClose(pJoystick);
-    for (int i = 0; i < SDL_NumJoysticks(); ++i)
-        if (SDL_JoystickGetDeviceInstanceID(i) == nInstance)
-            SDL_JoystickDetachVirtual(i);
 }
 
 TEST_F(UiTest, StartComesFirstThenTheListThenExit)
