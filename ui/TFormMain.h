@@ -77,7 +77,6 @@ public:
     // F11: full screen, or back to the chosen size and place (which a window that does not fit
     // the screen never goes back to).
     void ToggleFullScreen();
-    bool IsFullScreen() const { return m_bFullScreen; }
 
     // A key-down as the viewer hands it over: Escape, Q, M, P act at once; the arrows and the
     // space bar are latched for the next tick.

@@ -61,15 +61,15 @@ bool ParseCommandLine(const QStringList& vecArgs, TCommandLine& Line, int& nExit
         nExitCode = 0;
         return false;
     }
-    if (Parser.isSet(Scores)) {
-        std::printf("%s", TBestScores().ToText().c_str());
-        nExitCode = 0;
-        return false;
-    }
     if (!Parser.positionalArguments().isEmpty()) {
         std::fprintf(stderr, "drelk2: unexpected argument '%s' (see --help)\n",
                      qPrintable(Parser.positionalArguments().first()));
         nExitCode = EXIT_USAGE;
+        return false;
+    }
+    if (Parser.isSet(Scores)) {
+        std::printf("%s", TBestScores().ToText().c_str());
+        nExitCode = 0;
         return false;
     }
     bool bNumber = false;

@@ -5,7 +5,7 @@ import shutil
 import pytest
 
 import drelk2_window as facts
-from drelk2_player import start_playing
+from drelk2_player import home_environment, start_playing
 
 
 @pytest.mark.parametrize("leave", ["button", "alt+e", "Escape", "close request"])
@@ -72,13 +72,16 @@ def test_a_bad_data_file_shows_the_error_box_and_ends_with_255(start_game, drelk
     assert box.width > 0
 
 
-def test_options_answer_without_a_display(drelk2):
+def test_options_answer_without_a_display(drelk2, home):
     import subprocess
     env = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
+    env.update(home_environment(home))
     help_run = subprocess.run([drelk2, "--help"], env=env, capture_output=True, text=True, timeout=10)
     assert help_run.returncode == 0 and "--level" in help_run.stdout and "--data" in help_run.stdout
     version = subprocess.run([drelk2, "--version"], env=env, capture_output=True, text=True, timeout=10)
     assert version.returncode == 0 and version.stdout.startswith("drelk2 ")
+    scores = subprocess.run([drelk2, "--scores"], env=env, capture_output=True, text=True, timeout=10)
+    assert (scores.returncode, scores.stdout, scores.stderr) == (0, "No best scores yet.\n", "")
     for args, status in ([[], 1], [["--level", "0"], 2], [["--level", "x"], 2], [["--bogus"], 2], [["extra"], 2]):
         run = subprocess.run([drelk2, *args], env=env, capture_output=True, text=True, timeout=10)
         assert run.returncode == status, (args, run.stderr)
