@@ -128,6 +128,7 @@ def test_escape_leaves_for_the_ending_screen_and_a_key_ends_with_0(start_game):
     assert (ending.width, ending.height) == (width, height)
     assert (ending.x, ending.y) == facts.centred(game.screen_size, facts.ENDING_SIZE)
     assert not game.windows(role=facts.ROLE_GAME)
+    assert [window.wid for window in game.windows(title=facts.TITLE)] == [ending.wid]
     first = game.screenshot("ending")[ending.y:ending.y + height, ending.x:ending.x + width]
     time.sleep(1.0)
     second = game.screenshot("ending a second later")[ending.y:ending.y + height, ending.x:ending.x + width]
