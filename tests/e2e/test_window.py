@@ -9,7 +9,7 @@ import pytest
 import drelk2_window as facts
 from drelk2_player import Game, GameError, XServer, start_playing, wait_picture
 
-SCALED_SCREEN = {"size": (2560, 1600)}
+SCALED_SCREEN_SIZE = (2560, 1600)
 # The ways a desktop scales its applications by two, with the screen each needs.
 SCALINGS = {
     "QT_SCALE_FACTOR": ({"QT_SCALE_FACTOR": "2"}, None),
@@ -56,7 +56,7 @@ def field_of(game, window, full_screen=False):
 @pytest.mark.parametrize("scaling", SCALINGS)
 def test_a_scaled_screen_shows_the_windows_at_their_size_and_the_whole_field(drelk2, shots, home, scaling):
     env, dpi = SCALINGS[scaling]
-    server = XServer(SCALED_SCREEN["size"], dpi=dpi)
+    server = XServer(SCALED_SCREEN_SIZE, dpi=dpi)
     pictures = {}
     try:
         for scale in (1, 2):
