@@ -76,6 +76,49 @@ void TGameDriver::KeyDown(TGame::TKey nKey)
     m_pGame->KeyDown(nKey);
 }
 
+void TGameDriver::Pause()
+{
+    if (IsRunning())
+        KeyDown(TGame::KEY_PAUSE);
+}
+
+bool TGameDriver::IsRunning() const
+{
+    DRELK_ASSERT(m_pGame);
+    return m_pGame->GetGameState() == GS_PLAYING || m_pGame->GetGameState() == GS_RESPAWN;
+}
+
+void TGameDriver::SetMusicOn(bool bOn)
+{
+    DRELK_ASSERT(m_pGame);
+    if (m_pGame->IsMusicOn() != bOn)
+        KeyDown(TGame::KEY_MUSIC);
+}
+
+bool TGameDriver::IsMusicOn() const
+{
+    DRELK_ASSERT(m_pGame);
+    return m_pGame->IsMusicOn();
+}
+
+bool TGameDriver::IsGameOver() const
+{
+    DRELK_ASSERT(m_pGame);
+    return m_pGame->IsGameOver();
+}
+
+int32_t TGameDriver::GetScore() const
+{
+    DRELK_ASSERT(m_pGame);
+    return m_pGame->GetScore();
+}
+
+int32_t TGameDriver::GetLevel() const
+{
+    DRELK_ASSERT(m_pGame);
+    return m_pGame->GetLevel();
+}
+
 bool TGameDriver::Step()
 {
     DRELK_ASSERT(m_pGame);

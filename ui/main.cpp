@@ -7,6 +7,7 @@
 #include "base/Assert.h"
 #include "core/GameDriver.h"
 #include "sound/FModSoundManager.h"
+#include "store/BestScores.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -38,6 +39,9 @@ std::string HelpEpilogue()
         "  M            music on or off\n"
         "  P            pause\n"
         "  Esc, Q       leave through the ending screen\n"
+        "  F11          full screen on or off\n"
+        "\nA gamepad: left stick or pad left/right turn, pad up or right trigger thrust,\n"
+        "A fires, Start pauses, Back leaves.\n"
         "\nThe data file: the one --data names, else the first of\n";
     for (const std::string& strPlace : TGameDriver::DataFilePlaces())
         strText += "  " + strPlace + "\n";
@@ -66,7 +70,9 @@ bool ParseCommandLine(const QStringList& vecArgs, TCommandLine& Line, int& nExit
     const QCommandLineOption Data("data", "Play with this data file instead of looking for one (below).", "FILE");
     const QCommandLineOption Level("level", "Start at this level (1 to 10000).", "L", "1");
     const QCommandLineOption Stats("stats", "At exit, report start-up times, ticks and frames on standard error.");
-    Parser.addOptions({Help, Version, Data, Level, Stats});
+    const QCommandLineOption FullScreen("fullscreen", "Play in full screen (F11 switches while playing).");
+    const QCommandLineOption Scores("scores", "Show the table of best scores and exit.");
+    Parser.addOptions({Help, Version, Data, Level, Stats, FullScreen, Scores});
     if (!Parser.parse(vecArgs)) {
         std::fprintf(stderr, "drelk2: %s (see --help)\n", qPrintable(Parser.errorText()));
         nExitCode = EXIT_USAGE;
@@ -88,6 +94,11 @@ bool ParseCommandLine(const QStringList& vecArgs, TCommandLine& Line, int& nExit
         nExitCode = EXIT_USAGE;
         return false;
     }
+    if (Parser.isSet(Scores)) {
+        std::printf("%s", TBestScores().ToText().c_str());
+        nExitCode = 0;
+        return false;
+    }
     bool bNumber = false;
     const int nLevel = Parser.value(Level).toInt(&bNumber);
     if (!bNumber || nLevel < 1 || nLevel > MAX_LEVEL) {
@@ -98,6 +109,7 @@ bool ParseCommandLine(const QStringList& vecArgs, TCommandLine& Line, int& nExit
     }
     Line.Options.nLevel = nLevel;
     Line.Options.strDataFile = Parser.value(Data).toStdString();
+    Line.Options.bFullScreen = Parser.isSet(FullScreen);
     Line.bStats = Parser.isSet(Stats);
     return true;
 }

@@ -10,13 +10,13 @@ import time
 
 import pytest
 
-from player import Game, GameError
+import drelk2_window as facts
+from drelk2_player import Game
 
 SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 METAINFO = "example.c_seed_391c2180.drelk2.metainfo.xml"
 ICON_SIZES = (16, 32, 48, 64, 128, 256)
 ICONS = [f"share/icons/hicolor/{n}x{n}/apps/drelk2.png" for n in ICON_SIZES]
-STARTUP_SIZE = (400, 256)
 # The game's files under the install prefix.
 GAME_FILES = {"games/drelk2", "share/games/drelk2/Drelk_II.bin", "share/applications/drelk2.desktop",
               f"share/metainfo/{METAINFO}", "share/man/man6/drelk2.6", *ICONS}
@@ -165,21 +165,6 @@ def apt_get(*args):
     assert done.returncode == 0, done.stdout + done.stderr
 
 
-def wait_startup_window(game, timeout=15.0):
-    """The start-up window, found by the game's process and its size, whatever its title."""
-    end = time.monotonic() + timeout
-    while time.monotonic() < end:
-        for wid in game.xdotool("search", "--onlyvisible", "--pid", str(game.proc.pid)).split():
-            shape = dict(line.split("=", 1) for line in game.xdotool("getwindowgeometry", "--shell", wid).split()
-                         if "=" in line)
-            if (int(shape.get("WIDTH", 0)), int(shape.get("HEIGHT", 0))) == STARTUP_SIZE:
-                return wid
-        if game.proc.poll() is not None:
-            raise GameError(f"drelk2 ended ({game.proc.returncode}) before its start-up window: {game.stderr()}")
-        time.sleep(0.1)
-    raise GameError(f"no start-up window within {timeout} s")
-
-
 def test_installed_the_game_starts_from_the_menu_places_and_purges_clean(packages, display, shots):
     if os.geteuid() != 0:
         pytest.skip("installing a package needs root")
@@ -198,8 +183,8 @@ def test_installed_the_game_starts_from_the_menu_places_and_purges_clean(package
             assert not os.path.exists("/usr/games/Drelk_II.bin")
             game = Game("/usr/games/drelk2", display, shots, sound=False)
             try:
-                wait_startup_window(game)
-                time.sleep(0.3)
+                startup = game.wait_window(role=facts.ROLE_STARTUP, timeout=15.0)
+                assert (startup.width, startup.height) == facts.STARTUP_SIZE
                 game.screenshot("installed start-up")
                 game.key("Escape")
                 assert game.wait_exit() == 0
