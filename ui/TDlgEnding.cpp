@@ -2,6 +2,8 @@
 
 #include "ui_TDlgEnding.h"
 
+#include "ui/WindowNames.h"
+
 #include "base/Assert.h"
 #include "databank/DataBanker.h"
 #include "databank/PictureFile.h"
@@ -9,6 +11,7 @@
 #include "sound/FModSoundManager.h"
 
 #include <QCoreApplication>
+#include <QFont>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPaintEvent>
@@ -23,6 +26,8 @@ TDlgEnding::TDlgEnding(QWidget* pOwner, TDataBanker* pDB, TFModSoundManager* pSM
       m_pUi(std::make_unique<Ui::TDlgEnding>())
 {
     m_pUi->setupUi(this);
+    setWindowTitle(WindowNames::TITLE);
+    setWindowRole(WindowNames::ROLE_ENDING);
     DRELK_ASSERT(pDB);
     DRELK_ASSERT(pSM);
     setFixedSize(m_rcDraw.size());
@@ -55,6 +60,21 @@ TDlgEnding::TDlgEnding(QWidget* pOwner, TDataBanker* pDB, TFModSoundManager* pSM
 }
 
 TDlgEnding::~TDlgEnding() = default;
+
+void TDlgEnding::SetScoreLine(const QString& strLine)
+{
+    QFont Font("Verdana");
+    Font.setPixelSize(SCORE_FONT_PX);
+    Font.setBold(true);
+    QPainter Back(&m_BmpBack);
+    Back.setFont(Font);
+    const QRect Band(0, SCORE_TOP, m_rcDraw.width(), SCORE_FONT_PX * 2);
+    // A shadow keeps the line legible over the bright parts of the background.
+    Back.setPen(Qt::black);
+    Back.drawText(Band.translated(1, 1), Qt::AlignHCenter | Qt::AlignTop, strLine);
+    Back.setPen(Qt::white);
+    Back.drawText(Band, Qt::AlignHCenter | Qt::AlignTop, strLine);
+}
 
 void TDlgEnding::showEvent(QShowEvent* pEvent)
 {
@@ -138,6 +158,11 @@ void TDlgEnding::mousePressEvent(QMouseEvent* /*pEvent*/)
 }
 
 void TDlgEnding::closeEvent(QCloseEvent* /*pEvent*/)
+{
+    Finish();
+}
+
+void TDlgEnding::PadPressed(TGamepad::TButton /*nButton*/)
 {
     Finish();
 }

@@ -1,11 +1,13 @@
 // drelk2: the game. Opens the start-up window, plays the game in its window, and leaves through
-// the ending screen. Drelk_II.bin lies beside the executable.
+// the ending screen. Drelk_II.bin lies beside the executable or in the installed data folder.
 
 #include "ui/TFormDebug.h"
 #include "ui/TFormMain.h"
 
 #include "base/Assert.h"
+#include "core/GameDriver.h"
 #include "sound/FModSoundManager.h"
+#include "store/BestScores.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -33,6 +35,32 @@ constexpr int EXIT_NO_DISPLAY = 1;
 constexpr int EXIT_USAGE = 2;
 constexpr int MAX_LEVEL = 10000;
 
+// What --help tells beyond the options: the keys, where the data file is looked for, the exit statuses.
+std::string HelpEpilogue()
+{
+    std::string strText =
+        "\nKeys:\n"
+        "  Left, Right  turn\n"
+        "  Up           thrust\n"
+        "  Space        fire\n"
+        "  M            music on or off\n"
+        "  P            pause\n"
+        "  Esc, Q       leave through the ending screen\n"
+        "  F11          full screen on or off\n"
+        "\nA gamepad: left stick or pad left/right turn, pad up or right trigger thrust,\n"
+        "A fires, Start pauses, Back leaves.\n"
+        "\nThe data file: the one --data names, else the first of\n";
+    for (const std::string& strPlace : TGameDriver::DataFilePlaces())
+        strText += "  " + strPlace + "\n";
+    strText +=
+        "\nExit status:\n"
+        "  0    left through the ending screen or the start-up window, or ended by a signal\n"
+        "  1    no X display\n"
+        "  2    a bad command line\n"
+        "  255  a missing or bad data file, or an audio library error\n";
+    return strText;
+}
+
 struct TCommandLine
 {
     TFormMain::TOptions Options;
@@ -46,17 +74,19 @@ bool ParseCommandLine(const QStringList& vecArgs, TCommandLine& Line, int& nExit
     Parser.setApplicationDescription("Drelk II: shoot the rocks, clear the field, level after level.");
     const QCommandLineOption Help({"h", "help"}, "Show this help and exit.");
     const QCommandLineOption Version("version", "Show the version and exit.");
-    const QCommandLineOption Data("data", "Play with this data file instead of the one beside the game.", "FILE");
+    const QCommandLineOption Data("data", "Play with this data file instead of looking for one (below).", "FILE");
     const QCommandLineOption Level("level", "Start at this level (1 to 10000).", "L", "1");
     const QCommandLineOption Stats("stats", "At exit, report start-up times, ticks and frames on standard error.");
-    Parser.addOptions({Help, Version, Data, Level, Stats});
+    const QCommandLineOption FullScreen("fullscreen", "Play in full screen (F11 switches while playing).");
+    const QCommandLineOption Scores("scores", "Show the table of best scores and exit.");
+    Parser.addOptions({Help, Version, Data, Level, Stats, FullScreen, Scores});
     if (!Parser.parse(vecArgs)) {
         std::fprintf(stderr, "drelk2: %s (see --help)\n", qPrintable(Parser.errorText()));
         nExitCode = EXIT_USAGE;
         return false;
     }
     if (Parser.isSet(Help)) {
-        std::printf("%s", qPrintable(Parser.helpText()));
+        std::printf("%s%s", qPrintable(Parser.helpText()), HelpEpilogue().c_str());
         nExitCode = 0;
         return false;
     }
@@ -71,6 +101,11 @@ bool ParseCommandLine(const QStringList& vecArgs, TCommandLine& Line, int& nExit
         nExitCode = EXIT_USAGE;
         return false;
     }
+    if (Parser.isSet(Scores)) {
+        std::printf("%s", TBestScores().ToText().c_str());
+        nExitCode = 0;
+        return false;
+    }
     bool bNumber = false;
     const int nLevel = Parser.value(Level).toInt(&bNumber);
     if (!bNumber || nLevel < 1 || nLevel > MAX_LEVEL) {
@@ -81,6 +116,7 @@ bool ParseCommandLine(const QStringList& vecArgs, TCommandLine& Line, int& nExit
     }
     Line.Options.nLevel = nLevel;
     Line.Options.strDataFile = Parser.value(Data).toStdString();
+    Line.Options.bFullScreen = Parser.isSet(FullScreen);
     Line.bStats = Parser.isSet(Stats);
     return true;
 }

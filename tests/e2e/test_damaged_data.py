@@ -18,11 +18,9 @@ import time
 
 import pytest
 
-from player import start_playing
+import drelk2_window as facts
+from drelk2_player import start_playing
 
-ERROR_TITLE = " Drelk II: Error!"
-SPLASH_SIZE = (400, 256)
-ENDING_SIZE = (512, 340)
 SANITIZED = os.environ.get("DRELK_E2E_SANITIZED") == "1"
 # A game built with the sanitizers starts and draws several times slower.
 SLOW = 4 if SANITIZED else 1
@@ -129,11 +127,11 @@ def scene(text):
 # ever), a file with something to read, and the devices that never end.
 @pytest.fixture
 def bait(tmp_path):
-    fifo = tmp_path / "fifo"
-    os.mkfifo(fifo)
-    secret = tmp_path / "secret.txt"
-    secret.write_text("not for the game\n")
-    return tmp_path
+    folder = tmp_path / "bait"
+    folder.mkdir()
+    os.mkfifo(folder / "fifo")
+    (folder / "secret.txt").write_text("not for the game\n")
+    return folder
 
 
 # name, damage (data, folder -> data), status, what standard error says
@@ -193,21 +191,6 @@ def real_data(drelk2):
         return f.read()
 
 
-def visible_sizes(game):
-    return [(w.width, w.height) for w in game.windows(".*")]
-
-
-def wait_window_of_size(game, size, timeout):
-    end = time.monotonic() + timeout
-    while time.monotonic() < end:
-        for window in game.windows(".*"):
-            if (window.width, window.height) == size:
-                return window
-        assert game.proc.poll() is None, f"drelk2 ended ({game.proc.returncode}): {game.stderr()}"
-        time.sleep(0.1)
-    raise AssertionError(f"no window of {size} within {timeout} s")
-
-
 def sanitizer_reports(text):
     return [line for line in text.splitlines()
             if "Sanitizer" in line or "runtime error:" in line]
@@ -238,7 +221,7 @@ def play_through(game):
     """Into the game, out through the ending screen; the exit status."""
     start_playing(game)
     game.key("Escape")
-    ending = wait_window_of_size(game, ENDING_SIZE, 10 * SLOW)
+    ending = game.wait_window(role=facts.ROLE_ENDING, timeout=10 * SLOW)
     game.screenshot("ending")
     game.click(*ending.centre)
     return game.wait_exit(timeout=10 * SLOW)
@@ -251,8 +234,8 @@ def test_a_damaged_data_file_is_refused_at_start_or_played_through(start_game, d
     data_path.write_bytes(damage(real_data(drelk2), bait))
     game, log = start(start_game, drelk2, bait, data_path)
     if status == 255:
-        game.wait_window(ERROR_TITLE, timeout=10 * SLOW)
-        assert SPLASH_SIZE not in visible_sizes(game), "the start-up window showed before the error"
+        game.wait_window(title=facts.ERROR_TITLE, timeout=10 * SLOW)
+        assert not game.windows(role=facts.ROLE_STARTUP), "the start-up window showed before the error"
         game.screenshot("error box")
         game.key("Return")
         assert game.wait_exit(timeout=10 * SLOW) == 255
@@ -317,6 +300,6 @@ def test_a_signal_at_launch_ends_with_0(start_game, drelk2, number):
 
 def test_a_signal_at_the_start_up_window_ends_with_0(start_game, drelk2):
     game = start_game("--data", data_file(drelk2), sound=False)
-    wait_window_of_size(game, SPLASH_SIZE, 10 * SLOW)
+    game.wait_window(role=facts.ROLE_STARTUP, timeout=10 * SLOW)
     game.proc.send_signal(signal.SIGINT)
     assert game.wait_exit(timeout=5 * SLOW) == 0
