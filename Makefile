@@ -5,6 +5,7 @@ BUILD        ?= build
 SANBUILD     ?= build-san
 JOBS         ?= $(shell nproc)
 FUZZ_SECONDS ?= 600
+FUZZ_TARGETS ?=
 PREFIX       ?= /usr/local
 CMAKE_FLAGS  ?=
 
@@ -47,9 +48,10 @@ san: build-tests
 	  -DDRELK_GEN_DIR=$(abspath $(BUILD))/gen
 	cmake --build $(SANBUILD) -j$(JOBS)
 
-# Runs each fuzz target for FUZZ_SECONDS on a working corpus seeded from tests/fuzz/corpus.
+# Runs each fuzz target (or those of FUZZ_TARGETS) for FUZZ_SECONDS on a working corpus seeded
+# from tests/fuzz/corpus.
 fuzz: san
-	tests/fuzz/run-fuzzers.sh $(SANBUILD) $(FUZZ_SECONDS)
+	tests/fuzz/run-fuzzers.sh $(SANBUILD) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 # The Google Benchmarks, then the game window measured under a private Xvfb (WINDOW_SECONDS a case).
 WINDOW_SECONDS ?= 30

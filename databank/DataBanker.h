@@ -7,13 +7,13 @@
 #include "databank/AssetIds.h"
 #include "databank/ChunkList.h"
 
-#include <QImage>
-
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 class SoNode;
@@ -76,12 +76,14 @@ public:
     SoTexture2* GetTexture(const std::string& strName) const;
     const TVecPtrTextures* GetTextures(const std::string& strName) const;
 
-    // A picture file item decoded; a null image when it is missing or does not decode.
-    QImage LoadBitmapFromBin(int32_t nPlaylist, int32_t nItem) const;
-    // A picture file's bytes decoded; a null image when they do not decode or the picture is
-    // larger than MAX_PICTURE_SIDE on a side (its pixels are then never allocated).
-    static QImage DecodePicture(const uint8_t* pBytes, int32_t nSize);
-    static constexpr int MAX_PICTURE_SIDE = 8192;
+    // A picture file item's bytes, for TPictureFile to decode; they stay the bank's. Empty when
+    // the item is missing. The ending pictures decoded when the file was opened.
+    struct TItemBytes
+    {
+        const uint8_t* pBytes = nullptr;
+        int32_t nSize = 0;
+    };
+    TItemBytes GetBitmapBytes(int32_t nPlaylist, int32_t nItem) const;
 
     // The model list's scene under a new separator (reference count zero), after a quarter turn
     // about x when bRotate is set; null when the playlist is missing or not a model list.
@@ -108,6 +110,8 @@ private:
     std::string m_DataFile;
 
     std::map<int32_t, std::unique_ptr<TVEChunkList>> m_mapLists;
+    // Optional items that are there but damaged: handed out as if missing.
+    std::set<std::pair<int32_t, int32_t>> m_setLeftOut;
     SoNode* m_pModel = nullptr;  // the model list's scene, read once; referenced
     int m_nListLoads = 0;
 };

@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 TEST_TOOLS=(
   clang libclang-rt-14-dev libbenchmark-dev
   xdotool x11-utils imagemagick gdb python3-pytest python3-xlib python3-numpy
-  desktop-file-utils appstream lintian man-db
+  desktop-file-utils appstream lintian man-db strace
 )
 
 case "${1:-build}" in
