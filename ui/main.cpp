@@ -168,7 +168,6 @@ void OnSignal(int /*nSignal*/)
 // is dropped instead of ending the game. SIGINT and SIGTERM go to OnSignal.
 void CatchSignals()
 {
-    signal(SIGPIPE, SIG_IGN);
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, s_vSignalPipe) != 0)
         s_vSignalPipe[0] = s_vSignalPipe[1] = -1;
     struct sigaction Action = {};
@@ -177,6 +176,8 @@ void CatchSignals()
     Action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &Action, nullptr);
     sigaction(SIGTERM, &Action, nullptr);
+    // Last, so that a watcher who sees SIGPIPE ignored knows the handlers are in place.
+    signal(SIGPIPE, SIG_IGN);
 }
 
 // From now on a signal ends the event loop, not the program.
