@@ -5,18 +5,31 @@ BUILD        ?= build
 SANBUILD     ?= build-san
 JOBS         ?= $(shell nproc)
 FUZZ_SECONDS ?= 600
+FUZZ_TARGETS ?=
 PREFIX       ?= /usr/local
 CMAKE_FLAGS  ?=
 
-.PHONY: all deps build run test test-main test-san san fuzz bench install package clean
+# A build folder builds its tests once `make test` or `make bench` has asked for them there;
+# `make run` and `make install` on a fresh one build only what is shipped.
+FIRST_TESTING = $(if $(wildcard $(BUILD)/CMakeCache.txt),,-DBUILD_TESTING=OFF)
+CONFIGURE     = cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=$(PREFIX)
+
+.PHONY: all deps deps-test build build-tests run test san fuzz bench install package clean
 
 all: build
 
+# The packages for building (debian/control's Build-Depends), and for testing besides.
 deps:
-	@tools/install-deps.sh
+	@tools/install-deps.sh build
+deps-test:
+	@tools/install-deps.sh test
 
 build: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=$(PREFIX) $(CMAKE_FLAGS)
+	$(CONFIGURE) $(FIRST_TESTING) $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j$(JOBS)
+
+build-tests: deps-test
+	$(CONFIGURE) -DBUILD_TESTING=ON $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j$(JOBS)
 
 run: build
@@ -24,32 +37,35 @@ run: build
 
 # The unit tests run twice: in the main build, and built with clang under AddressSanitizer and
 # UndefinedBehaviorSanitizer, where the fuzz targets also replay their seed corpora.
-test: build san
+test: build-tests san
 	tools/with-display.sh ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
 	tools/with-display.sh ctest --test-dir $(SANBUILD) --output-on-failure -j$(JOBS)
 
-san: build
+# The sanitizer build takes the main build's data file and generated art.
+san: build-tests
 	cmake -S . -B $(SANBUILD) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
 	  -DDRELK_SANITIZE=ON -DDRELK_FUZZ=ON -DDRELK_DATA_FILE=$(abspath $(BUILD))/Drelk_II.bin \
-	  -DDRELK_SPLASH_PICTURE=$(abspath $(BUILD))/gen/pictures/splash.png
+	  -DDRELK_GEN_DIR=$(abspath $(BUILD))/gen
 	cmake --build $(SANBUILD) -j$(JOBS)
 
-# Runs each fuzz target for FUZZ_SECONDS on a working corpus seeded from tests/fuzz/corpus.
+# Runs each fuzz target (or those of FUZZ_TARGETS) for FUZZ_SECONDS on a working corpus seeded
+# from tests/fuzz/corpus.
 fuzz: san
-	tests/fuzz/run-fuzzers.sh $(SANBUILD) $(FUZZ_SECONDS)
+	tests/fuzz/run-fuzzers.sh $(SANBUILD) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 # The Google Benchmarks, then the game window measured under a private Xvfb (WINDOW_SECONDS a case).
 WINDOW_SECONDS ?= 30
-bench: build
+bench: build-tests
 	tools/run-benchmarks.sh $(BUILD)
 	tools/measure-window.py $(BUILD) $(WINDOW_SECONDS)
 
 install: build
 	cmake --install $(BUILD)
 
-# A Debian package of the game, its tools and data file, desktop entry and icon, in $(BUILD)/.
-package: build
-	cd $(BUILD) && cpack -G DEB
+# The Debian packages (the game, and the data tools), built by dpkg-buildpackage from a copy of
+# the sources, in $(BUILD)/package/.
+package: deps
+	tools/build-package.sh $(BUILD)/package
 
 clean:
 	rm -rf $(BUILD) $(SANBUILD)

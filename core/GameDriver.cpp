@@ -9,6 +9,8 @@
 
 #include <Inventor/SoDB.h>
 
+#include <filesystem>
+
 TGameDriver::TGameDriver(TClock nClock) : m_nClock(nClock)
 {
     SoDB::init();
@@ -25,9 +27,18 @@ TGameDriver::~TGameDriver()
     m_pSound.reset();
 }
 
+std::vector<std::string> TGameDriver::DataFilePlaces()
+{
+    return {TExecutablePath::Dir() + DATA_FILE_NAME, std::string(DRELK_DATA_DIR "/") + DATA_FILE_NAME};
+}
+
 std::string TGameDriver::DefaultDataFile()
 {
-    return TExecutablePath::Dir() + "Drelk_II.bin";
+    const std::vector<std::string> vPlaces = DataFilePlaces();
+    // Something there beside the executable is taken, even a bad file, so that the player hears
+    // what is wrong with the file they meant.
+    std::error_code Error;
+    return std::filesystem::exists(vPlaces.front(), Error) ? vPlaces.front() : vPlaces.back();
 }
 
 bool TGameDriver::Open(const std::string& strDataFile, std::string& strError)
@@ -79,6 +90,49 @@ bool TGameDriver::IsTicking() const
 SoSeparator* TGameDriver::GetScene() const
 {
     return m_pGame ? m_pGame->GetRoot() : nullptr;
+}
+
+void TGameDriver::Pause()
+{
+    if (IsRunning())
+        KeyDown(TGame::KEY_PAUSE);
+}
+
+bool TGameDriver::IsRunning() const
+{
+    DRELK_ASSERT(m_pGame);
+    return m_pGame->GetGameState() == GS_PLAYING || m_pGame->GetGameState() == GS_RESPAWN;
+}
+
+void TGameDriver::SetMusicOn(bool bOn)
+{
+    DRELK_ASSERT(m_pGame);
+    if (m_pGame->IsMusicOn() != bOn)
+        KeyDown(TGame::KEY_MUSIC);
+}
+
+bool TGameDriver::IsMusicOn() const
+{
+    DRELK_ASSERT(m_pGame);
+    return m_pGame->IsMusicOn();
+}
+
+bool TGameDriver::IsGameOver() const
+{
+    DRELK_ASSERT(m_pGame);
+    return m_pGame->IsGameOver();
+}
+
+int32_t TGameDriver::GetScore() const
+{
+    DRELK_ASSERT(m_pGame);
+    return m_pGame->GetScore();
+}
+
+int32_t TGameDriver::GetLevel() const
+{
+    DRELK_ASSERT(m_pGame);
+    return m_pGame->GetLevel();
 }
 
 bool TGameDriver::Step()

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class SoSeparator;
 class TDataBanker;
@@ -37,7 +38,11 @@ public:
     TGameDriver(const TGameDriver&) = delete;
     TGameDriver& operator=(const TGameDriver&) = delete;
 
-    // Drelk_II.bin beside the executable.
+    static constexpr const char* DATA_FILE_NAME = "Drelk_II.bin";
+    // Where the data file is looked for when no other is given, in order: beside the executable
+    // (a build tree), then the installed data folder.
+    static std::vector<std::string> DataFilePlaces();
+    // The first of those places that holds something; the last when none does.
     static std::string DefaultDataFile();
 
     // Opens the sound manager, then the asset bank on the data file. False with the reason
@@ -62,6 +67,18 @@ public:
     // True while the game's ticks are due (playing, a ship waiting, game over); false before
     // Start and while paused.
     bool IsTicking() const;
+    // The player is away: a game in play, or waiting for its next ship, pauses as with P and
+    // stays paused until P. A paused or finished game is left as it is.
+    void Pause();
+    // In play or waiting for the next ship: what P and Pause would pause.
+    bool IsRunning() const;
+    // Music heard or silenced, as M leaves it.
+    void SetMusicOn(bool bOn);
+    bool IsMusicOn() const;
+    // What a finished game is remembered by.
+    bool IsGameOver() const;
+    int32_t GetScore() const;
+    int32_t GetLevel() const;
     // One step of the game timer: a game tick when the game ticks (not while paused); in virtual
     // time the effects' clock then moves on 10 ms. True when a game tick ran.
     bool Step();

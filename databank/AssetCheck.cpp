@@ -1,5 +1,7 @@
 #include "databank/AssetCheck.h"
 
+#include "databank/PictureFile.h"
+
 #include <Inventor/nodes/SoNode.h>
 
 #include <algorithm>
@@ -38,6 +40,11 @@ std::string TAssetCheck::CheckItem(const TAssetItem& Asset, const TVEChunk* pChu
         const std::string strWhy = Asset.Shape.CheckBytes(pChunk->m_Data.nSize);
         if (!strWhy.empty())
             return Asset.Describe() + " holds " + strWhy;
+    } else if (Asset.nKind == VECHUNK_BMP) {
+        // Decoded whole, not only its header: a damaged body shows only when decoded.
+        std::string strWhy;
+        if (TPictureFile::Decode(pChunk->m_Data.pData.get(), pChunk->m_Data.nSize, &strWhy).isNull())
+            return Asset.Describe() + " is not a picture that decodes: " + strWhy;
     }
     return "";
 }
@@ -59,7 +66,7 @@ std::vector<TAssetProblem> TAssetCheck::Check(const TAssetLists& mapLists, SoNod
         const TVEChunk* pChunk = it->second->FindChunk(Asset.nKind, Asset.nItem);
         const std::string strProblem = CheckItem(Asset, pChunk);
         if (!strProblem.empty())
-            vecProblems.push_back({strProblem, pChunk || !Asset.bOptional});
+            vecProblems.push_back({strProblem, !Asset.bOptional, &Asset});
     }
     SoNode* pModel = CheckModel(mapLists, vecProblems);
     if (ppModel)

@@ -1,8 +1,9 @@
 #pragma once
 // The one check of a data file's lists against what the game asks of them: every list and item
-// there with its kind, not empty, textures of exactly their size, a model list with a readable
-// scene. The asset bank throws on the first problem that stops the game; drelk2-bank verify
-// prints every problem, so the tool and the game cannot disagree about what a good file is.
+// there with its kind, not empty, textures of exactly their size, pictures that decode, a model
+// list with a readable scene that reaches nothing outside it. The asset bank throws on the first
+// problem that stops the game; drelk2-bank verify prints every problem, so the tool and the
+// game cannot disagree about what a good file is.
 
 #include "databank/AssetIds.h"
 #include "databank/ChunkList.h"
@@ -17,7 +18,8 @@ class SoNode;
 struct TAssetProblem
 {
     std::string strText;  // "list 300 item 325 (rock texture) holds 768 bytes, not 256 x 256 x 3 = 196608"
-    bool bStopsGame;      // false for a missing optional item: the game runs without it
+    bool bStopsGame;      // false for an optional item: the game runs without it
+    const TAssetItem* pAsset = nullptr;  // the item at fault; null for a whole list or the model
 };
 
 using TAssetLists = std::map<int32_t, std::unique_ptr<TVEChunkList>>;

@@ -2,9 +2,9 @@
 
 #include "base/Assert.h"
 #include "base/TextFormat.h"
+#include "databank/ModelReader.h"
 
 #include <Inventor/SoDB.h>
-#include <Inventor/SoInput.h>
 #include <Inventor/VRMLnodes/SoVRMLImageTexture.h>
 #include <Inventor/misc/SoChildList.h>
 #include <Inventor/nodes/SoNode.h>
@@ -198,21 +198,35 @@ SoNode* TVEChunkList::BuildSceneGraph()
     SoVRMLImageTexture::setDelayFetchURL(TRUE);
 
     SoNode* pShape = nullptr;
+    std::string strUnreadable;
     for (const auto& pChunk : m_vecChunks) {
         if (pChunk->GetType() != VECHUNK_VRML_SHAPE || pChunk->m_Data.nSize <= 0)
             continue;
-        SoInput In;
-        In.setBuffer(pChunk->m_Data.pData.get(), static_cast<size_t>(pChunk->m_Data.nSize));
         SoNode* pNode = nullptr;
-        if (!SoDB::read(&In, pNode) || !pNode)
+        std::string strWhy;
+        const TModelReader::TResult Result = TModelReader::Read(
+            pChunk->m_Data.pData.get(), static_cast<size_t>(pChunk->m_Data.nSize), pNode, strWhy);
+        if (Result == TModelReader::UNREADABLE) {
+            strUnreadable = strWhy;
             continue;
-        pNode->ref();
+        }
+        if (Result == TModelReader::REFUSED) {
+            // A model that reaches outside the file or beyond its limits is a bad file, whatever
+            // the other scenes of the list hold.
+            if (pShape)
+                pShape->unref();
+            m_strError = "scene '" + std::string(pChunk->m_Data.szName) + "' (list " + std::to_string(m_Header.nId) +
+                         ") " + strWhy;
+            return nullptr;
+        }
         if (pShape)
             pShape->unref();
         pShape = pNode;
     }
     if (!pShape) {
-        Fail("no readable scene in list %d", m_Header.nId);
+        m_strError = "no readable scene in list " + std::to_string(m_Header.nId);
+        if (!strUnreadable.empty())
+            m_strError += ": " + strUnreadable;
         return nullptr;
     }
     if (!FillTextures(pShape)) {

@@ -49,8 +49,10 @@ public:
     virtual void Dump(std::string& strText) const;
 
     // The scene of the last readable shape chunk, its texture nodes filled from the raw images
-    // of the same name; reference count zero. Null when there is no readable scene or a raw
-    // image's pixels do not match its dimensions (GetError() says which).
+    // of the same name; reference count zero. Null when there is no readable scene, when any
+    // shape chunk is refused (it reaches outside the data file or past the limits that
+    // TModelReader and TModelCheck set), or when a raw image's pixels do not match its
+    // dimensions (GetError() says which).
     SoNode* BuildSceneGraph();
 
     const TVEChunkListHeader& GetHeader() const { return m_Header; }

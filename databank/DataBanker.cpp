@@ -8,14 +8,12 @@
 #include <Inventor/nodes/SoSeparator.h>
 #include <Inventor/nodes/SoTexture2.h>
 #include <Inventor/nodes/SoTransform.h>
-#include <QBuffer>
-#include <QByteArray>
-#include <QImageReader>
-
+#include <errno.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -73,8 +71,17 @@ void TDataBanker::ReadAllLists()
 void TDataBanker::CheckAssets()
 {
     for (const TAssetProblem& Problem : TAssetCheck::Check(m_mapLists, &m_pModel)) {
-        if (!Problem.bStopsGame)
+        if (!Problem.bStopsGame) {
+            // Music and background are optional: a damaged one is left out, as a missing one.
+            const TAssetItem* pAsset = Problem.pAsset;
+            if (pAsset && FindItem(pAsset->nPlaylist, pAsset->nKind, pAsset->nItem)) {
+                m_setLeftOut.emplace(pAsset->nPlaylist, pAsset->nItem);
+                std::fprintf(stderr, "%s: %s: %s; playing without it\n", program_invocation_short_name,
+                             m_DataFile.c_str(), Problem.strText.c_str());
+                std::fflush(stderr);
+            }
             continue;
+        }
         // No destructor runs for a constructor that throws: the scene is let go here.
         if (m_pModel)
             m_pModel->unref();
@@ -115,6 +122,8 @@ SoTexture2* TDataBanker::PreloadTexture(const TAssetItem& Asset) const
 
 const TVEChunk* TDataBanker::FindItem(int32_t nPlaylist, int32_t nKind, int32_t nItem) const
 {
+    if (m_setLeftOut.count({nPlaylist, nItem}))
+        return nullptr;
     const auto it = m_mapLists.find(nPlaylist);
     return it == m_mapLists.end() ? nullptr : it->second->FindChunk(nKind, nItem);
 }
@@ -197,25 +206,12 @@ bool TDataBanker::GetSoundBytes(int32_t nPlaylist, int32_t nItem, const uint8_t*
     return true;
 }
 
-QImage TDataBanker::LoadBitmapFromBin(int32_t nPlaylist, int32_t nItem) const
+TDataBanker::TItemBytes TDataBanker::GetBitmapBytes(int32_t nPlaylist, int32_t nItem) const
 {
     const TVEChunk* pChunk = FindItem(nPlaylist, VECHUNK_BMP, nItem);
-    return pChunk ? DecodePicture(pChunk->m_Data.pData.get(), pChunk->m_Data.nSize) : QImage();
-}
-
-QImage TDataBanker::DecodePicture(const uint8_t* pBytes, int32_t nSize)
-{
-    if (!pBytes || nSize <= 0)
-        return QImage();
-    QByteArray Bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(pBytes), nSize);
-    QBuffer Buffer(&Bytes);
-    QImageReader Reader(&Buffer);
-    // The size the file claims, asked before any pixel is allocated: a few bytes of PNG may
-    // claim gigabytes.
-    const QSize Size = Reader.size();
-    if (Size.isValid() && (Size.width() > MAX_PICTURE_SIDE || Size.height() > MAX_PICTURE_SIDE))
-        return QImage();
-    return Reader.read();
+    if (!pChunk)
+        return {};
+    return {pChunk->m_Data.pData.get(), pChunk->m_Data.nSize};
 }
 
 SoSeparator* TDataBanker::LoadShapeFromBin(int32_t nPlaylist, bool bRotate) const

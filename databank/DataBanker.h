@@ -9,14 +9,13 @@
 #include "databank/AssetIds.h"
 #include "databank/ChunkList.h"
 
-#include <QImage>
-
 #include <cstdint>
 #include <map>
-#include <utility>
 #include <memory>
+#include <set>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 class SoNode;
@@ -90,12 +89,14 @@ public:
     // as long as the bank lives; false when the playlist or the item is not in the file.
     bool GetSoundBytes(int32_t nPlaylist, int32_t nItem, const uint8_t*& pData, int32_t& nSize) const;
 
-    // A picture file item decoded; a null image when it is missing or does not decode.
-    QImage LoadBitmapFromBin(int32_t nPlaylist, int32_t nItem) const;
-    // A picture file's bytes decoded; a null image when they do not decode or the picture is
-    // larger than MAX_PICTURE_SIDE on a side (its pixels are then never allocated).
-    static QImage DecodePicture(const uint8_t* pBytes, int32_t nSize);
-    static constexpr int MAX_PICTURE_SIDE = 8192;
+    // A picture file item's bytes, for TPictureFile to decode; they stay the bank's. Empty when
+    // the item is missing. The ending pictures decoded when the file was opened.
+    struct TItemBytes
+    {
+        const uint8_t* pBytes = nullptr;
+        int32_t nSize = 0;
+    };
+    TItemBytes GetBitmapBytes(int32_t nPlaylist, int32_t nItem) const;
 
     // The model list's scene under a new separator (reference count zero), after a quarter turn
     // about x when bRotate is set; null when the playlist is missing or not a model list.
@@ -128,6 +129,8 @@ private:
     std::map<std::pair<int32_t, int32_t>, SoTexture2*> m_mapTextures;
 
     std::map<int32_t, std::unique_ptr<TVEChunkList>> m_mapLists;
+    // Optional items that are there but damaged: handed out as if missing.
+    std::set<std::pair<int32_t, int32_t>> m_setLeftOut;
     SoNode* m_pModel = nullptr;  // the model list's scene, read once; referenced
     int m_nListLoads = 0;
 };

@@ -7,6 +7,10 @@
 #include <cstdint>
 #include <string>
 
+// The largest side of a picture file or of an image inside a model: a texture that any GL
+// driver takes, and a bound on what a few bytes of a file can make the game allocate.
+constexpr int32_t MAX_TEXTURE_SIDE = 8192;
+
 struct TImageShape
 {
     static constexpr int32_t MAX_SIDE = 32767;

@@ -200,17 +200,19 @@ bool TFModSoundSource::Load(const uint8_t* pData, int32_t nSize, bool bLoop, boo
         return false;
     m_bLoop = bLoop;
     Play();
-    return true;
+    return HasSound();
 }
 
 void TFModSoundSource::Play()
 {
     if (!m_pSystem || !m_pSound)
         return;
-    if (m_pSound->pMusic)
-        m_pSystem->StartStreamPaused(this, m_pSound->pMusic, m_bLoop);
-    else
-        m_pSystem->StartPaused(m_nChannel, m_pSound->pChunk, m_bLoop);
+    const bool bStarted = m_pSound->pMusic ? m_pSystem->StartStreamPaused(this, m_pSound->pMusic, m_bLoop)
+                                           : m_pSystem->StartPaused(m_nChannel, m_pSound->pChunk, m_bLoop);
+    // A sound whose start does not decode (an Ogg stream with good headers and damaged audio)
+    // is a damaged sound, not a failing device: the source goes quiet.
+    if (!bStarted)
+        ReleaseSound();
 }
 
 void TFModSoundSource::SetPlaying(bool bPlaying)
@@ -531,7 +533,8 @@ void TFModSoundManager::ReleaseSound(TSound* pSound)
 
 // Restarts the chunk on the channel at full volume and pauses it at once. The audio thread is
 // held off meanwhile, so that no sample of the new playback reaches the output before the pause.
-void TFModSoundManager::StartPaused(int nChannel, Mix_Chunk* pChunk, bool bLoop)
+// False when SDL_mixer does not play the chunk.
+bool TFModSoundManager::StartPaused(int nChannel, Mix_Chunk* pChunk, bool bLoop)
 {
     SDL_LockAudioDevice(m_nDevice);
     Mix_Volume(nChannel, MIX_MAX_VOLUME);
@@ -541,8 +544,7 @@ void TFModSoundManager::StartPaused(int nChannel, Mix_Chunk* pChunk, bool bLoop)
         PauseChannel(nChannel);
     }
     SDL_UnlockAudioDevice(m_nDevice);
-    if (nResult < 0)
-        Fail(nResult);
+    return nResult >= 0;
 }
 
 void TFModSoundManager::FreeDecoded(TSound& Sound)
@@ -556,7 +558,9 @@ void TFModSoundManager::FreeDecoded(TSound& Sound)
 }
 
 // The stream restarted for the source and paused at once, at full volume, as a channel's.
-void TFModSoundManager::StartStreamPaused(TFModSoundSource* pSource, Mix_Music* pMusic, bool bLoop)
+// False when SDL_mixer does not start it (its decoder cannot seek to the start); no source then
+// has the stream.
+bool TFModSoundManager::StartStreamPaused(TFModSoundSource* pSource, Mix_Music* pMusic, bool bLoop)
 {
     SDL_LockAudioDevice(m_nDevice);
     Mix_HaltMusic();
@@ -565,9 +569,8 @@ void TFModSoundManager::StartStreamPaused(TFModSoundSource* pSource, Mix_Music* 
     if (nResult >= 0)
         Mix_PauseMusic();
     SDL_UnlockAudioDevice(m_nDevice);
-    if (nResult < 0)
-        Fail(nResult);
-    m_pStreamOwner = pSource;
+    m_pStreamOwner = nResult >= 0 ? pSource : nullptr;
+    return nResult >= 0;
 }
 
 // The source lets its sound go: its stream, if it has it, stops.

@@ -45,14 +45,16 @@ public:
     TFModSoundSource& operator=(const TFModSoundSource&) = delete;
 
     // Makes the sound from the image (the caller keeps the bytes) and leaves it paused at its
-    // start on this source's channel. False when there is no system or the image does not decode;
-    // the source then holds no sound. Also false, for every image, when the manager has given
-    // up its device. b3D is accepted and ignored: all mixing is 2D.
+    // start on this source's channel. False when there is no system or the image does not decode
+    // or start (a damaged sound, headers or body); the source then holds no sound. Also false,
+    // for every image, when the manager has given up its device. b3D is accepted and ignored:
+    // all mixing is 2D.
     bool LoadFromMemory(const uint8_t* pData, int32_t nSize, bool b3D, bool bLoop);
     // The same for bytes that stay as they are until this source is gone (the asset bank's): a
     // long image then plays from them, without a copy of its own.
     bool LoadFromLastingMemory(const uint8_t* pData, int32_t nSize, bool bLoop);
     // Restarts the sound from its beginning, paused, at full volume; nothing without a sound.
+    // A sound that does not start is let go: the source is silent from then on.
     void Play();
     // Un-pauses (true) or pauses (false) the current playback; nothing without one.
     void SetPlaying(bool bPlaying);
@@ -141,8 +143,8 @@ private:
     void ReleaseChannel(int nChannel);
     TSound* AcquireSound(const uint8_t* pData, int32_t nSize, bool bLasting);
     void ReleaseSound(TSound* pSound);
-    void StartPaused(int nChannel, Mix_Chunk* pChunk, bool bLoop);
-    void StartStreamPaused(TFModSoundSource* pSource, _Mix_Music* pMusic, bool bLoop);
+    bool StartPaused(int nChannel, Mix_Chunk* pChunk, bool bLoop);
+    bool StartStreamPaused(TFModSoundSource* pSource, _Mix_Music* pMusic, bool bLoop);
     bool OwnsStream(const TFModSoundSource* pSource) const { return pSource == m_pStreamOwner; }
     void DropStream(const TFModSoundSource* pSource);
     static void FreeDecoded(TSound& Sound);

@@ -98,12 +98,22 @@ std::vector<TRawSpec> RawFiles()
     return vFiles;
 }
 
+// The desktop icon theme's sizes, each painted by the generator.
+const int ICON_SIZES[] = {16, 32, 48, 64, 128, 256};
+
+std::string IconName(int nSize)
+{
+    return "icons/hicolor/" + std::to_string(nSize) + "x" + std::to_string(nSize) + "/apps/drelk2.png";
+}
+
 // Every file the generator writes, relative to its output folder.
 std::vector<std::string> GeneratedFiles()
 {
     std::vector<std::string> vFiles = {"pictures/ending_back.png", "pictures/ending_fore.png", "pictures/splash.png"};
     for (const TRawSpec& Raw : RawFiles())
         vFiles.push_back(Raw.strName);
+    for (const int nSize : ICON_SIZES)
+        vFiles.push_back(IconName(nSize));
     return vFiles;
 }
 
@@ -241,6 +251,34 @@ TEST(ArtPictures, CreditsShowAtTheStartAndEndOnAClosingImage)
     EXPECT_GT(Coverage(Fore.height() - 340, Fore.height()), 2000);
     // Clear space around the text: the picture is not one opaque slab.
     EXPECT_LT(Coverage(0, Fore.height()), Fore.width() * Fore.height() / 4);
+}
+
+// A rounded tile with see-through corners at every size, and a ship that stands out: at 64
+// pixels and less the 256-pixel picture scaled down shows the ship as a few grey pixels (about
+// 1 to 2% of the tile light), so the small icons are painted with a larger, lighter ship.
+TEST(ArtIcons, EachSizeIsARoundedTileWithALightShip)
+{
+    for (const int nSize : ICON_SIZES) {
+        SCOPED_TRACE(nSize);
+        const QImage Icon =
+            QImage(QString::fromStdString(GEN_DIR + "/" + IconName(nSize))).convertToFormat(QImage::Format_ARGB32);
+        ASSERT_EQ(Icon.size(), QSize(nSize, nSize));
+        for (const QPoint Corner : {QPoint(0, 0), QPoint(nSize - 1, 0), QPoint(0, nSize - 1), QPoint(nSize - 1, nSize - 1)})
+            EXPECT_EQ(qAlpha(Icon.pixel(Corner)), 0);
+        int nInside = 0, nLight = 0;
+        for (int y = 0; y < nSize; ++y) {
+            for (int x = 0; x < nSize; ++x) {
+                const QRgb Pixel = Icon.pixel(x, y);
+                if (qAlpha(Pixel) <= 128)
+                    continue;
+                ++nInside;
+                nLight += qGray(Pixel) > 180;
+            }
+        }
+        EXPECT_GT(nInside, nSize * nSize * 3 / 4);
+        const double dLightShare = static_cast<double>(nLight) / nInside;
+        EXPECT_GT(dLightShare, nSize <= 64 ? 0.04 : 0.02);
+    }
 }
 
 // ---- the ship model ----

@@ -1,5 +1,6 @@
 // The asset bank over a complete small data file, and its refusal of incomplete ones.
 #include "databank/DataBanker.h"
+#include "databank/PictureFile.h"
 #include "tests/support/TestDataFile.h"
 
 #include <Inventor/SbViewportRegion.h>
@@ -247,22 +248,14 @@ TEST_F(BankerTest, ShapeWithAndWithoutTheQuarterTurn)
     pTurned->unref();
 }
 
-TEST_F(BankerTest, PicturesDecode)
+TEST_F(BankerTest, PicturesAreHandedOutAsTheirBytes)
 {
     TDataBanker Bank(MakeTestDataFile(m_strDir));
-    const QImage Back = Bank.LoadBitmapFromBin(ID_PLAYLIST_ENDING, ID_BMP_ENDING_BACK);
-    EXPECT_EQ(Back.size(), QSize(512, 340));
-    EXPECT_TRUE(Bank.LoadBitmapFromBin(ID_PLAYLIST_ENDING, 999).isNull());
+    EXPECT_EQ(TPictureFile::LoadFromBin(Bank, ID_PLAYLIST_ENDING, ID_BMP_ENDING_BACK).size(), QSize(512, 340));
+    EXPECT_TRUE(TPictureFile::LoadFromBin(Bank, ID_PLAYLIST_ENDING, 999).isNull());
+    EXPECT_EQ(Bank.GetBitmapBytes(ID_PLAYLIST_ENDING, 999).pBytes, nullptr);
     // Raw texture pixels are not a picture file.
-    EXPECT_TRUE(Bank.LoadBitmapFromBin(ID_PLAYLIST_BITMAPS, ID_BMP_ENGINE).isNull());
-
-    // A picture larger than any the game shows is refused before its pixels are allocated.
-    for (const auto& Case : {std::make_pair(TDataBanker::MAX_PICTURE_SIDE, false),
-                             std::make_pair(TDataBanker::MAX_PICTURE_SIDE + 1, true)}) {
-        for (const auto& Png : {MakePng(Case.first, 1, 0x102030u), MakePng(1, Case.first, 0x102030u)})
-            EXPECT_EQ(TDataBanker::DecodePicture(Png.data(), static_cast<int32_t>(Png.size())).isNull(), Case.second)
-                << Case.first;
-    }
+    EXPECT_TRUE(TPictureFile::LoadFromBin(Bank, ID_PLAYLIST_BITMAPS, ID_BMP_ENGINE).isNull());
 }
 
 TEST_F(BankerTest, EachListIsReadOnceAndNeverDuringRequests)
@@ -277,7 +270,7 @@ TEST_F(BankerTest, EachListIsReadOnceAndNeverDuringRequests)
         EXPECT_TRUE(Bank.LoadSoundFromBin(ID_PLAYLIST_MUSICS, ID_MUSIC_GAME, Snd));
         EXPECT_TRUE(Bank.LoadTextureFromBin(ID_PLAYLIST_BITMAPS, ID_BMP_BACKGROUND, Tex));
     }
-    EXPECT_FALSE(Bank.LoadBitmapFromBin(ID_PLAYLIST_ENDING, ID_BMP_ENDING_FORE).isNull());
+    EXPECT_NE(Bank.GetBitmapBytes(ID_PLAYLIST_ENDING, ID_BMP_ENDING_FORE).pBytes, nullptr);
     SoSeparator* pShape = Bank.LoadShapeFromBin(ID_PLAYLIST_MODELS, true);
     pShape->ref();
     pShape->unref();
@@ -297,9 +290,10 @@ TEST_F(BankerTest, TheFileIsNotNeededOnceTheBankIsOpen)
 TEST_F(BankerTest, IncompleteDataFilesAreRefused)
 {
     const std::vector<uint8_t> SmallRock(16 * 16 * 3, 1);
-    const std::vector<uint8_t> SmallBackground(10, 1);
     const char* szNoScene = "not a scene";
     const std::vector<uint8_t> BadScene(szNoScene, szNoScene + std::strlen(szNoScene));
+    const std::string strOutside = "#Inventor V2.1 ascii\nSeparator { Texture2 { filename \"/dev/zero\" } }\n";
+    const std::vector<uint8_t> OutsideScene(strOutside.begin(), strOutside.end());
     struct TCase
     {
         const char* szWhat;
@@ -312,9 +306,6 @@ TEST_F(BankerTest, IncompleteDataFilesAreRefused)
         {"a rock texture of the wrong size",
          [&](TTestLists& v) { ReplaceItem(v, ID_PLAYLIST_BITMAPS, ID_BMP_ROCK, &SmallRock); },
          "list 300 item 325 (rock texture) holds 768 bytes, not 256 x 256 x 3 = 196608"},
-        {"a background of the wrong size",
-         [&](TTestLists& v) { ReplaceItem(v, ID_PLAYLIST_BITMAPS, ID_BMP_BACKGROUND, &SmallBackground); },
-         "list 300 item 310 (background texture) holds 10 bytes"},
         {"no explosion frames", [](TTestLists& v) { RemoveList(v, ID_PLAYLIST_XPLOSIONS); }, "list 350 is missing"},
         {"a missing frame", [](TTestLists& v) { ReplaceItem(v, ID_PLAYLIST_XPLOSIONS, 360, nullptr); },
          "list 350 item 360 (explosion frame) is missing"},
@@ -322,6 +313,10 @@ TEST_F(BankerTest, IncompleteDataFilesAreRefused)
          "list 500 is not a model list"},
         {"an unreadable model", [&](TTestLists& v) { ReplaceItem(v, ID_PLAYLIST_MODELS, 1, &BadScene); },
          "no readable scene in list 500"},
+        {"a model that names a file", [&](TTestLists& v) { ReplaceItem(v, ID_PLAYLIST_MODELS, 1, &OutsideScene); },
+         "scene 'SHIP' (list 500) names \"/dev/zero\""},
+        {"a damaged ending picture", [](TTestLists& v) { GarbleItem(v, ID_PLAYLIST_ENDING, ID_BMP_ENDING_BACK); },
+         "list 400 item 410 (ending background picture) is not a picture that decodes"},
     };
     for (const TCase& Case : CASES) {
         SCOPED_TRACE(Case.szWhat);
@@ -352,4 +347,24 @@ TEST_F(BankerTest, MusicAndBackgroundMayBeMissing)
     const uint8_t* pData = nullptr;
     int32_t nSize = 0;
     EXPECT_FALSE(Bank.GetSoundBytes(ID_PLAYLIST_MUSICS, ID_MUSIC_GAME, pData, nSize));
+}
+
+// Music and background are optional: one that is there but damaged is left out with one line,
+// as if it were missing.
+TEST_F(BankerTest, ADamagedBackgroundIsLeftOutWithOneLine)
+{
+    TTestLists vecLists = MakeTestLists();
+    const std::vector<uint8_t> SmallBackground(10, 1);
+    ReplaceItem(vecLists, ID_PLAYLIST_BITMAPS, ID_BMP_BACKGROUND, &SmallBackground);
+    const std::string strPath = Write(vecLists);
+    ::testing::internal::CaptureStderr();
+    TDataBanker Bank(strPath);
+    const std::string strErrors = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(strErrors.begin(), strErrors.end(), '\n'), 1) << strErrors;
+    EXPECT_NE(strErrors.find(strPath + ": list 300 item 310 (background texture) holds 10 bytes"), std::string::npos)
+        << strErrors;
+    TagTexture Background;
+    EXPECT_FALSE(Bank.LoadTextureFromBin(ID_PLAYLIST_BITMAPS, ID_BMP_BACKGROUND, Background));
+    TagTexture Engine;
+    EXPECT_TRUE(Bank.LoadTextureFromBin(ID_PLAYLIST_BITMAPS, ID_BMP_ENGINE, Engine));
 }

@@ -758,3 +758,62 @@ TEST_F(DataFileSoundTest, EverySoundIsAudibleAndUnclipped)
 }
 
 }  // namespace
+
+// Where the audio of an Ogg Vorbis file starts: the first page after the header pages (whose
+// granule position is 0).
+size_t OggAudioStart(const std::vector<uint8_t>& vecOgg)
+{
+    size_t nPos = 0;
+    while (nPos + 27 <= vecOgg.size() && std::memcmp(&vecOgg[nPos], "OggS", 4) == 0) {
+        int64_t nGranule = 0;
+        std::memcpy(&nGranule, &vecOgg[nPos + 6], 8);
+        if (nGranule > 0)
+            return nPos;
+        const size_t nSegments = vecOgg[nPos + 26];
+        size_t nBody = 0;
+        for (size_t i = 0; i < nSegments && nPos + 27 + i < vecOgg.size(); ++i)
+            nBody += vecOgg[nPos + 27 + i];
+        nPos += 27 + nSegments + nBody;
+    }
+    return nPos;
+}
+
+// Music whose headers are good and whose audio is not: one damaged item, so one behaviour. It
+// does not load, whether it would play as the stream or decoded whole, and the rest plays on.
+TEST_F(DataFileSoundTest, MusicWithGoodHeadersAndDamagedAudioIsRefused)
+{
+#ifndef DRELK_TEST_DATA_FILE
+    GTEST_SKIP() << "no data file given to the tests";
+#else
+    SoDB::init();
+    TDataBanker Bank(DRELK_TEST_DATA_FILE);
+    TSndInfo Music;
+    ASSERT_TRUE(Bank.LoadSoundFromBin(ID_PLAYLIST_MUSICS, ID_MUSIC_ENDING, Music));
+    std::vector<uint8_t> vecDamaged(Music.pSound.get(), Music.pSound.get() + Music.nSize);
+    const size_t nAudio = OggAudioStart(vecDamaged);
+    ASSERT_GT(nAudio, 0u);
+    ASSERT_LT(nAudio, vecDamaged.size());
+    uint32_t nNoise = 12345;
+    for (size_t i = nAudio; i < vecDamaged.size(); ++i) {
+        nNoise = nNoise * 1103515245u + 12345u;
+        vecDamaged[i] = static_cast<uint8_t>(nNoise >> 16);
+    }
+    ASSERT_GT(vecDamaged.size(), TFModSoundManager::STREAM_BYTES);
+    const std::vector<uint8_t> vecShort(vecDamaged.begin(), vecDamaged.begin() + static_cast<long>(nAudio) + 4000);
+    for (const std::vector<uint8_t>* pImage : std::vector<const std::vector<uint8_t>*>{&vecDamaged, &vecShort}) {
+        SCOPED_TRACE(pImage->size());
+        TSourcePtr pMusic(m_pSM->CreateSource());
+        EXPECT_FALSE(pMusic->LoadFromMemory(pImage->data(), static_cast<int32_t>(pImage->size()), false, true));
+        EXPECT_FALSE(pMusic->HasSound());
+        pMusic->Play();
+        pMusic->SetPlaying(true);
+    }
+    TSourcePtr pRamp = Load(MakeRamp(SHORT_RAMP, LEFT));
+    const size_t nMark = FramesWritten();
+    pRamp->SetPlaying(true);
+    Mix(SHORT_RAMP + 2 * BUFFER);
+    const std::vector<TRun> vecRuns = Runs(ReadFrom(nMark), LEFT);
+    ASSERT_EQ(vecRuns.size(), 1u);
+    EXPECT_EQ(vecRuns[0].nLast, SHORT_RAMP);
+#endif
+}

@@ -3,8 +3,10 @@
 // to end (tests/e2e).
 #include "ui/TDlgEnding.h"
 #include "ui/TFormSplash.h"
+#include "ui/TPadInput.h"
 
 #include "core/GameDriver.h"
+#include "tests/support/VirtualPad.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -14,7 +16,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -99,6 +103,8 @@ TEST_F(UiTest, StartIsOkAndEveryOtherWayOutIsCancel)
         {"Alt+E", TFormSplash::RESULT_CANCEL},
         {"Escape", TFormSplash::RESULT_CANCEL},
         {"closed", TFormSplash::RESULT_CANCEL},
+        {"pad south button", TFormSplash::RESULT_OK},
+        {"pad Back", TFormSplash::RESULT_CANCEL},
     };
     for (const auto& Case : CASES) {
         TFormSplash Splash(nullptr, s_pDriver->GetBank(), s_pDriver->GetSound());
@@ -116,12 +122,31 @@ TEST_F(UiTest, StartIsOkAndEveryOtherWayOutIsCancel)
                 QTest::keyClick(&Splash, Qt::Key_E, Qt::AltModifier);
             else if (strHow == "Escape")
                 QTest::keyClick(&Splash, Qt::Key_Escape);
+            else if (strHow == "pad south button")
+                Splash.PadPressed(TGamepad::PAD_FIRE);
+            else if (strHow == "pad Back")
+                Splash.PadPressed(TGamepad::PAD_BACK);
             else
                 Splash.close();
         });
         EXPECT_EQ(nResult, Case.nResult) << strHow;
         EXPECT_FALSE(Splash.isVisible()) << strHow;
     }
+}
+
+TEST_F(UiTest, APadPluggedInWhileTheStartUpWindowShowsStartsTheGame)
+{
+    TFormSplash Splash(nullptr, s_pDriver->GetBank(), s_pDriver->GetSound());
+    TPadInput Pad;
+    Pad.Start();
+    QObject::connect(&Pad, &TPadInput::Pressed, &Splash, &TFormSplash::PadPressed);
+    std::unique_ptr<TVirtualPad> pVirtual;
+    const int nResult = RunModal(Splash, [&pVirtual] {
+        pVirtual = std::make_unique<TVirtualPad>();
+        ASSERT_TRUE(pVirtual->IsAttached()) << SDL_GetError();
+        pVirtual->Button(SDL_CONTROLLER_BUTTON_A, true);
+    });
+    EXPECT_EQ(nResult, TFormSplash::RESULT_OK);
 }
 
 TEST_F(UiTest, StartComesFirstThenTheListThenExit)
@@ -173,9 +198,58 @@ TEST_F(UiTest, TheEndingStepsOnlyOnceShownAndItsPictureClimbs)
     Ending.close();
 }
 
+TEST_F(UiTest, TheScoreLineLiesUnderTheClimbingPictureAndLeavesItWhole)
+{
+    TDlgEnding Plain(nullptr, s_pDriver->GetBank(), s_pDriver->GetSound());
+    TDlgEnding Scored(nullptr, s_pDriver->GetBank(), s_pDriver->GetSound());
+    Scored.SetScoreLine("Score 85   New best!");
+    Plain.show();
+    Scored.show();
+    const int nBandEnd = TDlgEnding::SCORE_TOP + 2 * TDlgEnding::SCORE_FONT_PX;
+    auto Step = [&] {
+        QMetaObject::invokeMethod(&Plain, "TimerTimer");
+        QMetaObject::invokeMethod(&Scored, "TimerTimer");
+    };
+    Step();
+    // The line is there, in its band across the top, and nowhere else.
+    int nLine = 0;
+    for (int y = 0; y < TDlgEnding::HEIGHT; ++y)
+        for (int x = 0; x < TDlgEnding::WIDTH; ++x)
+            if (Plain.GetCanvas().pixel(x, y) != Scored.GetCanvas().pixel(x, y)) {
+                EXPECT_TRUE(y >= TDlgEnding::SCORE_TOP && y < nBandEnd) << x << ", " << y;
+                ++nLine;
+            }
+    EXPECT_GT(nLine, 200);
+    // As the picture climbs through the band it is drawn over the line: where it is solid the
+    // two screens agree, and where it lets the background through they differ by no more than
+    // their backgrounds do.
+    const QImage PlainBack = Plain.GetCanvas().copy(0, 0, TDlgEnding::WIDTH, nBandEnd);
+    const QImage ScoredBack = Scored.GetCanvas().copy(0, 0, TDlgEnding::WIDTH, nBandEnd);
+    auto Channels = [](QRgb c) { return std::array<int, 3>{qRed(c), qGreen(c), qBlue(c)}; };
+    int nCoveredSteps = 0;
+    int nOverDrawn = 0;
+    while (Plain.IsRunning() && Plain.GetStep() < TDlgEnding::LAST_STEP) {
+        Step();
+        int nCovered = 0;
+        for (int y = TDlgEnding::SCORE_TOP; y < nBandEnd; ++y)
+            for (int x = 0; x < TDlgEnding::WIDTH; ++x) {
+                const auto P = Channels(Plain.GetCanvas().pixel(x, y));
+                const auto S = Channels(Scored.GetCanvas().pixel(x, y));
+                const auto P0 = Channels(PlainBack.pixel(x, y));
+                const auto S0 = Channels(ScoredBack.pixel(x, y));
+                for (int c = 0; c < 3; ++c)
+                    nOverDrawn += std::abs(S[c] - P[c]) > std::abs(S0[c] - P0[c]) + 2;
+                nCovered += std::abs(P[0] - P0[0]) + std::abs(P[1] - P0[1]) + std::abs(P[2] - P0[2]) > 240 && S == P;
+            }
+        nCoveredSteps += nCovered > 200;
+    }
+    EXPECT_EQ(nOverDrawn, 0);
+    EXPECT_GT(nCoveredSteps, 10);
+}
+
 TEST_F(UiTest, AnyKeyClickOrCloseEndsTheEnding)
 {
-    for (const char* szHow : {"key", "click", "close", "last step"}) {
+    for (const char* szHow : {"key", "click", "close", "pad button", "last step"}) {
         TDlgEnding Ending(nullptr, s_pDriver->GetBank(), s_pDriver->GetSound());
         Ending.show();
         const std::string strHow = szHow;
@@ -185,6 +259,8 @@ TEST_F(UiTest, AnyKeyClickOrCloseEndsTheEnding)
             QTest::mouseClick(&Ending, Qt::LeftButton);
         else if (strHow == "close")
             Ending.close();
+        else if (strHow == "pad button")
+            Ending.PadPressed(TGamepad::PAD_OTHER);
         else {
             for (int i = 0; i <= TDlgEnding::LAST_STEP && Ending.IsRunning(); ++i)
                 QMetaObject::invokeMethod(&Ending, "TimerTimer");

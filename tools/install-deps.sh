@@ -1,33 +1,47 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, running and testing Drelk II need.
-# Does nothing when all of them are present; uses sudo when not run as root.
+# Installs the Debian packages Drelk II needs. Usage: install-deps.sh [build|test]
+#   build  the Build-Depends of debian/control without the test-only ones (build profile
+#          nocheck): enough for the game, its tools, its data file and the Debian packages;
+#   test   all of debian/control's Build-Depends, and TEST_TOOLS below.
+# debian/control is the one list of build packages. Does nothing when all of them are present;
+# uses sudo when not run as root.
 set -euo pipefail
+cd "$(dirname "$0")/.."
 
-packages=(
-  build-essential cmake pkg-config
-  libcoin-dev libsoqt520-dev qtbase5-dev
-  libsdl2-mixer-dev nlohmann-json3-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev
-  libx11-dev
-  xvfb xauth x11-utils xdotool imagemagick libgl1-mesa-dri
-  fonts-dejavu-core
-  fluidsynth fluid-soundfont-gm
-  libfluidsynth-dev libsndfile1-dev libebur128-dev libvorbis-dev libogg-dev
-  python3-pytest python3-xlib python3-numpy desktop-file-utils
+# What the tests use besides building: the sanitizer build and fuzzing, the benchmarks, the
+# end-to-end tests' X tools, and the checks of the Debian packages.
+TEST_TOOLS=(
+  clang libclang-rt-14-dev libbenchmark-dev
+  xdotool x11-utils imagemagick gdb python3-pytest python3-xlib python3-numpy
+  desktop-file-utils appstream lintian man-db strace
 )
 
-missing=()
-for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$p")
-  fi
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
+case "${1:-build}" in
+  build) profile=(-P nocheck); extra=() ;;
+  test) profile=(); extra=("${TEST_TOOLS[@]}") ;;
+  *) echo "usage: $0 [build|test]" >&2; exit 2 ;;
+esac
 
-echo "Installing missing packages: ${missing[*]}"
+installed() {
+  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"
+}
+
+missing_tools=()
+for p in "${extra[@]}"; do
+  installed "$p" || missing_tools+=("$p")
+done
+# dpkg-checkbuilddeps (dpkg-dev) also checks build-essential.
+if command -v dpkg-checkbuilddeps >/dev/null && dpkg-checkbuilddeps "${profile[@]}" >/dev/null 2>&1 &&
+   [ ${#missing_tools[@]} -eq 0 ]; then
+  exit 0
+fi
+
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
+echo "Installing the missing build dependencies of debian/control${missing_tools:+ and ${missing_tools[*]}}"
 $sudo apt-get update -q
-$sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+$sudo apt-get -o DPkg::Lock::Timeout=900 build-dep -y -q "${profile[@]}" ./
+if [ ${#missing_tools[@]} -gt 0 ]; then
+  $sudo apt-get -o DPkg::Lock::Timeout=900 install -y -q --no-install-recommends "${missing_tools[@]}"
+fi

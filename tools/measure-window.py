@@ -3,6 +3,7 @@
 
   - ticks and frames a second and the game's CPU while playing, at 800x600 and 1280x1024, at
     levels 1 and 10, beside a bare SoQt examiner viewer animating 30 spheres at the same size;
+  - the same in full screen on a 1920x1080 screen;
   - the game's CPU on the start-up window, paused and on the ending screen;
   - the time from launch to the start-up window drawn, and from Start to the first game frame,
     with SDL's silent driver (no sound card) and its file-writing one (a device that plays);
@@ -16,11 +17,11 @@ import subprocess
 import sys
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-from player import Game, XServer, start_playing  # noqa: E402
+import drelk2_window as facts
+from drelk2_player import Game, XServer, start_playing
 
 CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
-SIZE_KEYS = {"800x600": (), "1280x1024": ("Down", "Down")}
+SIZES = ("800x600", "1280x1024")
 
 
 def cpu_seconds(pid):
@@ -67,10 +68,11 @@ class Player:
         self.game.key("space", *(("Left",) if self.count % 10 == 0 else ()), delay_ms=10)
 
 
-def measure_play(build, server, folder, size, level, seconds):
-    game = Game(os.path.join(build, "drelk2"), server.display, folder, ("--stats", "--level", str(level)), sound=False)
+def measure_play(build, server, folder, size, level, seconds, options=()):
+    game = Game(os.path.join(build, "drelk2"), server.display, folder, ("--stats", "--level", str(level), *options),
+                sound=False)
     try:
-        start_playing(game, SIZE_KEYS[size])
+        start_playing(game, size)
         time.sleep(1)
         cpu = cpu_share(game.proc.pid, seconds, Player(game))
         game.proc.terminate()
@@ -90,17 +92,17 @@ def measure_bare_viewer(build, server, size, seconds):
 def measure_idle(build, server, folder, seconds):
     game = Game(os.path.join(build, "drelk2"), server.display, folder, ("--stats",), sound=False)
     try:
-        game.wait_window("FormSplash")
+        game.wait_window(role=facts.ROLE_STARTUP)
         time.sleep(1)
         splash = cpu_share(game.proc.pid, seconds)
         game.key("alt+s")
-        game.wait_window("Drelk II")
+        game.wait_window(role=facts.ROLE_GAME)
         time.sleep(1)
         game.key("p")
         time.sleep(1)
         paused = cpu_share(game.proc.pid, seconds)
         game.key("Escape")
-        game.wait_window("Endup")
+        game.wait_window(role=facts.ROLE_ENDING)
         time.sleep(1)
         ending = cpu_share(game.proc.pid, seconds)
         game.key("x")
@@ -115,17 +117,18 @@ def measure_start(build, server, folder, sound):
     launched = time.monotonic()
     game = Game(os.path.join(build, "drelk2"), server.display, folder, ("--stats",), sound=sound)
     try:
+        left, top, width, height = facts.STARTUP_PICTURE
         while True:
-            found = game.windows("FormSplash")
-            if found and game.grab(found[0].x + 6, found[0].y + 7, 387, 206).mean() > 20:
+            found = game.windows(role=facts.ROLE_STARTUP)
+            if found and game.grab(found[0].x + left, found[0].y + top, width, height).mean() > 20:
                 break
             time.sleep(0.005)
         to_splash = (time.monotonic() - launched) * 1000
         pressed = time.monotonic()
         game.key("alt+s")
         while True:
-            found = game.windows("Drelk II")
-            if found and game.grab(found[0].x, found[0].y + 24, found[0].width, found[0].height - 48).max() > 100:
+            found = game.windows(role=facts.ROLE_GAME)
+            if found and game.grab(*facts.view_area(*found[0].geometry)).max() > 100:
                 break
             time.sleep(0.005)
         to_frame = (time.monotonic() - pressed) * 1000
@@ -139,10 +142,10 @@ def measure_start(build, server, folder, sound):
 def measure_memory(build, server, folder, size, seconds):
     game = Game(os.path.join(build, "drelk2"), server.display, folder, (), sound=False)
     try:
-        start_playing(game, SIZE_KEYS[size])
+        start_playing(game, size)
         cpu_share(game.proc.pid, seconds, Player(game))
         game.key("Escape")
-        game.wait_window("Endup")
+        game.wait_window(role=facts.ROLE_ENDING)
         time.sleep(3)
         peak = peak_memory_mib(game.proc.pid)
         game.key("x")
@@ -160,13 +163,21 @@ def main():
     server = XServer()
     try:
         print(f"== the game window, {seconds:.0f} s a case, Xvfb with Mesa's CPU renderer, {os.cpu_count()} cores")
-        for size in SIZE_KEYS:
+        for size in SIZES:
             bare_cpu, bare_fps = measure_bare_viewer(build, server, size, seconds)
             print(f"{size}: bare examiner viewer, 30 spheres at 60 Hz: {bare_fps:.1f} frames/s, CPU {bare_cpu:.1f}% of a core")
             for level in (1, 10):
                 cpu, stats = measure_play(build, server, folder, size, level, seconds)
                 print(f"{size} level {level:2d}: {stats['ticks']:.1f} ticks/s ({stats['ticks']:.1f}% of 100), "
                       f"{stats['frames']:.1f} frames/s, CPU {cpu:.1f}% of a core = {cpu / bare_cpu:.2f} x the bare viewer")
+        full_screen = XServer((1920, 1080))
+        try:
+            for level in (1, 10):
+                cpu, stats = measure_play(build, full_screen, folder, "800x600", level, seconds, ("--fullscreen",))
+                print(f"full screen 1920x1080 level {level:2d}: {stats['ticks']:.1f} ticks/s, "
+                      f"{stats['frames']:.1f} frames/s, CPU {cpu:.1f}% of a core")
+        finally:
+            full_screen.close()
         splash, paused, ending = measure_idle(build, server, folder, min(seconds, 10.0))
         print(f"CPU on the start-up window {splash:.2f}%, paused {paused:.2f}%, on the ending screen {ending:.2f}% of a core")
         for name, sound in (("no sound card (silent driver)", False), ("a playing device (file driver)", True)):
@@ -175,7 +186,7 @@ def main():
                   + ", ".join(f"{r[0]:.0f}" for r in runs) + " ms; Start to first game frame on screen "
                   + ", ".join(f"{r[1]:.0f}" for r in runs) + " ms (the game's own count: "
                   + ", ".join(f"{r[2]}" for r in runs) + " ms)")
-        for size in SIZE_KEYS:
+        for size in SIZES:
             print(f"{size}: peak memory through a game of {seconds:.0f} s and its ending screen: "
                   f"{measure_memory(build, server, folder, size, seconds):.1f} MiB")
     finally:

@@ -2,12 +2,16 @@
 
 #include "ui_TDlgEnding.h"
 
+#include "ui/WindowNames.h"
+
 #include "base/Assert.h"
 #include "databank/DataBanker.h"
+#include "databank/PictureFile.h"
 #include "media/SoundLoader.h"
 #include "sound/FModSoundManager.h"
 
 #include <QCoreApplication>
+#include <QFont>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPaintEvent>
@@ -22,6 +26,8 @@ TDlgEnding::TDlgEnding(QWidget* pOwner, TDataBanker* pDB, TFModSoundManager* pSM
       m_pUi(std::make_unique<Ui::TDlgEnding>())
 {
     m_pUi->setupUi(this);
+    setWindowTitle(WindowNames::TITLE);
+    setWindowRole(WindowNames::ROLE_ENDING);
     DRELK_ASSERT(pDB);
     DRELK_ASSERT(pSM);
     setFixedSize(m_rcDraw.size());
@@ -34,8 +40,8 @@ TDlgEnding::TDlgEnding(QWidget* pOwner, TDataBanker* pDB, TFModSoundManager* pSM
     m_BmpCanvas = QImage(m_rcDraw.size(), QImage::Format_RGB32);
     DRELK_ASSERT(!m_BmpCanvas.isNull());
     m_BmpCanvas.fill(Qt::black);
-    const QImage Back = pDB->LoadBitmapFromBin(ID_PLAYLIST_ENDING, ID_BMP_ENDING_BACK);
-    m_BmpFore = pDB->LoadBitmapFromBin(ID_PLAYLIST_ENDING, ID_BMP_ENDING_FORE);
+    const QImage Back = TPictureFile::LoadFromBin(*pDB, ID_PLAYLIST_ENDING, ID_BMP_ENDING_BACK);
+    m_BmpFore = TPictureFile::LoadFromBin(*pDB, ID_PLAYLIST_ENDING, ID_BMP_ENDING_FORE);
     DRELK_ASSERT(!Back.isNull());
     DRELK_ASSERT(!m_BmpFore.isNull());
     // Both in the painter's own formats, so that a step only copies and blends.
@@ -54,6 +60,21 @@ TDlgEnding::TDlgEnding(QWidget* pOwner, TDataBanker* pDB, TFModSoundManager* pSM
 }
 
 TDlgEnding::~TDlgEnding() = default;
+
+void TDlgEnding::SetScoreLine(const QString& strLine)
+{
+    QFont Font("Verdana");
+    Font.setPixelSize(SCORE_FONT_PX);
+    Font.setBold(true);
+    QPainter Back(&m_BmpBack);
+    Back.setFont(Font);
+    const QRect Band(0, SCORE_TOP, m_rcDraw.width(), SCORE_FONT_PX * 2);
+    // A shadow keeps the line legible over the bright parts of the background.
+    Back.setPen(Qt::black);
+    Back.drawText(Band.translated(1, 1), Qt::AlignHCenter | Qt::AlignTop, strLine);
+    Back.setPen(Qt::white);
+    Back.drawText(Band, Qt::AlignHCenter | Qt::AlignTop, strLine);
+}
 
 void TDlgEnding::showEvent(QShowEvent* pEvent)
 {
@@ -137,6 +158,11 @@ void TDlgEnding::mousePressEvent(QMouseEvent* /*pEvent*/)
 }
 
 void TDlgEnding::closeEvent(QCloseEvent* /*pEvent*/)
+{
+    Finish();
+}
+
+void TDlgEnding::PadPressed(TGamepad::TButton /*nButton*/)
 {
     Finish();
 }

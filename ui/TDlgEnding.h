@@ -3,6 +3,8 @@
 // every 50 ms over the scaled background, to the ending music. Any key, any click or a close
 // request ends the program with status 0; so does the screen itself after 1000 steps.
 
+#include "input/Gamepad.h"
+
 #include <QDialog>
 #include <QImage>
 #include <QTimer>
@@ -29,9 +31,16 @@ public:
     static constexpr int LAST_STEP = 1000;
     // The picture starts with its top this far above the bottom edge.
     static constexpr int START_RISE = 100;
+    // The score line's place and size.
+    static constexpr int SCORE_TOP = 10;
+    static constexpr int SCORE_FONT_PX = 16;
 
     TDlgEnding(QWidget* pOwner, TDataBanker* pDB, TFModSoundManager* pSM);
     ~TDlgEnding() override;
+
+    // A line across the top of the background (the game's score and the best), under the
+    // climbing picture, which it leaves whole. Set before the screen shows.
+    void SetScoreLine(const QString& strLine);
 
     int GetStep() const { return m_nStep; }
     bool IsRunning() const { return m_bRunning; }
@@ -47,6 +56,8 @@ protected:
 
 public slots:
     void reject() override;
+    // Any gamepad button ends it, as any key does.
+    void PadPressed(TGamepad::TButton nButton);
 
 private slots:
     void TimerTimer();

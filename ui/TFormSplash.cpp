@@ -2,6 +2,8 @@
 
 #include "ui_TFormSplash.h"
 
+#include "ui/WindowNames.h"
+
 #include "base/Assert.h"
 #include "databank/DataBanker.h"
 #include "media/SoundLoader.h"
@@ -25,6 +27,8 @@ TFormSplash::TFormSplash(QWidget* pOwner, TDataBanker* pDB, TFModSoundManager* p
 {
     LoadSplashResource();
     m_pUi->setupUi(this);
+    setWindowTitle(WindowNames::TITLE);
+    setWindowRole(WindowNames::ROLE_STARTUP);
     DRELK_ASSERT(pDB);
     DRELK_ASSERT(pSM);
     connect(m_pUi->ButtonStart, &QPushButton::clicked, this, &TFormSplash::ButtonStartClick);
@@ -82,6 +86,14 @@ void TFormSplash::StartMusic()
 void TFormSplash::reject()
 {
     done(RESULT_CANCEL);
+}
+
+void TFormSplash::PadPressed(TGamepad::TButton nButton)
+{
+    if (nButton == TGamepad::PAD_FIRE)
+        ButtonStartClick();
+    else if (nButton == TGamepad::PAD_BACK)
+        ButtonExitClick();
 }
 
 void TFormSplash::ButtonStartClick()

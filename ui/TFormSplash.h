@@ -3,6 +3,8 @@
 // start-up music while it is on screen (loaded once the window is drawn, so that it shows at once). Shown modally; the result is RESULT_OK after Start and
 // RESULT_CANCEL after Exit or any other way of closing it.
 
+#include "input/Gamepad.h"
+
 #include <QDialog>
 
 #include <memory>
@@ -42,6 +44,8 @@ protected:
 public slots:
     // Escape, Alt+F4, the window manager: Exit.
     void reject() override;
+    // The gamepad: the south button starts, Back exits.
+    void PadPressed(TGamepad::TButton nButton);
 
 private slots:
     void ButtonStartClick();

@@ -1,12 +1,14 @@
 // drelk2: the game. Opens the start-up window, plays the game in its window, and leaves through
-// the ending screen. Drelk_II.bin lies beside the executable.
+// the ending screen. Drelk_II.bin lies beside the executable or in the installed data folder.
 
 #include "ui/TFormDebug.h"
 #include "ui/TFormMain.h"
 
 #include "base/Assert.h"
 #include "core/Rules.h"
+#include "core/GameDriver.h"
 #include "sound/FModSoundManager.h"
+#include "store/BestScores.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -15,16 +17,49 @@
 
 #include <X11/Xlib.h>
 
-#include <csignal>
-#include <memory>
-#include <cstdio>
-#include <cstdlib>
+#include <dlfcn.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <link.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 constexpr int EXIT_NO_DISPLAY = 1;
 constexpr int EXIT_USAGE = 2;
+
+// What --help tells beyond the options: the keys, where the data file is looked for, the exit statuses.
+std::string HelpEpilogue()
+{
+    std::string strText =
+        "\nKeys:\n"
+        "  Left, Right  turn\n"
+        "  Up           thrust\n"
+        "  Space        fire\n"
+        "  M            music on or off\n"
+        "  P            pause\n"
+        "  Esc, Q       leave through the ending screen\n"
+        "  F11          full screen on or off\n"
+        "\nA gamepad: left stick or pad left/right turn, pad up or right trigger thrust,\n"
+        "A fires, Start pauses, Back leaves.\n"
+        "\nThe data file: the one --data names, else the first of\n";
+    for (const std::string& strPlace : TGameDriver::DataFilePlaces())
+        strText += "  " + strPlace + "\n";
+    strText +=
+        "\nExit status:\n"
+        "  0    left through the ending screen or the start-up window, or ended by a signal\n"
+        "  1    no X display\n"
+        "  2    a bad command line\n"
+        "  255  a missing or bad data file, or an audio library error\n";
+    return strText;
+}
 
 struct TCommandLine
 {
@@ -39,17 +74,19 @@ bool ParseCommandLine(const QStringList& vecArgs, TCommandLine& Line, int& nExit
     Parser.setApplicationDescription("Drelk II: shoot the rocks, clear the field, level after level.");
     const QCommandLineOption Help({"h", "help"}, "Show this help and exit.");
     const QCommandLineOption Version("version", "Show the version and exit.");
-    const QCommandLineOption Data("data", "Play with this data file instead of the one beside the game.", "FILE");
+    const QCommandLineOption Data("data", "Play with this data file instead of looking for one (below).", "FILE");
     const QCommandLineOption Level("level", QString("Start at this level (1 to %1).").arg(TRules::MAX_LEVEL), "L", "1");
     const QCommandLineOption Stats("stats", "At exit, report start-up times, ticks and frames on standard error.");
-    Parser.addOptions({Help, Version, Data, Level, Stats});
+    const QCommandLineOption FullScreen("fullscreen", "Play in full screen (F11 switches while playing).");
+    const QCommandLineOption Scores("scores", "Show the table of best scores and exit.");
+    Parser.addOptions({Help, Version, Data, Level, Stats, FullScreen, Scores});
     if (!Parser.parse(vecArgs)) {
         std::fprintf(stderr, "drelk2: %s (see --help)\n", qPrintable(Parser.errorText()));
         nExitCode = EXIT_USAGE;
         return false;
     }
     if (Parser.isSet(Help)) {
-        std::printf("%s", qPrintable(Parser.helpText()));
+        std::printf("%s%s", qPrintable(Parser.helpText()), HelpEpilogue().c_str());
         nExitCode = 0;
         return false;
     }
@@ -64,6 +101,11 @@ bool ParseCommandLine(const QStringList& vecArgs, TCommandLine& Line, int& nExit
         nExitCode = EXIT_USAGE;
         return false;
     }
+    if (Parser.isSet(Scores)) {
+        std::printf("%s", TBestScores().ToText().c_str());
+        nExitCode = 0;
+        return false;
+    }
     bool bNumber = false;
     const int nLevel = Parser.value(Level).toInt(&bNumber);
     if (!bNumber || nLevel < 1 || nLevel > TRules::MAX_LEVEL) {
@@ -74,6 +116,7 @@ bool ParseCommandLine(const QStringList& vecArgs, TCommandLine& Line, int& nExit
     }
     Line.Options.nLevel = nLevel;
     Line.Options.strDataFile = Parser.value(Data).toStdString();
+    Line.Options.bFullScreen = Parser.isSet(FullScreen);
     Line.bStats = Parser.isSet(Stats);
     return true;
 }
@@ -90,21 +133,57 @@ struct TDisplayCheck
     }
 };
 
-// SIGINT and SIGTERM end the program as the ending screen does: the signal only writes a byte,
-// and the event loop, in whatever window, ends with status 0.
+// A standard stream that is not open would be taken by the next file the program opens (the
+// data file, the X connection), and warnings meant for standard error would go there.
+void KeepStandardStreamsOpen()
+{
+    for (int nFd = STDIN_FILENO; nFd <= STDERR_FILENO; ++nFd) {
+        if (fcntl(nFd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        const int nNull = open("/dev/null", O_RDWR);
+        if (nNull >= 0 && nNull != nFd) {
+            dup2(nNull, nFd);
+            close(nNull);
+        }
+    }
+}
+
+// SIGINT and SIGTERM end the program as the ending screen does, with status 0, from the first
+// instruction of main on. Until an event loop can hear them the handler ends the program
+// itself; after, it only writes a byte, and the event loop, in whatever window, ends with 0.
 int s_vSignalPipe[2] = {-1, -1};
 volatile std::sig_atomic_t s_bSignalled = 0;
+volatile std::sig_atomic_t s_bWatched = 0;
 
 void OnSignal(int /*nSignal*/)
 {
     s_bSignalled = 1;
+    if (!s_bWatched)
+        _exit(0);
     const char c = 1;
     [[maybe_unused]] const ssize_t n = write(s_vSignalPipe[1], &c, 1);
 }
 
-void WatchSignals(QObject* pParent)
+// SIGPIPE is ignored: a write to a standard error that nobody reads (a closed pipe) fails and
+// is dropped instead of ending the game. SIGINT and SIGTERM go to OnSignal.
+void CatchSignals()
 {
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, s_vSignalPipe) != 0)
+        s_vSignalPipe[0] = s_vSignalPipe[1] = -1;
+    struct sigaction Action = {};
+    Action.sa_handler = OnSignal;
+    sigemptyset(&Action.sa_mask);
+    Action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &Action, nullptr);
+    sigaction(SIGTERM, &Action, nullptr);
+    // Last, so that a watcher who sees SIGPIPE ignored knows the handlers are in place.
+    signal(SIGPIPE, SIG_IGN);
+}
+
+// From now on a signal ends the event loop, not the program.
+void WatchSignals(QObject* pParent)
+{
+    if (s_vSignalPipe[0] < 0)
         return;
     auto* pNotifier = new QSocketNotifier(s_vSignalPipe[0], QSocketNotifier::Read, pParent);
     QObject::connect(pNotifier, &QSocketNotifier::activated, [] {
@@ -112,12 +191,36 @@ void WatchSignals(QObject* pParent)
         [[maybe_unused]] const ssize_t n = read(s_vSignalPipe[0], &c, 1);
         QCoreApplication::exit(0);
     });
-    struct sigaction Action = {};
-    Action.sa_handler = OnSignal;
-    sigemptyset(&Action.sa_mask);
-    Action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &Action, nullptr);
-    sigaction(SIGTERM, &Action, nullptr);
+    s_bWatched = 1;
+}
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define DRELK_SANITIZED 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define DRELK_SANITIZED 1
+#endif
+
+// Mesa unloads its GL driver when the display closes, and what the driver still holds then
+// shows as a leak "from an unknown module" at exit (112 bytes from swrast_dri.so under Xvfb).
+// In the sanitizer build every library stays loaded to the end, so that the leak check sees
+// what each holds and still finds the game's own leaks.
+void KeepLibrariesLoaded()
+{
+#ifdef DRELK_SANITIZED
+    std::vector<std::string> vecNames;
+    dl_iterate_phdr(
+        [](dl_phdr_info* pInfo, size_t, void* pData) {
+            if (pInfo->dlpi_name && *pInfo->dlpi_name)
+                static_cast<std::vector<std::string>*>(pData)->push_back(pInfo->dlpi_name);
+            return 0;
+        },
+        &vecNames);
+    for (const std::string& strName : vecNames)
+        dlopen(strName.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+#endif
 }
 
 // Qt's note that a session has no runtime folder is noise to a player; anything else it says shows.
@@ -150,6 +253,8 @@ void ReportStats(const TFormMain& Form)
 
 int main(int argc, char** argv)
 {
+    KeepStandardStreamsOpen();
+    CatchSignals();
     TCommandLine Line;
     int nExitCode = 0;
     {
@@ -193,5 +298,6 @@ int main(int argc, char** argv)
         if (Line.bStats)
             ReportStats(Form);
     }
+    KeepLibrariesLoaded();
     return s_bSignalled ? 0 : nStatus;
 }

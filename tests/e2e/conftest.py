@@ -1,13 +1,14 @@
 """Fixtures of the end-to-end tests: each test gets its own X server (so tests may run side by
-side) and starts the real game on it with SDL's file-writing audio driver; screenshots and the
-recorded sound are kept under the build folder for a person to look at.
+side) and its own home folder (so no test sees another's best scores or remembered choices), and
+starts the real game on it with SDL's file-writing audio driver; screenshots and the recorded
+sound are kept under the build folder for a person to look at.
 """
 import os
 import shutil
 
 import pytest
 
-from player import XServer, Game
+from drelk2_player import XServer, Game
 
 
 def pytest_addoption(parser):
@@ -29,18 +30,32 @@ def shots(request):
 
 
 @pytest.fixture
-def display():
-    server = XServer()
+def home(tmp_path):
+    """The player's home folder, shared by the runs of one test."""
+    folder = tmp_path / "home"
+    folder.mkdir()
+    return str(folder)
+
+
+@pytest.fixture
+def screen():
+    """The X server's screen size for the test's display; a test may set it before `display`."""
+    return None
+
+
+@pytest.fixture
+def display(screen):
+    server = XServer(**(screen or {}))
     yield server.display
     server.close()
 
 
 @pytest.fixture
-def start_game(drelk2, display, shots):
+def start_game(drelk2, display, shots, home):
     games = []
 
-    def start(*args, exe=None, sound=True):
-        game = Game(exe or drelk2, display, shots, args, sound)
+    def start(*args, exe=None, sound=True, env=None, scale=1):
+        game = Game(exe or drelk2, display, shots, args, sound, home=home, env=env, scale=scale)
         games.append(game)
         return game
 

@@ -1,27 +1,20 @@
 """Playing: the window, the picture, the keys, pause, music, leaving, signals."""
-import math
 import signal
 import subprocess
 import time
 
 import numpy
 
-from player import SAMPLE_RATE, rms, start_playing
-
-# The viewer's camera: 45 degrees high, at z = 50 over the play field.
-HEIGHT_ANGLE = math.pi / 4
-CAMERA_Z = 50.0
+import drelk2_window as facts
+from drelk2_player import rms, start_playing
 
 
 def viewport(window):
-    """The viewer's area of the window: all but the two 24-pixel bars."""
-    return window.x, window.y + 24, window.width, window.height - 48
+    return facts.view_area(*window.geometry)
 
 
 def to_screen(window, x, y, z=0.0):
-    left, top, width, height = viewport(window)
-    scale = (height / 2) / ((CAMERA_Z - z) * math.tan(HEIGHT_ANGLE / 2))
-    return int(round(left + width / 2 + x * scale)), int(round(top + height / 2 - y * scale))
+    return facts.to_screen(viewport(window), x, y, z)
 
 
 def patch(image, centre, radius):
@@ -31,9 +24,9 @@ def patch(image, centre, radius):
 
 def test_the_game_window_shows_the_field_the_ship_the_rocks_and_the_counters(start_game):
     game = start_game(sound=False)
-    window = start_playing(game, ["Down"])  # "1024x768"
+    window = start_playing(game, "1024x768")
     assert (window.width, window.height) == (1024, 768)
-    assert (window.x, window.y) == (128, 128)
+    assert (window.x, window.y) == facts.centred(game.screen_size, (1024, 768))
     image = game.screenshot("level 1")
     left, top, width, height = viewport(window)
     field = image[top:top + height, left:left + width]
@@ -54,8 +47,9 @@ def test_the_game_window_shows_the_field_the_ship_the_rocks_and_the_counters(sta
         text = image[sy - 20:sy + 4, sx0:sx1].mean(axis=2)
         assert (text > 200).sum() > 40, f"no counter text near x = {x0}"
     # The title and status bars.
-    assert (image[window.y:window.y + 24, window.x:window.x + window.width].mean(axis=2) > 200).sum() > 50
-    status = image[window.y + window.height - 24:window.y + window.height, window.x:window.x + window.width]
+    bar = facts.BAR_HEIGHT
+    assert (image[window.y:window.y + bar, window.x:window.x + window.width].mean(axis=2) > 200).sum() > 50
+    status = image[window.y + window.height - bar:window.y + window.height, window.x:window.x + window.width]
     assert (status.mean(axis=2) > 200).sum() > 300
 
 
@@ -129,13 +123,15 @@ def test_escape_leaves_for_the_ending_screen_and_a_key_ends_with_0(start_game):
     game = start_game(sound=False)
     start_playing(game)
     game.key("Escape")
-    ending = game.wait_window("Endup")
-    assert (ending.width, ending.height) == (512, 340)
-    assert (ending.x, ending.y) == ((1280 - 512) // 2, (1024 - 340) // 2)
-    assert not game.windows("Drelk II")
-    first = game.screenshot("ending")[ending.y:ending.y + 340, ending.x:ending.x + 512]
+    ending = game.wait_window(role=facts.ROLE_ENDING)
+    width, height = facts.ENDING_SIZE
+    assert (ending.width, ending.height) == (width, height)
+    assert (ending.x, ending.y) == facts.centred(game.screen_size, facts.ENDING_SIZE)
+    assert not game.windows(role=facts.ROLE_GAME)
+    assert [window.wid for window in game.windows(title=facts.TITLE)] == [ending.wid]
+    first = game.screenshot("ending")[ending.y:ending.y + height, ending.x:ending.x + width]
     time.sleep(1.0)
-    second = game.screenshot("ending a second later")[ending.y:ending.y + 340, ending.x:ending.x + 512]
+    second = game.screenshot("ending a second later")[ending.y:ending.y + height, ending.x:ending.x + width]
     assert first.std() > 20, "the ending screen is blank"
     # The picture climbs 20 pixels a second over a still background: the bright lettering of the
     # first picture is found again about 20 rows higher in the second.
@@ -144,7 +140,7 @@ def test_escape_leaves_for_the_ending_screen_and_a_key_ends_with_0(start_game):
     misfit = []
     for shift in range(0, 81):
         mask = lettering[shift:]
-        misfit.append(numpy.abs(second[:340 - shift] - first[shift:])[mask].mean())
+        misfit.append(numpy.abs(second[:height - shift] - first[shift:])[mask].mean())
     climbed = int(numpy.argmin(misfit))
     assert 15 <= climbed <= 60, misfit
     assert misfit[climbed] < misfit[0] / 3
@@ -156,7 +152,7 @@ def test_a_close_request_on_the_game_window_leaves_for_the_ending_screen(start_g
     game = start_game(sound=False)
     window = start_playing(game)
     game.request_close(window)
-    ending = game.wait_window("Endup")
+    ending = game.wait_window(role=facts.ROLE_ENDING)
     game.click(*ending.centre)
     assert game.wait_exit() == 0
 

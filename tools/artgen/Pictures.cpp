@@ -482,33 +482,92 @@ QImage MakeSplashPicture(const TPictureArt& Art)
     return Image.convertToFormat(QImage::Format_RGB888);
 }
 
-QImage MakeIcon(const TPictureArt& Art)
+namespace {
+// Where the icon's parts go, in pixels of a tile nSize square. Large tiles show the scene of the
+// 256-pixel icon; from 64 pixels down the ship and one rock fill the tile and the ship gets a
+// light rim, and at 16 it is a plain light shape, so that a menu's small icon still shows a
+// ship and a rock.
+struct TIconLayout
 {
-    constexpr int N = ICON_SIZE;
-    TArtImage Sky = PaintSky(N, N, 1999, Rgb255(6, 7, 24), Rgb255(20, 10, 40), 0.55f, 160);
-    Sky.AddGlow(N * 0.85f, N * 0.2f, 110.0f, TRgb{0.45f, 0.3f, 0.9f} * 0.3f);
+    QPointF Ship;
+    float fShipLength;
+    QPointF Rock;
+    float fRockRadius;
+    bool bScene;      // the second rock, the bolt and the nebula's glow
+    bool bSilhouette; // the ship as a plain light shape: its livery is noise at a few pixels
+};
+
+TIconLayout IconLayout(int nSize)
+{
+    const float s = static_cast<float>(nSize) / 256.0f;
+    if (nSize > 64)
+        return {QPointF(86.0 * s, 164.0 * s), 92.0f * s, QPointF(196.0 * s, 188.0 * s), 56.0f * s, true, false};
+    if (nSize > 24)
+        return {QPointF(100.0 * s, 148.0 * s), 150.0f * s, QPointF(200.0 * s, 196.0 * s), 72.0f * s, false, false};
+    return {QPointF(112.0 * s, 120.0 * s), 190.0f * s, QPointF(206.0 * s, 206.0 * s), 72.0f * s, false, true};
+}
+
+// Where PaintShip puts the ship's outlines.
+QTransform IconShipPlace(const TIconLayout& Layout, float fHeading)
+{
+    QTransform Place;
+    Place.translate(Layout.Ship.x(), Layout.Ship.y());
+    Place.rotate(fHeading);
+    Place.scale(Layout.fShipLength, Layout.fShipLength);
+    return Place;
+}
+
+void PaintShipSilhouette(QImage& Tile, const QTransform& Place)
+{
+    QPainter Painter(&Tile);
+    Painter.setRenderHint(QPainter::Antialiasing);
+    Painter.fillPath(Place.map(ShipOutline()), QColor(236, 240, 250));
+    Painter.fillPath(Place.map(CanopyOutline()), QColor(40, 110, 200));
+}
+}  // namespace
+
+QImage MakeIcon(const TPictureArt& Art, int nSize)
+{
+    const int N = nSize;
+    const float s = static_cast<float>(N) / 256.0f;
+    const TIconLayout Layout = IconLayout(N);
+    const float fHeading = 40.0f;
+    TArtImage Sky = PaintSky(N, N, 1999, Rgb255(6, 7, 24), Rgb255(20, 10, 40), Layout.bScene ? 0.55f : 0.3f,
+                             Layout.bScene ? static_cast<int>(160.0f * s * s) : 0);
+    if (Layout.bScene)
+        Sky.AddGlow(N * 0.85f, N * 0.2f, 110.0f * s, TRgb{0.45f, 0.3f, 0.9f} * 0.3f);
     QImage Tile = Sky.ToQImage(false).convertToFormat(QImage::Format_ARGB32_Premultiplied);
     {
         QPainter Painter(&Tile);
-        PaintRock(Painter, Art.Rock, QPointF(196.0, 188.0), 56.0f, 40.0f, 31);
-        PaintRock(Painter, Art.Rock, QPointF(52.0, 58.0), 22.0f, 150.0f, 32);
-        const QPointF Ship(86.0, 164.0);
-        const float fHeading = 40.0f;
-        const float fRad = (fHeading - 90.0f) * PI_F / 180.0f;
-        PaintBolt(Painter, Art.Missile, Ship + QPointF(std::cos(fRad), std::sin(fRad)) * 78.0, 24.0f);
-        PaintShip(Painter, Art, Ship, 92.0f, fHeading);
+        PaintRock(Painter, Art.Rock, Layout.Rock, Layout.fRockRadius, 40.0f, 31);
+        if (Layout.bScene) {
+            PaintRock(Painter, Art.Rock, QPointF(52.0 * s, 58.0 * s), 22.0f * s, 150.0f, 32);
+            const float fRad = (fHeading - 90.0f) * PI_F / 180.0f;
+            PaintBolt(Painter, Art.Missile, Layout.Ship + QPointF(std::cos(fRad), std::sin(fRad)) * (78.0 * s), 24.0f * s);
+        }
     }
-    // The tile's rounded corners, with a thin light rim.
+    const QTransform ShipPlace = IconShipPlace(Layout, fHeading);
+    if (Layout.bSilhouette) {
+        PaintShipSilhouette(Tile, ShipPlace);
+    } else {
+        if (!Layout.bScene)
+            PaintHalo(Tile, ShipPlace.map(ShipOutline()), QColor(150, 200, 255, 230), N / 32, 2.0f);
+        QPainter Painter(&Tile);
+        PaintShip(Painter, Art, Layout.Ship, Layout.fShipLength, fHeading);
+    }
+    // The tile's rounded corners, with a thin light rim at least a pixel wide.
+    const float fInset = std::max(0.5f, 4.0f * s);
+    const float fRim = std::max(1.0f, 3.0f * s);
     QImage Icon(N, N, QImage::Format_ARGB32_Premultiplied);
     Icon.fill(Qt::transparent);
     QPainter Painter(&Icon);
     Painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath Rounded;
-    Rounded.addRoundedRect(QRectF(4.0, 4.0, N - 8.0, N - 8.0), 36.0, 36.0);
+    Rounded.addRoundedRect(QRectF(fInset, fInset, N - 2.0f * fInset, N - 2.0f * fInset), 36.0f * s, 36.0f * s);
     Painter.setClipPath(Rounded);
     Painter.drawImage(0, 0, Tile);
     Painter.setClipping(false);
-    Painter.strokePath(Rounded, QPen(QColor(150, 160, 220, 150), 3.0));
+    Painter.strokePath(Rounded, QPen(QColor(150, 160, 220, Layout.bScene ? 150 : 200), fRim));
     Painter.end();
     return Icon.convertToFormat(QImage::Format_ARGB32);
 }

@@ -29,7 +29,8 @@ constexpr int ENDING_FORE_HEIGHT = 1060;
 QImage MakeEndingForeground();
 // 387 x 206, 24-bit: the title art of the start-up window.
 QImage MakeSplashPicture(const TPictureArt& Art);
-// ICON_SIZE square, with alpha: the desktop icon, a rounded tile of the start-up picture's sky
-// with a rock and the ship climbing past it.
-constexpr int ICON_SIZE = 256;
-QImage MakeIcon(const TPictureArt& Art);
+// nSize square, with alpha: the desktop icon, a rounded tile of the start-up picture's sky with a
+// rock and the ship climbing past it, painted for its size. ICON_SIZES are the sizes the desktop's
+// icon theme gets.
+constexpr int ICON_SIZES[] = {16, 32, 48, 64, 128, 256};
+QImage MakeIcon(const TPictureArt& Art, int nSize);

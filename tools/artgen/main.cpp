@@ -27,13 +27,14 @@ class TArtWriter
 public:
     explicit TArtWriter(const std::string& strOutDir) : m_strOutDir(strOutDir) {}
 
-    bool MakeFolders() const
+    bool MakeFolder(const std::string& strSub) const
     {
-        for (const char* szSub : {"textures", "pictures", "model"})
-            if (!QDir().mkpath(QString::fromStdString(m_strOutDir + "/" + szSub)))
-                return Fail("cannot create folder", szSub);
+        if (!QDir().mkpath(QString::fromStdString(Path(strSub.c_str()))))
+            return Fail("cannot create folder", strSub.c_str());
         return true;
     }
+
+    bool MakeFolders() const { return MakeFolder("textures") && MakeFolder("pictures") && MakeFolder("model"); }
 
     bool Raw(const char* szName, const QImage& Image, int nComponents) const
     {
@@ -87,8 +88,18 @@ bool WritePictures(const TArtWriter& Writer, const TPictureArt& Art)
 {
     return Writer.Png("pictures/ending_back.png", MakeEndingBackground(Art)) &&
            Writer.Png("pictures/ending_fore.png", MakeEndingForeground()) &&
-           Writer.Png("pictures/splash.png", MakeSplashPicture(Art)) &&
-           Writer.Png("pictures/icon.png", MakeIcon(Art));
+           Writer.Png("pictures/splash.png", MakeSplashPicture(Art));
+}
+
+// In the layout of the desktop's icon theme, ready to install: icons/hicolor/NxN/apps/drelk2.png.
+bool WriteIcons(const TArtWriter& Writer, const TPictureArt& Art)
+{
+    for (const int nSize : ICON_SIZES) {
+        const std::string strFolder = "icons/hicolor/" + std::to_string(nSize) + "x" + std::to_string(nSize) + "/apps";
+        if (!Writer.MakeFolder(strFolder) || !Writer.Png((strFolder + "/drelk2.png").c_str(), MakeIcon(Art, nSize)))
+            return false;
+    }
+    return true;
 }
 }  // namespace
 
@@ -117,7 +128,8 @@ int main(int argc, char** argv)
     }
     const TArtWriter Writer(argv[1]);
     TPictureArt Art;
-    if (!Writer.MakeFolders() || !WriteTextures(Writer, Art) || !WritePictures(Writer, Art))
+    if (!Writer.MakeFolders() || !WriteTextures(Writer, Art) || !WritePictures(Writer, Art) ||
+        !WriteIcons(Writer, Art))
         return 1;
     return 0;
 }

@@ -3,6 +3,7 @@
 #include "databank/AssetIds.h"
 #include "databank/AtomicFile.h"
 #include "databank/DataBanker.h"
+#include "databank/PictureFile.h"
 #include "databank/Serializer.h"
 
 #include <QBuffer>
@@ -97,7 +98,7 @@ TTile MakeTile(int32_t nList, const TVEChunk& Chunk)
         Tile.Image = RawToImage(pData, nSize, Raw.GetShape(), Tile.strInfo);
     } else if (const TAssetItem* pAsset = FindTextureAsset(nList, Chunk.m_Data.nId)) {
         Tile.Image = RawToImage(pData, nSize, pAsset->Shape, Tile.strInfo);
-    } else if (!(Tile.Image = TDataBanker::DecodePicture(pData, static_cast<int32_t>(nSize))).isNull()) {
+    } else if (!(Tile.Image = TPictureFile::Decode(pData, static_cast<int32_t>(nSize))).isNull()) {
         Tile.strInfo = std::to_string(Tile.Image.width()) + " x " + std::to_string(Tile.Image.height()) + " picture";
     } else {
         Tile.strInfo = "not a picture (" + std::to_string(nSize) + " bytes)";

@@ -1,7 +1,6 @@
 #include "tools/bank/Verifier.h"
 
 #include "databank/AssetCheck.h"
-#include "databank/DataBanker.h"
 #include "databank/Serializer.h"
 
 #include <Inventor/SoDB.h>
@@ -47,18 +46,14 @@ private:
     bool m_bOpen = false;
 };
 
-// What the game's own check does not do: decode the sounds and the picture files.
+// What the game's own check does not do: decode the sounds, which the game finds damaged only
+// when it plays them.
 std::string CheckDecodes(const TAssetItem& Asset, const TVEChunk& Chunk, const TDecoder& Decoder)
 {
-    if (Asset.nKind == VECHUNK_WAV) {
-        const std::string strWhy = Decoder.IsOpen() ? Decoder.Decode(Chunk) : "";
-        return strWhy.empty() ? "" : Asset.Describe() + " does not decode as a sound: " + strWhy;
-    }
-    if (Asset.IsTexture())
+    if (Asset.nKind != VECHUNK_WAV || !Decoder.IsOpen())
         return "";
-    return TDataBanker::DecodePicture(Chunk.m_Data.pData.get(), Chunk.m_Data.nSize).isNull()
-               ? Asset.Describe() + " is not a picture file that decodes"
-               : "";
+    const std::string strWhy = Decoder.Decode(Chunk);
+    return strWhy.empty() ? "" : Asset.Describe() + " does not decode as a sound: " + strWhy;
 }
 }  // namespace
 

@@ -1,7 +1,7 @@
 #pragma once
 // Checks a data file against what the game asks of it: every list whole and readable, then the
 // game's own check of its assets (every problem, not just the first), then what the game finds
-// only in play: sounds that SDL2_mixer decodes, pictures that decode. One line per problem.
+// only in play: sounds that SDL2_mixer decodes. One line per problem.
 
 #include <string>
 #include <vector>

@@ -57,7 +57,9 @@ public:
         m_Parser.setApplicationDescription(DESCRIPTION);
         m_Parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
         m_Parser.addOptions({
-            {"data", "The data file (default: Drelk_II.bin beside the program).", "FILE"},
+            {"data", QString::fromStdString("The data file (default: Drelk_II.bin beside the program, else " +
+                                            TGameDriver::DataFilePlaces().back() + ")."),
+             "FILE"},
             {"ticks", "Game timer steps to run (default 0).", "N"},
             {"keys", "Key script: the key-downs before each tick.", "SCRIPT"},
             {"level", "Level to start at (default 1).", "L"},
