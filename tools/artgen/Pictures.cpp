@@ -16,7 +16,6 @@
 #include <vector>
 
 namespace {
-constexpr float PI_F = static_cast<float>(PI);
 const char* const FONT_DIR = "/usr/share/fonts/truetype/dejavu/";
 const char* const SANS_BOLD_FILE = "DejaVuSans-Bold.ttf";
 const char* const SERIF_FILE = "DejaVuSerif.ttf";

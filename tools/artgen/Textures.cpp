@@ -14,8 +14,6 @@
 #include <vector>
 
 namespace {
-constexpr float PI_F = static_cast<float>(PI);
-
 // Light over a layer of the given coverage, as a straight-alpha pixel: blended over a dark
 // ground it gives the light (plus the ground where nothing covers it). Light beyond the
 // layer's coverage becomes coverage of its own colour; light brighter than 1 saturates
