@@ -72,14 +72,12 @@ TGame& TGameDriver::Start(int nLevel)
 
 void TGameDriver::KeyDown(TGame::TKey nKey)
 {
-    DRELK_ASSERT(m_pGame);
-    m_pGame->KeyDown(nKey);
+    Started().KeyDown(nKey);
 }
 
 void TGameDriver::SetRunning(bool bRun)
 {
-    DRELK_ASSERT(m_pGame);
-    m_pGame->SetRunning(bRun);
+    Started().SetRunning(bRun);
 }
 
 bool TGameDriver::IsTicking() const
@@ -100,48 +98,43 @@ void TGameDriver::Pause()
 
 bool TGameDriver::IsRunning() const
 {
-    DRELK_ASSERT(m_pGame);
-    return m_pGame->GetGameState() == GS_PLAYING || m_pGame->GetGameState() == GS_RESPAWN;
+    TGame& Game = Started();
+    return Game.GetGameState() == GS_PLAYING || Game.GetGameState() == GS_RESPAWN;
 }
 
 void TGameDriver::SetMusicOn(bool bOn)
 {
-    DRELK_ASSERT(m_pGame);
-    if (m_pGame->IsMusicOn() != bOn)
+    if (Started().IsMusicOn() != bOn)
         KeyDown(TGame::KEY_MUSIC);
 }
 
 bool TGameDriver::IsMusicOn() const
 {
-    DRELK_ASSERT(m_pGame);
-    return m_pGame->IsMusicOn();
+    return Started().IsMusicOn();
 }
 
 bool TGameDriver::IsGameOver() const
 {
-    DRELK_ASSERT(m_pGame);
-    return m_pGame->IsGameOver();
+    return Started().IsGameOver();
 }
 
 int32_t TGameDriver::GetScore() const
 {
-    DRELK_ASSERT(m_pGame);
-    return m_pGame->GetScore();
+    return Started().GetScore();
 }
 
 int32_t TGameDriver::GetLevel() const
 {
-    DRELK_ASSERT(m_pGame);
-    return m_pGame->GetLevel();
+    return Started().GetLevel();
 }
 
 bool TGameDriver::Step()
 {
-    DRELK_ASSERT(m_pGame);
+    TGame& Game = Started();
     // While paused the timer is off: the step passes without a game tick.
-    const bool bTicked = m_pGame->IsTicking();
+    const bool bTicked = Game.IsTicking();
     if (bTicked)
-        m_pGame->GameTick(TRules::TICK_DT);
+        Game.GameTick(TRules::TICK_DT);
     TGameClock::Advance(TICK_MS);
     return bTicked;
 }
@@ -165,4 +158,10 @@ int TGameDriver::RunDueTicks(uint64_t nNowMs)
         Step();
     m_nNextDueMs += nDue * TICK_MS;
     return static_cast<int>(nDue);
+}
+
+TGame& TGameDriver::Started() const
+{
+    DRELK_ASSERT(m_pGame);
+    return *m_pGame;
 }

@@ -91,6 +91,9 @@ public:
     uint64_t GetDroppedTicks() const { return m_nDropped; }
 
 private:
+    // The game, which every call but Start, GetGame, GetScene and IsTicking needs started.
+    TGame& Started() const;
+
     TClock m_nClock;
     std::unique_ptr<TFModSoundManager> m_pSound;
     std::unique_ptr<TDataBanker> m_pBank;
