@@ -384,12 +384,33 @@ void TFormMain::ExitGame()
     m_TimerFrame.stop();
     // The scene is never shown again: its clock of real time need not tick through it.
     SoDB::enableRealTimeSensor(FALSE);
+    // From the event loop: the key that leaves arrives inside the viewer's own callback, and the
+    // viewer goes before the ending screen.
+    QTimer::singleShot(0, this, &TFormMain::ShowEnding);
+}
+
+void TFormMain::ShowEnding()
+{
+    ReleaseView();
     TDlgEnding Ending(this, m_Driver.GetBank(), m_Driver.GetSound());
     Ending.SetScoreLine(ScoreLine());
     disconnect(&m_Pad, &TPadInput::Pressed, this, &TFormMain::PadPressed);
     connect(&m_Pad, &TPadInput::Pressed, &Ending, &TDlgEnding::PadPressed);
     // The ending screen ends the program when it finishes.
     Ending.exec();
+}
+
+// The field's drawing area, its GL context and the renderer's textures and buffers: the ending
+// screen needs the memory more.
+void TFormMain::ReleaseView()
+{
+    setFocusProxy(nullptr);
+    QWidget* pView = m_pViewer->getWidget();
+    m_pViewer->setSceneGraph(nullptr);
+    delete m_pViewer;
+    m_pViewer = nullptr;
+    // The binding leaves a viewer's widget to its parent: the drawing area and its context go here.
+    delete pView;
 }
 
 // Once a game, when it is over or the player leaves it.

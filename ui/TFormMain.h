@@ -110,6 +110,8 @@ private slots:
 
 private:
     bool OpenData(int& nExitCode);
+    void ShowEnding();
+    void ReleaseView();
     void RecordScore();
     QString ScoreLine() const;
     bool RunSplash();

@@ -1,4 +1,5 @@
 """Playing: the window, the picture, the keys, pause, music, leaving, signals."""
+import re
 import signal
 import subprocess
 import time
@@ -119,11 +120,27 @@ def test_m_silences_the_music_and_restores_it_while_effects_still_sound(start_ga
     assert rms(restored) > rms(music) / 3, "M again did not bring the music back"
 
 
+def descendants(game, wid):
+    """The X windows under a window, deepest last among equals: (depth, id) in tree order."""
+    tree = subprocess.run(["xwininfo", "-tree", "-id", str(wid)], env=game.env, capture_output=True, text=True,
+                          check=True).stdout
+    found = []
+    for line in tree.splitlines():
+        match = re.match(r"( +)(0x[0-9a-f]+) ", line)
+        if match:
+            found.append((len(match.group(1)), match.group(2)))
+    return found
+
+
 def test_escape_leaves_for_the_ending_screen_and_a_key_ends_with_0(start_game):
     game = start_game(sound=False)
-    start_playing(game)
+    window = start_playing(game)
+    drawing_area = max(descendants(game, window.wid))[1]
     game.key("Escape")
     ending = game.wait_window(role=facts.ROLE_ENDING)
+    # The field's drawing area, and the renderer's buffers with it, went before the ending came.
+    left = [wid for _, wid in descendants(game, window.wid)]
+    assert left and drawing_area not in left
     width, height = facts.ENDING_SIZE
     assert (ending.width, ending.height) == (width, height)
     assert (ending.x, ending.y) == facts.centred(game.screen_size, facts.ENDING_SIZE)
