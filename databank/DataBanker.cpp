@@ -206,6 +206,16 @@ bool TDataBanker::GetSoundBytes(int32_t nPlaylist, int32_t nItem, const uint8_t*
     return true;
 }
 
+void TDataBanker::ReleaseSound(int32_t nPlaylist, int32_t nItem)
+{
+    if (!FindItem(nPlaylist, VECHUNK_WAV, nItem))
+        return;
+    TVEChunk* pChunk = m_mapLists.at(nPlaylist)->FindChunk(VECHUNK_WAV, nItem);
+    m_setLeftOut.emplace(nPlaylist, nItem);
+    pChunk->m_Data.pData.reset();
+    pChunk->m_Data.nSize = 0;
+}
+
 TDataBanker::TItemBytes TDataBanker::GetBitmapBytes(int32_t nPlaylist, int32_t nItem) const
 {
     const TVEChunk* pChunk = FindItem(nPlaylist, VECHUNK_BMP, nItem);

@@ -89,6 +89,10 @@ public:
     // as long as the bank lives; false when the playlist or the item is not in the file.
     bool GetSoundBytes(int32_t nPlaylist, int32_t nItem, const uint8_t*& pData, int32_t& nSize) const;
 
+    // A sound item the game is done with, such as the start-up music once its window has gone:
+    // its bytes are freed and from then on it is missing. No source may still play from them.
+    void ReleaseSound(int32_t nPlaylist, int32_t nItem);
+
     // A picture file item's bytes, for TPictureFile to decode; they stay the bank's. Empty when
     // the item is missing. The ending pictures decoded when the file was opened.
     struct TItemBytes
@@ -129,7 +133,7 @@ private:
     std::map<std::pair<int32_t, int32_t>, SoTexture2*> m_mapTextures;
 
     std::map<int32_t, std::unique_ptr<TVEChunkList>> m_mapLists;
-    // Optional items that are there but damaged: handed out as if missing.
+    // Handed out as if missing: optional items that are there but damaged, and released ones.
     std::set<std::pair<int32_t, int32_t>> m_setLeftOut;
     SoNode* m_pModel = nullptr;  // the model list's scene, read once; referenced
     int m_nListLoads = 0;

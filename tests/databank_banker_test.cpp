@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 #include <cstring>
 #include <functional>
 
@@ -166,6 +167,33 @@ TEST_F(BankerTest, SoundBytesAreTheBanksOwn)
     EXPECT_EQ(std::memcmp(pFirst, Copy.pSound.get(), static_cast<size_t>(nFirst)), 0);
     EXPECT_FALSE(Bank.GetSoundBytes(ID_PLAYLIST_SOUNDS, 999, pFirst, nFirst));
     EXPECT_FALSE(Bank.GetSoundBytes(ID_PLAYLIST_BITMAPS, ID_BMP_ENGINE, pFirst, nFirst));  // not a sound
+}
+
+// A released sound is missing from then on, in every way the bank hands sounds out; the others
+// stay, and releasing again, or what is not a sound, changes nothing.
+TEST_F(BankerTest, AReleasedSoundIsMissingAndTheRestStay)
+{
+    TDataBanker Bank(MakeTestDataFile(m_strDir));
+    const uint8_t* pGame = nullptr;
+    int32_t nGame = 0;
+    ASSERT_TRUE(Bank.GetSoundBytes(ID_PLAYLIST_MUSICS, ID_MUSIC_GAME, pGame, nGame));
+    const std::vector<uint8_t> vecGame(pGame, pGame + nGame);
+
+    Bank.ReleaseSound(ID_PLAYLIST_MUSICS, ID_MUSIC_SPLASH);
+    Bank.ReleaseSound(ID_PLAYLIST_MUSICS, ID_MUSIC_SPLASH);
+    Bank.ReleaseSound(ID_PLAYLIST_BITMAPS, ID_BMP_ENGINE);
+    Bank.ReleaseSound(ID_PLAYLIST_MUSICS, 999);
+
+    const uint8_t* pData = nullptr;
+    int32_t nSize = 0;
+    EXPECT_FALSE(Bank.GetSoundBytes(ID_PLAYLIST_MUSICS, ID_MUSIC_SPLASH, pData, nSize));
+    TSndInfo Copy;
+    EXPECT_FALSE(Bank.LoadSoundFromBin(ID_PLAYLIST_MUSICS, ID_MUSIC_SPLASH, Copy));
+    ASSERT_TRUE(Bank.GetSoundBytes(ID_PLAYLIST_MUSICS, ID_MUSIC_GAME, pData, nSize));
+    EXPECT_EQ(pData, pGame);
+    EXPECT_EQ(std::vector<uint8_t>(pData, pData + nSize), vecGame);
+    EXPECT_TRUE(Bank.GetSoundBytes(ID_PLAYLIST_MUSICS, ID_MUSIC_ENDING, pData, nSize));
+    EXPECT_NE(Bank.GetTexture(ID_PLAYLIST_BITMAPS, ID_BMP_ENGINE), nullptr);
 }
 
 TEST_F(BankerTest, SoundsAndTexturesAreFreshCopies)

@@ -8,6 +8,7 @@
 
 #include "core/Rules.h"
 #include "core/SceneView.h"
+#include "databank/DataBanker.h"
 #include "sound/FModSoundManager.h"
 #include "store/BestScores.h"
 #include "store/PlayerSettings.h"
@@ -160,6 +161,8 @@ bool TFormMain::RunSplash()
     // A window whose counters would lie off screen is no choice: the screen is used whole.
     m_bFullScreen = m_Options.bFullScreen || m_pSettings->IsFullScreen() || !FitsScreen();
     // The start-up window and its music go now: the game needs the memory more.
+    pSplash.reset();
+    m_Driver.GetBank()->ReleaseSound(ID_PLAYLIST_MUSICS, ID_MUSIC_SPLASH);
     return true;
 }
 
