@@ -1,8 +1,8 @@
 #pragma once
 // The one pseudo-random generator of the game. Every draw comes from here, in an order the
-// game code fixes: a headless run (virtual time) repeats exactly. In the window the effects'
-// timers also draw, on wall-clock time, and later levels are seeded from the clock, so what the
-// window and a headless run share is the first level's layout, drawn before any effect runs.
+// game code fixes: the rules draw during a tick, the effects' timers between ticks on the game
+// clock, and a new level reseeds it from game time. So the same commands on the same ticks make
+// the same draws, in the window as in a headless run.
 // state = state * 22695477 + 1 (mod 2^32); a draw is bits 16..30 of the new state.
 
 #include <cstdint>

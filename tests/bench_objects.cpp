@@ -27,7 +27,7 @@ struct TWorld
     TWorld()
     {
         SoDB::init();
-        TGameClock::UseVirtualTime(0);
+        TGameClock::Reset(0);
         pSM = std::make_unique<TFModSoundManager>();
         pDB = std::make_unique<TDataBanker>(MakeTestDataFile(MakeTempDir()));
         pRoot = new SoSeparator;

@@ -4,6 +4,8 @@
 #include "base/Random.h"
 
 #include <Inventor/SoDB.h>
+#include <Inventor/SoSceneManager.h>
+#include <Inventor/fields/SoSFTime.h>
 #include <Inventor/sensors/SoTimerSensor.h>
 
 #include <gtest/gtest.h>
@@ -74,12 +76,11 @@ class GameClockTest : public ::testing::Test
 {
 protected:
     void SetUp() override { SoDB::init(); }
-    void TearDown() override { TGameClock::UseRealTime(); }
 };
 
-TEST_F(GameClockTest, VirtualTimeFiresSensorsInTimeOrder)
+TEST_F(GameClockTest, GameTimeFiresSensorsInTimeOrder)
 {
-    TGameClock::UseVirtualTime(1000);
+    TGameClock::Reset(1000);
     std::vector<std::pair<std::string, uint32_t>> vecLog;
     TFiring Fast{&vecLog, "fast"}, Slow{&vecLog, "slow"};
     SoTimerSensor SensorFast(LogFiring, &Fast), SensorSlow(LogFiring, &Slow);
@@ -93,12 +94,18 @@ TEST_F(GameClockTest, VirtualTimeFiresSensorsInTimeOrder)
         {"fast", 1010}, {"fast", 1020}, {"slow", 1025}, {"fast", 1030}};
     EXPECT_EQ(vecLog, vecExpected);
     EXPECT_EQ(TGameClock::GetTickCount(), 1030u);
-    EXPECT_FALSE(SensorFast.isScheduled());  // virtual sensors stay out of the scene library's queue
+    EXPECT_FALSE(SensorFast.isScheduled());  // the game's sensors stay out of the scene library's queue
+    // The library's own clock, which its blinkers follow, shows game time.
+    const auto* pRealTime = static_cast<const SoSFTime*>(SoDB::getGlobalField("realTime"));
+    ASSERT_TRUE(pRealTime);
+    EXPECT_DOUBLE_EQ(pRealTime->getValue().getValue(), 1.030);
+    // Nor does a frame drawn set it back to the wall clock.
+    EXPECT_FALSE(SoSceneManager::isRealTimeUpdateEnabled());
 }
 
 TEST_F(GameClockTest, SensorUnscheduledDuringAFiringDoesNotFire)
 {
-    TGameClock::UseVirtualTime();
+    TGameClock::Reset();
     std::vector<std::pair<std::string, uint32_t>> vecLog;
     TFiring Victim{&vecLog, "victim"};
     SoTimerSensor SensorVictim(LogFiring, &Victim);
@@ -113,12 +120,12 @@ TEST_F(GameClockTest, SensorUnscheduledDuringAFiringDoesNotFire)
     for (const auto& Firing : vecLog)
         EXPECT_EQ(Firing.first, "killer");
     EXPECT_EQ(vecLog.size(), 4u);
-    EXPECT_EQ(TGameClock::VirtualSensorCount(), 1);
+    EXPECT_EQ(TGameClock::SensorCount(), 1);
 }
 
 TEST_F(GameClockTest, TickCountWrapsAt32Bits)
 {
-    TGameClock::UseVirtualTime(0xfffffff0u);
+    TGameClock::Reset(0xfffffff0u);
     TGameClock::Advance(0x20);
     EXPECT_EQ(TGameClock::GetTickCount(), 0x10u);
 }

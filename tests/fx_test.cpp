@@ -277,7 +277,7 @@ protected:
     void SetUp() override
     {
         SceneTest::SetUp();
-        TGameClock::UseVirtualTime(0);
+        TGameClock::Reset(0);
         TRandom::Reset();
         TFxEngine::ResetSoundLimit();
         for (int i = 0; i < 20; ++i) {
@@ -290,7 +290,6 @@ protected:
         for (SoTexture2* pTex : m_vecFrames)
             pTex->unref();
         SceneTest::TearDown();
-        TGameClock::UseRealTime();
     }
     // A loaded sound, paused at its start as the effects get it from their owners.
     static TFModSoundSource* NewSound()
@@ -420,27 +419,27 @@ TEST_F(ExplosionTest, SetScaleReplacesTheBaseScaleAndKeepsTheTurn)
 
 TEST_F(ExplosionTest, TheTimerRunsOnlyWhileTheExplosionRuns)
 {
-    const int nSensors = TGameClock::VirtualSensorCount();
+    const int nSensors = TGameClock::SensorCount();
     TFxExplosion Fx(m_pRoot, NewSound(), &m_vecFrames, SbVec3f(0, 0, 0), SbVec2f(4, 4), 0.05);
-    EXPECT_EQ(TGameClock::VirtualSensorCount(), nSensors);  // idle effects cost nothing
+    EXPECT_EQ(TGameClock::SensorCount(), nSensors);  // idle effects cost nothing
     Fx.Start();
     Fx.Start();  // a restart keeps the one timer
-    EXPECT_EQ(TGameClock::VirtualSensorCount(), nSensors + 1);
+    EXPECT_EQ(TGameClock::SensorCount(), nSensors + 1);
     TGameClock::Advance(21 * 50);
     EXPECT_FALSE(Fx.IsActive());
-    EXPECT_EQ(TGameClock::VirtualSensorCount(), nSensors);
+    EXPECT_EQ(TGameClock::SensorCount(), nSensors);
 }
 
 TEST_F(ExplosionTest, DeletingTakesTheNodesOutAndStopsTheTimer)
 {
-    const int nSensors = TGameClock::VirtualSensorCount();
+    const int nSensors = TGameClock::SensorCount();
     auto* pFx = new TFxExplosion(m_pRoot, NewSound(), &m_vecFrames, SbVec3f(0, 0, 0), SbVec2f(4, 4), 0.05);
     pFx->Start();
     TGameClock::Advance(100);
-    EXPECT_EQ(TGameClock::VirtualSensorCount(), nSensors + 1);
+    EXPECT_EQ(TGameClock::SensorCount(), nSensors + 1);
     delete pFx;  // while running
     EXPECT_EQ(m_pRoot->getNumChildren(), 0);
-    EXPECT_EQ(TGameClock::VirtualSensorCount(), nSensors);
+    EXPECT_EQ(TGameClock::SensorCount(), nSensors);
     TGameClock::Advance(1000);
     // The shared frames are still the bank's.
     EXPECT_EQ(m_vecFrames[0]->getRefCount(), 1);
@@ -536,7 +535,7 @@ TEST_F(EngineTest, SoundRestartsAtMostOnceEvery150MsAtAnyTickCountAndAcrossTheWr
     // Near 2^31 a signed difference from a stored 0 goes negative; near 2^32 the count wraps.
     for (uint32_t nStart : {0u, 0x7fffffceu, 0xffffff9cu}) {
         SCOPED_TRACE(nStart);
-        TGameClock::UseVirtualTime(nStart);
+        TGameClock::Reset(nStart);
         TFxEngine::ResetSoundLimit();
         TFxEngine Fx(m_pRoot, NewSound(), m_vecFrames[0], SbVec3f(0, 0, 0), SbVec2f(1, 1), 0.01);
 
@@ -576,13 +575,13 @@ TEST_F(EngineTest, HeldThrustRestartsTheSoundEvery160MsAndTheSoundIsHeard)
 
 TEST_F(EngineTest, DeletingTakesTheFlameOutAndStopsTheTimer)
 {
-    const int nSensors = TGameClock::VirtualSensorCount();
+    const int nSensors = TGameClock::SensorCount();
     auto* pFx = new TFxEngine(m_pRoot, NewSound(), m_vecFrames[0], SbVec3f(0, 0, 0), SbVec2f(1, 1), 0.01);
     pFx->Start();
     TGameClock::Advance(30);
     delete pFx;
     EXPECT_EQ(m_pRoot->getNumChildren(), 0);
-    EXPECT_EQ(TGameClock::VirtualSensorCount(), nSensors);
+    EXPECT_EQ(TGameClock::SensorCount(), nSensors);
     EXPECT_EQ(m_vecFrames[0]->getRefCount(), 1);
     TGameClock::Advance(100);
 }

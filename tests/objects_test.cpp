@@ -65,7 +65,7 @@ protected:
     void SetUp() override
     {
         SoDB::init();
-        TGameClock::UseVirtualTime(0);
+        TGameClock::Reset(0);
         TRandom::Reset();
         m_pRoot = new SoSeparator;
         m_pRoot->ref();
@@ -73,7 +73,6 @@ protected:
     void TearDown() override
     {
         m_pRoot->unref();
-        TGameClock::UseRealTime();
     }
     SoSeparator* m_pRoot = nullptr;
 };
@@ -496,7 +495,7 @@ TEST_F(AsteroidTest, BoxIsTheRocksBoundsShrunkToThreeQuartersInItsOwnFrame)
 
 TEST_F(AsteroidTest, DeletedAsteroidsLeaveNoNodesOrTimersBehind)
 {
-    const int nSensors = TGameClock::VirtualSensorCount();
+    const int nSensors = TGameClock::SensorCount();
     std::vector<std::unique_ptr<TAsteroid>> vecRocks;
     for (int i = 0; i < 40; ++i)
         vecRocks.push_back(std::make_unique<TAsteroid>(m_pRoot, s_pSM, s_pDB, SbVec3f(0, 0, 0), SbVec3f(2, 3, 2), i % 3));
@@ -506,7 +505,7 @@ TEST_F(AsteroidTest, DeletedAsteroidsLeaveNoNodesOrTimersBehind)
     TGameClock::Advance(50);
     vecRocks.clear();
     EXPECT_EQ(m_pRoot->getNumChildren(), 0);
-    EXPECT_EQ(TGameClock::VirtualSensorCount(), nSensors);
+    EXPECT_EQ(TGameClock::SensorCount(), nSensors);
     EXPECT_EQ(s_pDB->GetTexture(ID_PLAYLIST_BITMAPS, ID_BMP_ROCK)->getRefCount(), 1);
     TGameClock::Advance(1000);
 }
@@ -750,7 +749,7 @@ TEST_F(ShipTest, DeletingTheShipLeavesNothingBehind)
     TGameClock::Advance(30);
     m_pShip.reset();
     ASSERT_EQ(m_pRoot->getNumChildren(), 1);  // only the missiles' group
-    EXPECT_EQ(TGameClock::VirtualSensorCount(), 0);
+    EXPECT_EQ(TGameClock::SensorCount(), 0);
     for (SoTexture2* pTex : *s_pDB->GetTextures(ID_PLAYLIST_XPLOSIONS))
         EXPECT_EQ(pTex->getRefCount(), 1);
 }
