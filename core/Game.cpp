@@ -1,6 +1,7 @@
 #include "core/Game.h"
 
 #include "base/Assert.h"
+#include "base/Digest.h"
 #include "base/GameClock.h"
 #include "base/MathConstants.h"
 #include "base/SceneHook.h"
@@ -156,26 +157,51 @@ TBanner* TGame::GetBanner(int nIndex) const
     return nIndex >= 0 && nIndex < 4 ? BANNERS[nIndex] : nullptr;
 }
 
-// ---- the loop ----
-
-void TGame::KeyDown(TKey nKey)
+uint64_t TGame::Digest() const
 {
-    DRELK_ASSERT(nKey >= 0 && nKey < KEY_COUNT);
-    if (nKey == KEY_PAUSE)
-        TogglePause();
-    else if (nKey == KEY_MUSIC)
-        ToggleMusic();
-    else
-        m_bKeys[nKey] = true;
+    TDigest Digest;
+    for (int32_t n : {m_nGameState, m_nStateBeforePause, m_nLevel, m_nScore, m_nShips})
+        Digest.Add(n);
+    Digest.Add(m_bMusicOn);
+    Digest.Add(m_nLevelEndCount);
+    Digest.Add(m_nRespawnCount);
+    for (bool bLatched : m_bSteering)
+        Digest.Add(bLatched);
+    Digest.Add(TRandom::GetState());
+    Digest.Add(TGameClock::GetTickCount());
+    m_pManShip->AddToDigest(Digest);
+    // The lists' lengths too: a purged entry is not the same as no entry.
+    Digest.Add(static_cast<uint64_t>(m_vecAsteroids.size()));
+    for (const TAsteroid* pAsteroid : m_vecAsteroids)
+        if (pAsteroid)
+            pAsteroid->AddToDigest(Digest);
+    Digest.Add(static_cast<uint64_t>(m_vecMissiles.size()));
+    for (const TMissile* pMissile : m_vecMissiles)
+        if (pMissile)
+            pMissile->AddToDigest(Digest);
+    return Digest.Get();
 }
 
-void TGame::SampleKeys(bool* pKeys)
+// ---- the loop ----
+
+void TGame::Command(TCommand nCommand)
 {
-    // Read and cleared on every tick, whatever the state: a key pressed in a state that
+    DRELK_ASSERT(IsGameCommand(nCommand));
+    if (nCommand == CMD_PAUSE)
+        TogglePause();
+    else if (nCommand == CMD_MUSIC)
+        ToggleMusic();
+    else
+        m_bSteering[nCommand] = true;
+}
+
+void TGame::SampleCommands(bool* pSteering)
+{
+    // Read and cleared on every tick, whatever the state: a command given in a state that
     // ignores it is used up.
-    for (int i = 0; i < STEERING_KEYS; ++i) {
-        pKeys[i] = m_bKeys[i];
-        m_bKeys[i] = false;
+    for (int i = 0; i < STEERING_COMMANDS; ++i) {
+        pSteering[i] = m_bSteering[i];
+        m_bSteering[i] = false;
     }
 }
 
@@ -187,10 +213,10 @@ bool TGame::IsTicking() const
 void TGame::GameTick(double dt)
 {
     DRELK_ASSERT(m_pManShip);
-    bool bKeys[STEERING_KEYS];
-    SampleKeys(bKeys);
+    bool bSteering[STEERING_COMMANDS];
+    SampleCommands(bSteering);
     if (m_nGameState == GS_PLAYING) {
-        PlayingTick(dt, bKeys);
+        PlayingTick(dt, bSteering);
     } else if (m_nGameState == GS_RESPAWN) {
         MoveAsteroids(dt);
         MoveMissiles(dt);
@@ -204,15 +230,15 @@ void TGame::GameTick(double dt)
     Present();
 }
 
-void TGame::PlayingTick(double dt, const bool* pKeys)
+void TGame::PlayingTick(double dt, const bool* pSteering)
 {
-    if (pKeys[KEY_LEFT])
+    if (pSteering[CMD_TURN_LEFT])
         m_pManShip->Rotate(TRules::TURN_STEP_DEGREES);
-    if (pKeys[KEY_RIGHT])
+    if (pSteering[CMD_TURN_RIGHT])
         m_pManShip->Rotate(-TRules::TURN_STEP_DEGREES);
-    if (pKeys[KEY_UP])
+    if (pSteering[CMD_THRUST])
         m_pManShip->Thrust(static_cast<double>(TRules::THRUST));
-    if (pKeys[KEY_SPACE])
+    if (pSteering[CMD_FIRE])
         FireMissile();
     MoveAsteroids(dt);
     MoveShip(dt);

@@ -3,9 +3,10 @@
 // device of its own. The driver (core/GameDriver) owns one and steps it; the window, the
 // headless simulator, the tests and the benchmarks all go through the driver.
 //
-// Data flows one way: key-downs are latched -> GameTick reads them, moves, collides and counts
+// Data flows one way: commands are latched -> GameTick reads them, moves, collides and counts
 // on the objects' plain state -> Present writes the scene nodes once -> the viewer renders.
 
+#include "core/Commands.h"
 #include "core/Rules.h"
 #include "objects/Asteroids.h"
 #include "objects/Weapons.h"
@@ -38,10 +39,8 @@ enum : int32_t {
 class TGame
 {
 public:
-    // The game's keys. The steering keys latch until the next tick samples them; P and M act at
-    // once, in any state.
-    enum TKey { KEY_LEFT, KEY_RIGHT, KEY_UP, KEY_SPACE, KEY_PAUSE, KEY_MUSIC, KEY_COUNT };
-    static constexpr int STEERING_KEYS = KEY_SPACE + 1;
+    // The steering commands, which latch until the next tick samples them.
+    static constexpr int STEERING_COMMANDS = CMD_FIRE + 1;
 
     // Purged missiles deleted at the end of each tick, at most: about a millisecond's work.
     static constexpr int SPENT_DELETES_PER_TICK = 100;
@@ -57,8 +56,9 @@ public:
     // The root of everything the game shows; the viewer renders it.
     SoSeparator* GetRoot() const { return m_pRoot; }
 
-    // A key-down, a fresh press or an auto-repeat.
-    void KeyDown(TKey nKey);
+    // One of the game's commands, between two ticks: a key-down (a fresh press or an
+    // auto-repeat), a pad press, or one read from a replay.
+    void Command(TCommand nCommand);
     // One step of dt game time: keys, motion, collisions, countdowns, banners, then the scene.
     void GameTick(double dt);
     // True in the states whose ticks the window's timer must deliver (playing, respawn, game over).
@@ -83,6 +83,11 @@ public:
     const TVecPtrAsteroids& GetAsteroids() const { return m_vecAsteroids; }
     TFModSoundSource* GetMusic() const { return m_pBkSnd; }
     TBanner* GetBanner(int nIndex) const;  // ships, level, score, game over
+
+    // A digest of everything the rules and the effects carry from one tick to the next (the
+    // objects' places, speeds, headings and tumbles, the counters, the latched commands, the
+    // generator, the game clock): two games with the same digest play on the same.
+    uint64_t Digest() const;
 
 private:
     // The rules, each one step of the tick.
@@ -111,8 +116,8 @@ private:
     void CreateBackground();
     void CreateShip();
     void CreateBanners();
-    void SampleKeys(bool* pKeys);
-    void PlayingTick(double dt, const bool* pKeys);
+    void SampleCommands(bool* pSteering);
+    void PlayingTick(double dt, const bool* pSteering);
     void CheckShipHit(TRockBoxes& Boxes);
     void CheckMissileHits(TRockBoxes& Boxes);
     void PlaceAsteroid(TAsteroid* pAsteroid, TRockBoxes& Boxes);
@@ -141,7 +146,7 @@ private:
     TBanner* m_pScoresBanner = nullptr;
     TBanner* m_pGameOverBanner = nullptr;
 
-    bool m_bKeys[STEERING_KEYS] = {};  // key-downs latched since the last tick
+    bool m_bSteering[STEERING_COMMANDS] = {};  // steering commands latched since the last tick
     int m_nLevelEndCount = 0;
     int m_nRespawnCount = 0;
     // What the banners show now, so that an unchanged text is not set again (setting it

@@ -5,19 +5,44 @@
 #include "base/GameClock.h"
 #include "base/Random.h"
 #include "databank/DataBanker.h"
+#include "databank/RegularFile.h"
 #include "sound/FModSoundManager.h"
 
 #include <Inventor/SoDB.h>
 
+#include <QCryptographicHash>
+
 #include <filesystem>
 
-TGameDriver::TGameDriver(TClock nClock) : m_nClock(nClock)
+namespace {
+// The file's SHA-256, read in pieces; false when it cannot be read whole.
+bool HashFile(const std::string& strPath, TSha256& Sha, std::string& strError)
+{
+    FILE* fp = TRegularFile::Open(strPath, nullptr, strError);
+    if (!fp)
+        return false;
+    QCryptographicHash Hash(QCryptographicHash::Sha256);
+    char Buffer[1 << 16];
+    size_t nRead = 0;
+    while ((nRead = std::fread(Buffer, 1, sizeof Buffer, fp)) > 0)
+        Hash.addData(Buffer, static_cast<int>(nRead));
+    const bool bError = std::ferror(fp) != 0;
+    std::fclose(fp);
+    if (bError) {
+        strError = strPath + ": read error";
+        return false;
+    }
+    const QByteArray Result = Hash.result();
+    DRELK_ASSERT(Result.size() == static_cast<int>(Sha.size()));
+    std::copy(Result.begin(), Result.end(), Sha.begin());
+    return true;
+}
+}  // namespace
+
+TGameDriver::TGameDriver()
 {
     SoDB::init();
-    if (m_nClock == CLOCK_VIRTUAL)
-        TGameClock::UseVirtualTime(0);
-    else
-        TGameClock::UseRealTime();
+    TGameClock::Reset(0);
 }
 
 TGameDriver::~TGameDriver()
@@ -52,37 +77,69 @@ bool TGameDriver::Open(const std::string& strDataFile, std::string& strError)
         strError = Error.what();
         return false;
     }
+    if (!HashFile(strDataFile, m_DataSha, strError)) {
+        m_pBank.reset();
+        return false;
+    }
     return true;
 }
 
-TGame& TGameDriver::Start(int nLevel)
+TGame& TGameDriver::NewGame(int nLevel)
 {
     DRELK_ASSERT(m_pBank);
     DRELK_ASSERT(m_pSound);
     // The old game's effects leave the clock as they go.
     m_pGame.reset();
-    if (m_nClock == CLOCK_VIRTUAL)
-        TGameClock::UseVirtualTime(0);
+    TGameClock::Reset(0);
     TRandom::Reset();
+    m_nTicks = 0;
+    m_bLeft = false;
+    m_pReplay.reset();
+    m_bReplayOver = false;
+    m_nDeparture = 0;
+    m_nDigestsChecked = 0;
     m_pGame = std::make_unique<TGame>(m_pBank.get(), m_pSound.get());
     m_pGame->Build(nLevel);
     m_pGame->SetRunning(true);
     return *m_pGame;
 }
 
-void TGameDriver::KeyDown(TGame::TKey nKey)
+TGame& TGameDriver::Start(int nLevel)
 {
-    Started().KeyDown(nKey);
+    TGame& Game = NewGame(nLevel);
+    m_Record = TReplay();
+    m_Record.nRulesVersion = TRules::VERSION;
+    m_Record.strGameVersion = DRELK_VERSION;
+    m_Record.DataSha = m_DataSha;
+    m_Record.nStartLevel = nLevel;
+    return Game;
 }
 
-void TGameDriver::SetRunning(bool bRun)
+bool TGameDriver::StartReplay(const TReplay& Replay, std::string& strError)
 {
-    Started().SetRunning(bRun);
+    strError = TReplayFile::WhyNotPlayable(Replay, TRules::VERSION, m_DataSha);
+    if (!strError.empty())
+        return false;
+    NewGame(Replay.nStartLevel);
+    m_pReplay = std::make_unique<TReplay>(Replay);
+    m_nNextCommand = 0;
+    return true;
+}
+
+void TGameDriver::Command(TCommand nCommand)
+{
+    DRELK_ASSERT(!m_pReplay);
+    DRELK_ASSERT(IsGameCommand(nCommand));
+    TGame& Game = Started();
+    if (m_bLeft)
+        return;
+    m_Record.vecCommands.push_back({m_nTicks + 1, nCommand});
+    Game.Command(nCommand);
 }
 
 bool TGameDriver::IsTicking() const
 {
-    return m_pGame && m_pGame->IsTicking();
+    return m_pGame && m_pGame->IsTicking() && !m_bLeft && !m_bReplayOver;
 }
 
 SoSeparator* TGameDriver::GetScene() const
@@ -90,22 +147,10 @@ SoSeparator* TGameDriver::GetScene() const
     return m_pGame ? m_pGame->GetRoot() : nullptr;
 }
 
-void TGameDriver::Pause()
-{
-    if (IsRunning())
-        KeyDown(TGame::KEY_PAUSE);
-}
-
 bool TGameDriver::IsRunning() const
 {
     TGame& Game = Started();
     return Game.GetGameState() == GS_PLAYING || Game.GetGameState() == GS_RESPAWN;
-}
-
-void TGameDriver::SetMusicOn(bool bOn)
-{
-    if (Started().IsMusicOn() != bOn)
-        KeyDown(TGame::KEY_MUSIC);
 }
 
 bool TGameDriver::IsMusicOn() const
@@ -131,12 +176,82 @@ int32_t TGameDriver::GetLevel() const
 bool TGameDriver::Step()
 {
     TGame& Game = Started();
-    // While paused the timer is off: the step passes without a game tick.
+    if (m_bLeft || m_bReplayOver)
+        return false;
+    if (m_pReplay) {
+        if (m_nTicks >= m_pReplay->nTicks) {
+            FinishReplay();
+            return false;
+        }
+        ApplyReplayCommands(m_nTicks + 1);
+    }
+    // While paused the game timer is off: the step passes without a game tick.
     const bool bTicked = Game.IsTicking();
     if (bTicked)
         Game.GameTick(TRules::TICK_DT);
     TGameClock::Advance(TICK_MS);
+    ++m_nTicks;
+    if (m_nTicks % TReplay::DIGEST_TICKS == 0) {
+        if (m_pReplay)
+            CheckDigest(m_pReplay->vecDigests[m_nTicks / TReplay::DIGEST_TICKS - 1], m_nTicks);
+        else if (m_nTicks <= TReplay::MAX_TICKS)
+            m_Record.vecDigests.push_back(Game.Digest());
+    }
     return bTicked;
+}
+
+void TGameDriver::ApplyReplayCommands(uint32_t nTick)
+{
+    const std::vector<TReplayCommand>& vecCommands = m_pReplay->vecCommands;
+    for (; m_nNextCommand < vecCommands.size() && vecCommands[m_nNextCommand].nTick <= nTick; ++m_nNextCommand)
+        m_pGame->Command(vecCommands[m_nNextCommand].nCommand);
+}
+
+void TGameDriver::CheckDigest(uint64_t nExpected, uint32_t nTick)
+{
+    if (m_pGame->Digest() == nExpected)
+        ++m_nDigestsChecked;
+    else if (m_nDeparture == 0)
+        m_nDeparture = nTick;
+}
+
+// The commands given after the last tick, then the state the game was left in.
+void TGameDriver::FinishReplay()
+{
+    ApplyReplayCommands(m_nTicks + 1);
+    CheckDigest(m_pReplay->nFinalDigest, m_nTicks);
+    m_bReplayOver = true;
+    m_pGame->SetRunning(false);
+}
+
+void TGameDriver::Leave()
+{
+    TGame& Game = Started();
+    if (m_bLeft)
+        return;
+    if (!m_pReplay) {
+        m_Record.nTicks = m_nTicks;
+        m_Record.nScore = Game.GetScore();
+        m_Record.nLevel = Game.GetLevel();
+        m_Record.nFinalDigest = Game.Digest();
+    }
+    m_bLeft = true;
+    Game.SetRunning(false);
+}
+
+TReplay TGameDriver::GetRecord() const
+{
+    if (m_pReplay)
+        return *m_pReplay;
+    TReplay Record = m_Record;
+    if (!m_bLeft) {
+        const TGame& Game = Started();
+        Record.nTicks = m_nTicks;
+        Record.nScore = Game.GetScore();
+        Record.nLevel = Game.GetLevel();
+        Record.nFinalDigest = Game.Digest();
+    }
+    return Record;
 }
 
 void TGameDriver::RestartSchedule(uint64_t nNowMs)
@@ -144,15 +259,17 @@ void TGameDriver::RestartSchedule(uint64_t nNowMs)
     m_nNextDueMs = nNowMs + TICK_MS;
 }
 
-int TGameDriver::RunDueTicks(uint64_t nNowMs)
+int TGameDriver::RunDueTicks(uint64_t nNowMs, int nMaxDue)
 {
+    DRELK_ASSERT(nMaxDue > 0);
     if (nNowMs < m_nNextDueMs)
         return 0;
     uint64_t nDue = (nNowMs - m_nNextDueMs) / TICK_MS + 1;
-    if (nDue > static_cast<uint64_t>(MAX_DUE_TICKS)) {
-        m_nDropped += nDue - MAX_DUE_TICKS;
-        m_nNextDueMs += (nDue - MAX_DUE_TICKS) * TICK_MS;
-        nDue = MAX_DUE_TICKS;
+    const uint64_t nMax = static_cast<uint64_t>(nMaxDue);
+    if (nDue > nMax) {
+        m_nDropped += nDue - nMax;
+        m_nNextDueMs += (nDue - nMax) * TICK_MS;
+        nDue = nMax;
     }
     for (uint64_t i = 0; i < nDue; ++i)
         Step();

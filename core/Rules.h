@@ -6,6 +6,10 @@
 
 struct TRules
 {
+    // Raised whenever a change makes the same commands play another game (a draw, an order, a
+    // rounding, a number below): a replay recorded under other rules is refused, not misplayed.
+    static constexpr uint32_t VERSION = 1;
+
     // The play field: x from -30 to 30, y from -20 to 20 in the plane z = 0.
     static constexpr float FIELD_HALF_WIDTH = 30.0f;
     static constexpr float FIELD_HALF_HEIGHT = 20.0f;

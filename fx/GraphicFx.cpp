@@ -1,6 +1,7 @@
 #include "fx/GraphicFx.h"
 
 #include "base/Assert.h"
+#include "base/Digest.h"
 #include "base/GameClock.h"
 #include "base/MathConstants.h"
 #include "base/ObjectFrame.h"
@@ -127,6 +128,12 @@ void TFxExplosion::OnTimer()
     }
     // Also after a stop: a finished explosion starts its next run from frame 1.
     ++m_nFrame;
+}
+
+void TFxExplosion::AddToDigest(TDigest& Digest) const
+{
+    Digest.Add(m_bActive);
+    Digest.Add(m_nFrame);
 }
 
 void TFxExplosion::Stop()
@@ -278,6 +285,15 @@ void TFxEngine::OnTimer()
     m_pXf->scaleFactor.setValue(m_vScale);
     if (++m_nSteps >= BURST_STEPS)
         Stop();
+}
+
+void TFxEngine::AddToDigest(TDigest& Digest) const
+{
+    Digest.Add(m_bActive);
+    Digest.Add(m_nSteps);
+    Digest.Add(m_bShown);
+    for (int i = 0; i < 3; ++i)
+        Digest.Add(m_vScale[i]);
 }
 
 void TFxEngine::Stop()

@@ -18,6 +18,7 @@
 #include <cstdint>
 
 class SoGroup;
+class TDigest;
 class SoMaterial;
 class SoSensor;
 class SoSeparator;
@@ -52,6 +53,8 @@ public:
 
     bool IsActive() const { return m_bActive; }
     int GetFrame() const { return m_nFrame; }
+    // What the next firings depend on: running or not, the frame.
+    void AddToDigest(TDigest& Digest) const;
     // Null until the first Start.
     SoSeparator* GetRootNode() const { return m_pThisRoot; }
 
@@ -103,6 +106,8 @@ public:
 
     bool IsActive() const { return m_bActive; }
     int GetSteps() const { return m_nSteps; }
+    // What the next firings and the ship's box depend on: running, steps, the flicker, shown.
+    void AddToDigest(TDigest& Digest) const;
     // The flame's box in its parent's frame, as a bounding-box traversal of the parent finds it
     // below the flame's switch; empty while the flame is hidden.
     SbXfBox3f GetBoundingBox() const;

@@ -1,6 +1,7 @@
 #include "objects/Asteroids.h"
 
 #include "base/Assert.h"
+#include "base/Digest.h"
 #include "base/MathConstants.h"
 #include "base/ObjectFrame.h"
 #include "base/Random.h"
@@ -275,6 +276,21 @@ SbBox3f TAsteroid::GetWorldBounds() const
     // Turning keeps every corner within its reach of the centre; the rock is never scaled.
     const SbVec3f vReach(m_fReach, m_fReach, m_fReach);
     return SbBox3f(m_vPosition - vReach, m_vPosition + vReach);
+}
+
+void TAsteroid::AddToDigest(TDigest& Digest) const
+{
+    Digest.Add(m_nType);
+    for (int i = 0; i < 3; ++i) {
+        Digest.Add(m_vPosition[i]);
+        Digest.Add(m_vSpeed[i]);
+        Digest.Add(m_vSpinAxis[i]);
+    }
+    Digest.Add(m_dSpinAngle);
+    Digest.Add(m_dSpinRate);
+    Digest.Add(m_bAlive);
+    Digest.Add(m_bVisible);
+    m_pFxXplosion->AddToDigest(Digest);
 }
 
 bool TAsteroid::Present()

@@ -23,6 +23,7 @@ class SoTransform;
 class TDataBanker;
 class TFModSoundManager;
 class TFModSoundSource;
+class TDigest;
 class TFxExplosion;
 
 class TAsteroid
@@ -79,6 +80,9 @@ public:
 
     bool IsAlive() const { return m_bAlive; }
     int GetType() const { return m_nType; }
+
+    // Class, place, speed, tumble, alive and shown, with the explosion.
+    void AddToDigest(TDigest& Digest) const;
 
     // Writes the place, the tumble and the visibility to the nodes; true when any changed.
     bool Present();

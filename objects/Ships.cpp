@@ -1,6 +1,7 @@
 #include "objects/Ships.h"
 
 #include "base/Assert.h"
+#include "base/Digest.h"
 #include "base/MathConstants.h"
 #include "base/ObjectFrame.h"
 #include "databank/DataBanker.h"
@@ -215,6 +216,19 @@ SbXfBox3f TManShip::GetBoundingBox() const
         Box.extendBy(Flame);
     }
     return ShrinkToCollisionBox(Box);
+}
+
+void TManShip::AddToDigest(TDigest& Digest) const
+{
+    for (int i = 0; i < 3; ++i) {
+        Digest.Add(m_vPosition[i]);
+        Digest.Add(m_vSpeed[i]);
+    }
+    Digest.Add(m_dAngle);
+    Digest.Add(m_bAlive);
+    Digest.Add(m_bVisible);
+    m_pFxEngine->AddToDigest(Digest);
+    m_pFxXplosion->AddToDigest(Digest);
 }
 
 bool TManShip::Present()

@@ -22,6 +22,7 @@ class TFModSoundManager;
 class TFModSoundSource;
 class TFxEngine;
 class TFxExplosion;
+class TDigest;
 class TMissile;
 
 class TShip
@@ -79,6 +80,9 @@ public:
     // while it shows, under the ship's place, heading and size, shrunk to three quarters; shown
     // or not. The box a bounding-box traversal of the ship's nodes finds, without the traversal.
     SbXfBox3f GetBoundingBox() const;
+
+    // Place, speed, heading, alive and shown, with the flame and the explosion.
+    void AddToDigest(TDigest& Digest) const;
 
     // Writes the place, the heading and the visibility to the nodes; true when any changed.
     bool Present();

@@ -1,6 +1,7 @@
 #include "objects/Weapons.h"
 
 #include "base/Assert.h"
+#include "base/Digest.h"
 #include "base/ObjectFrame.h"
 
 #include <Inventor/SbXfBox3f.h>
@@ -69,6 +70,16 @@ void TMissile::Kill()
 bool TMissile::Hits(const SbXfBox3f& Box) const
 {
     return Box.intersect(m_vPosition);
+}
+
+void TMissile::AddToDigest(TDigest& Digest) const
+{
+    for (int i = 0; i < 3; ++i) {
+        Digest.Add(m_vPosition[i]);
+        Digest.Add(m_vSpeed[i]);
+    }
+    Digest.Add(m_bAlive);
+    Digest.Add(m_bVisible);
 }
 
 bool TMissile::Present()

@@ -11,6 +11,7 @@
 #include <vector>
 
 class SbXfBox3f;
+class TDigest;
 class SoGroup;
 class SoSeparator;
 class SoSwitch;
@@ -43,6 +44,9 @@ public:
 
     // A missile is a point: its position against the box.
     bool Hits(const SbXfBox3f& Box) const;
+
+    // Place, speed, alive and shown.
+    void AddToDigest(TDigest& Digest) const;
 
     // Writes the place and the visibility to the nodes, if they changed; true when it wrote.
     bool Present();

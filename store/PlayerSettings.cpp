@@ -51,6 +51,15 @@ bool TPlayerSettings::ReadFlag(const char* szKey, bool bDefault) const
     return strValue == "true" ? true : strValue == "false" ? false : bDefault;
 }
 
+QString TPlayerSettings::GetValue(const QString& strKey) const
+{
+    if (!m_pSettings)
+        return QString();
+    // A value with commas reads back as a list.
+    const QVariant Value = m_pSettings->value(strKey);
+    return Value.type() == QVariant::StringList ? Value.toStringList().join(", ") : Value.toString();
+}
+
 void TPlayerSettings::WriteFlag(const char* szKey, bool bValue)
 {
     if (!m_pSettings)

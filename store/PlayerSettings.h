@@ -24,6 +24,9 @@ public:
     TPlayerSettings(const TPlayerSettings&) = delete;
     TPlayerSettings& operator=(const TPlayerSettings&) = delete;
 
+    // A setting as the file has it ("keys/fire"); empty when it has none.
+    QString GetValue(const QString& strKey) const;
+
     bool IsMusicOn() const { return m_bMusicOn; }
     bool IsFullScreen() const { return m_bFullScreen; }
     // Each choice is written at once, so that it survives whatever ends the program.

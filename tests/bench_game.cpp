@@ -28,7 +28,7 @@ TGameDriver& Driver()
 {
     static TGameDriver* s_pDriver = [] {
         setenv("SDL_AUDIODRIVER", "dummy", 0);
-        auto* pDriver = new TGameDriver(TGameDriver::CLOCK_VIRTUAL);
+        auto* pDriver = new TGameDriver();
         std::string strError;
         if (!pDriver->Open(DRELK_TEST_DATA_FILE, strError)) {
             std::fprintf(stderr, "%s: %s\n", DRELK_TEST_DATA_FILE, strError.c_str());
@@ -121,7 +121,7 @@ void LevelStartAfterHeldFire(benchmark::State& State)
         TAsteroid* pLast =
             TGameTestAccess::AddRock(Game, 0, SbVec3f(25.0f, 15.0f, 0.0f), SbVec2f(0.0f, 0.0f), SbVec3f(0.0f, 0.0f, 1.0f), 0.0);
         for (int i = 0; i < nMissiles; ++i) {
-            Driver().KeyDown(TGame::KEY_SPACE);
+            Driver().Command(CMD_FIRE);
             Driver().Step();
         }
         pLast->Explode(false);

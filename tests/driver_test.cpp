@@ -1,72 +1,187 @@
-// What the game window asks of the driver besides keys: pausing when the player is away, and
-// music set to a remembered choice.
+// The driver records every game as its commands by tick, and plays a record back as the same
+// game, tick for tick: the digests it took while playing are found again, and a record that
+// does not fit this game is refused or caught at the tick it departs.
 #include "tests/support/GameFixture.h"
 
+#include "base/GameClock.h"
+#include "objects/Asteroids.h"
 #include "objects/Ships.h"
+
+#include <algorithm>
+#include <map>
+#include <vector>
+
+namespace {
+// A few seconds of play in short: the ship turns round to the rock coming up at it from below
+// and fires at it, switches the music off and on, pauses for 40 steps (the effects run on),
+// pauses and resumes between two steps as the window does, thrusts (the flame draws from the
+// generator between ticks) and pauses before it leaves.
+std::map<uint32_t, std::vector<TCommand>> MakeScript()
+{
+    std::map<uint32_t, std::vector<TCommand>> Script;
+    for (uint32_t nTick = 1; nTick <= 9; ++nTick)
+        Script[nTick].push_back(CMD_TURN_LEFT);
+    for (uint32_t nTick = 12; nTick <= 24; nTick += 3)
+        Script[nTick].push_back(CMD_FIRE);
+    Script[41] = {CMD_MUSIC};
+    Script[120] = {CMD_PAUSE};
+    Script[160] = {CMD_PAUSE, CMD_FIRE};
+    Script[230] = {CMD_TURN_RIGHT, CMD_FIRE};
+    Script[231] = {CMD_PAUSE, CMD_PAUSE};
+    Script[300] = {CMD_MUSIC};
+    Script[420] = {CMD_THRUST};
+    Script[421] = {CMD_THRUST, CMD_FIRE};
+    Script[422] = {CMD_THRUST};
+    Script[552] = {CMD_PAUSE};
+    return Script;
+}
+const std::map<uint32_t, std::vector<TCommand>> SCRIPT = MakeScript();
+constexpr uint32_t SCRIPT_TICKS = 551;
 
 class DriverTest : public GameFixture
 {
 protected:
-    // Brings the game into a state; true when it got there.
-    bool Enter(int32_t nState)
+    // The script played through the driver, as the simulator plays a key script; the record.
+    TReplay PlayScript()
     {
-        switch (nState) {
-        case GS_PAUSED: KeyDown(TGame::KEY_PAUSE); break;
-        case GS_RESPAWN: LoseShip(); Tick(1); break;
-        case GS_GAMEOVER:
-            for (int nLoss = 0; nLoss < 3; ++nLoss) {
-                LoseShip();
-                Tick(nLoss < 2 ? 202 : 1);
-            }
-            break;
-        default: break;
+        NewGame(1);
+        for (uint32_t nTick = 1; nTick <= SCRIPT_TICKS + 1; ++nTick) {
+            const auto it = SCRIPT.find(nTick);
+            if (it != SCRIPT.end())
+                for (TCommand nCommand : it->second)
+                    Command(nCommand);
+            if (nTick <= SCRIPT_TICKS)
+                Tick();
         }
-        return m_pGame->GetGameState() == nState;
+        s_pDriver->Leave();
+        return s_pDriver->GetRecord();
     }
-    void LoseShip() { AddRock(2, m_pGame->GetShip()->GetPosition()); }
+    // Plays a replay to its end; the driver's verdict is then there to read.
+    void PlayBack(const TReplay& Replay)
+    {
+        std::string strError;
+        ASSERT_TRUE(s_pDriver->StartReplay(Replay, strError)) << strError;
+        m_pGame = s_pDriver->GetGame();
+        for (uint32_t n = 0; n <= Replay.nTicks && !s_pDriver->IsReplayOver(); ++n)
+            s_pDriver->Step();
+        ASSERT_TRUE(s_pDriver->IsReplayOver());
+    }
 };
+}  // namespace
 
-TEST_F(DriverTest, AwayPausesAGameInPlayOrWaitingAndPBringsItBack)
+TEST_F(DriverTest, CommandsAreRecordedWithTheTickTheyComeBefore)
 {
-    // State when the player goes away -> state while away.
+    Command(CMD_TURN_LEFT);
+    Tick(3);
+    Command(CMD_FIRE);
+    Command(CMD_PAUSE);
+    Tick(2);  // paused steps: the clock moves, the game does not
+    Command(CMD_PAUSE);
+    const uint64_t nDigest = m_pGame->Digest();
+    s_pDriver->Leave();
+    Command(CMD_FIRE);  // after leaving: not the game's any more
+    const TReplay Record = s_pDriver->GetRecord();
+    const std::vector<TReplayCommand> vecExpected = {
+        {1, CMD_TURN_LEFT}, {4, CMD_FIRE}, {4, CMD_PAUSE}, {6, CMD_PAUSE}};
+    EXPECT_EQ(Record.vecCommands, vecExpected);
+    EXPECT_EQ(Record.nTicks, 5u);
+    EXPECT_EQ(Record.nStartLevel, 1);
+    EXPECT_EQ(Record.DataSha, s_pDriver->GetDataSha());
+    EXPECT_EQ(Record.nFinalDigest, nDigest);
+    EXPECT_TRUE(Record.vecDigests.empty());
+    // Leaving stops the game and its ticks for good.
+    EXPECT_FALSE(s_pDriver->IsTicking());
+    EXPECT_FALSE(s_pDriver->Step());
+    EXPECT_EQ(s_pDriver->GetTicks(), 5u);
+}
+
+TEST_F(DriverTest, ARecordPlayedBackIsTheSameGameTickForTick)
+{
+    const TReplay Record = PlayScript();
+    ASSERT_EQ(Record.vecDigests.size(), 5u);
+    const int32_t nScore = m_pGame->GetScore();
+    ASSERT_GT(nScore, 0) << "the script hits nothing: the record shows too little";
+    EXPECT_EQ(Record.nScore, nScore);
+
+    // Through the file's bytes and back, as a player's replay comes.
+    TReplay Read;
+    std::string strError;
+    ASSERT_TRUE(TReplayFile::Parse(TReplayFile::Serialize(Record), Read, strError)) << strError;
+    PlayBack(Read);
+    EXPECT_EQ(s_pDriver->GetReplayDeparture(), 0u);
+    EXPECT_EQ(s_pDriver->GetDigestsChecked(), 6u);  // five on the way, one at the end
+    EXPECT_EQ(s_pDriver->GetTicks(), SCRIPT_TICKS);
+    EXPECT_EQ(m_pGame->GetScore(), nScore);
+    // The commands after the last tick are played too: the game was paused when left.
+    EXPECT_FALSE(s_pDriver->IsTicking());
+}
+
+TEST_F(DriverTest, AReplayThatIsNotThisGameIsCaughtAtTheFirstDigestAfterItDeparts)
+{
+    const TReplay Record = PlayScript();
+    // What is changed in the record -> the first tick whose digest differs.
     const struct
     {
-        int32_t nState;
-        int32_t nAway;
+        const char* szCase;
+        void (*pChange)(TReplay&);
+        uint32_t nDeparts;
     } CASES[] = {
-        {GS_PLAYING, GS_PAUSED},
-        {GS_RESPAWN, GS_PAUSED},
-        {GS_PAUSED, GS_PAUSED},      // already paused: stays so, P still resumes
-        {GS_GAMEOVER, GS_GAMEOVER},  // P does nothing here either
+        {"a shot one tick later",
+         [](TReplay& R) {
+             for (TReplayCommand& C : R.vecCommands)
+                 if (C.nTick == 21)
+                     C.nTick = 22;
+         },
+         100},
+        {"a turn taken out",
+         [](TReplay& R) { R.vecCommands.erase(R.vecCommands.begin() + 1); },  // the second left turn
+         100},
+        {"music switched once more at the end",
+         [](TReplay& R) { R.vecCommands.push_back({SCRIPT_TICKS + 1, CMD_MUSIC}); },
+         SCRIPT_TICKS},
+        {"a recorded digest changed", [](TReplay& R) { R.vecDigests[3] ^= 1; }, 400},
     };
     for (const auto& Case : CASES) {
-        NewGame(1);
-        ClearField();
-        AddRock(2, SbVec3f(20.0f, 15.0f, 0.0f));  // keeps the level from ending
-        ASSERT_TRUE(Enter(Case.nState)) << Case.nState;
-        EXPECT_EQ(s_pDriver->IsRunning(), Case.nState == GS_PLAYING || Case.nState == GS_RESPAWN);
-        s_pDriver->Pause();
-        s_pDriver->Pause();  // away twice over is still away
-        EXPECT_EQ(m_pGame->GetGameState(), Case.nAway) << Case.nState;
-        EXPECT_EQ(s_pDriver->IsGameOver(), Case.nAway == GS_GAMEOVER);
-        EXPECT_FALSE(s_pDriver->IsRunning());
-        if (Case.nAway == GS_PAUSED) {
-            Tick(500);  // no tick while away
-            EXPECT_EQ(m_pGame->GetGameState(), GS_PAUSED);
-            KeyDown(TGame::KEY_PAUSE);
-            EXPECT_EQ(m_pGame->GetGameState(), Case.nState == GS_PAUSED ? GS_PLAYING : Case.nState);
-        }
+        SCOPED_TRACE(Case.szCase);
+        TReplay Changed = Record;
+        Case.pChange(Changed);
+        PlayBack(Changed);
+        EXPECT_EQ(s_pDriver->GetReplayDeparture(), Case.nDeparts);
     }
 }
 
-TEST_F(DriverTest, MusicIsSetToAChoiceWhateverItWas)
+TEST_F(DriverTest, AReplayOfOtherRulesOrAnotherDataFileIsRefusedWithoutStartingIt)
 {
-    for (bool bFrom : {true, false}) {
-        for (bool bTo : {true, false}) {
-            NewGame(1);
-            s_pDriver->SetMusicOn(bFrom);
-            s_pDriver->SetMusicOn(bTo);
-            EXPECT_EQ(s_pDriver->IsMusicOn(), bTo);
-        }
+    const TReplay Record = PlayScript();
+    TReplay OtherRules = Record;
+    ++OtherRules.nRulesVersion;
+    TReplay OtherData = Record;
+    OtherData.DataSha[31] ^= 0x5a;
+    for (const auto& Case : {std::make_pair(&OtherRules, "rules"), std::make_pair(&OtherData, "another data file")}) {
+        std::string strError;
+        EXPECT_FALSE(s_pDriver->StartReplay(*Case.first, strError));
+        EXPECT_NE(strError.find(Case.second), std::string::npos) << strError;
+        EXPECT_FALSE(s_pDriver->IsReplaying());
     }
+}
+
+TEST_F(DriverTest, TheNextLevelIsSeededFromGameTimeSoPausedStepsChangeIt)
+{
+    // Clears level 1 at once, then lets the level end; returns level 2's first rock.
+    auto Level2 = [this](int nPausedSteps) {
+        NewGame(1);
+        if (nPausedSteps > 0) {
+            Command(CMD_PAUSE);
+            Tick(nPausedSteps);
+            Command(CMD_PAUSE);
+        }
+        ClearField();
+        Tick(TRules::LEVEL_END_TICKS);
+        EXPECT_EQ(m_pGame->GetLevel(), 2);
+        return m_pGame->GetAsteroids().front()->GetPosition();
+    };
+    const SbVec3f vFirst = Level2(0);
+    EXPECT_EQ(Level2(0), vFirst);  // the same game time, the same level
+    EXPECT_NE(Level2(7), vFirst);  // 70 ms later in game time, another
+    EXPECT_EQ(TGameClock::GetTickCount(), (TRules::LEVEL_END_TICKS + 7) * TGameDriver::TICK_MS);
 }

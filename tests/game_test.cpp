@@ -19,6 +19,7 @@
 #include <Inventor/nodes/SoText3.h>
 
 #include <cmath>
+#include <set>
 #include <vector>
 
 namespace {
@@ -96,7 +97,7 @@ TEST_F(GameTest, ShootingEachSizeScoresAndSplits)
         const SbVec2f vParentSpeed(0.2f, -0.1f);
         TAsteroid* pRock = AddRock(Case.nSize, SbVec3f(0.0f, 9.0f, 0.0f), vParentSpeed);
         const size_t nBefore = m_pGame->GetAsteroids().size();
-        m_pGame->KeyDown(TGame::KEY_SPACE);
+        m_pGame->Command(CMD_FIRE);
         for (int i = 0; i < 30 && pRock->IsAlive(); ++i)
             Tick();
         ASSERT_FALSE(pRock->IsAlive());
@@ -129,7 +130,7 @@ TEST_F(GameTest, MissileInTwoOverlappingRocksDestroysOnlyTheFirst)
     ClearField();
     TAsteroid* pFirst = AddRock(0, SbVec3f(0.0f, 6.0f, 0.0f));
     TAsteroid* pSecond = AddRock(0, SbVec3f(0.0f, 6.0f, 0.0f));
-    m_pGame->KeyDown(TGame::KEY_SPACE);
+    m_pGame->Command(CMD_FIRE);
     for (int i = 0; i < 20 && pFirst->IsAlive(); ++i)
         Tick();
     EXPECT_FALSE(pFirst->IsAlive());
@@ -153,7 +154,7 @@ TEST_F(GameTest, ShipHitLosesAShipAndRespawnsNoEarlierThan201Ticks)
     EXPECT_TRUE(BlinkerOf(m_pGame->GetRoot(), "ships: 2"));
 
     // No shot in the wait: the space bar is used up.
-    m_pGame->KeyDown(TGame::KEY_SPACE);
+    m_pGame->Command(CMD_FIRE);
     Tick(200);
     EXPECT_EQ(m_pGame->GetGameState(), GS_RESPAWN);
     EXPECT_TRUE(m_pGame->GetMissiles().empty());
@@ -191,11 +192,11 @@ TEST_F(GameTest, PauseWhileALostShipWaitsResumesTheWait)
     Tick();  // the loss
     Tick(50);
     ASSERT_EQ(m_pGame->GetGameState(), GS_RESPAWN);
-    m_pGame->KeyDown(TGame::KEY_PAUSE);
+    m_pGame->Command(CMD_PAUSE);
     EXPECT_EQ(m_pGame->GetGameState(), GS_PAUSED);
     EXPECT_FALSE(m_pGame->IsTicking());
     Tick(500);  // the timer is off: the wait does not count on
-    m_pGame->KeyDown(TGame::KEY_PAUSE);
+    m_pGame->Command(CMD_PAUSE);
     EXPECT_EQ(m_pGame->GetGameState(), GS_RESPAWN);
     Tick(150);
     EXPECT_EQ(m_pGame->GetGameState(), GS_RESPAWN);
@@ -221,12 +222,24 @@ TEST_F(GameTest, LosingTheLastShipShowsBlinkingGameOver)
     ASSERT_TRUE(pGameOver);
     EXPECT_TRUE(pGameOver->on.getValue());  // the scene library's blinker now alternates it
     EXPECT_TRUE(BlinkerOf(m_pGame->GetRoot(), "ships: 0"));
+    // It blinks on game time: shown and hidden in turn over two seconds of ticks, and still
+    // while no tick comes.
+    std::set<int> setShown;
+    for (int i = 0; i < 16; ++i) {
+        Tick(12);
+        ProcessSensors();
+        setShown.insert(pGameOver->whichChild.getValue());
+    }
+    EXPECT_EQ(setShown, std::set<int>({SO_SWITCH_NONE, 0}));
+    const int nShown = pGameOver->whichChild.getValue();
+    ProcessSensors();
+    EXPECT_EQ(pGameOver->whichChild.getValue(), nShown);
 
     // P is ignored; rocks still move behind the text; no collision or shot.
-    m_pGame->KeyDown(TGame::KEY_PAUSE);
+    m_pGame->Command(CMD_PAUSE);
     EXPECT_EQ(m_pGame->GetGameState(), GS_GAMEOVER);
     TAsteroid* pMover = AddRock(0, SbVec3f(0.0f, 0.0f, 0.0f), SbVec2f(1.0f, 0.0f));
-    m_pGame->KeyDown(TGame::KEY_SPACE);
+    m_pGame->Command(CMD_FIRE);
     Tick(10);
     EXPECT_NEAR(pMover->GetPosition()[0], 1.0f, 1e-4f);
     EXPECT_TRUE(pMover->IsAlive());
@@ -238,9 +251,9 @@ TEST_F(GameTest, ClearedLevelGivesSixteenRocks100PlayingTicksLater)
     ClearField();
     Tick(60);
     // A pause in between neither counts nor resets the count.
-    m_pGame->KeyDown(TGame::KEY_PAUSE);
+    m_pGame->Command(CMD_PAUSE);
     Tick(300);
-    m_pGame->KeyDown(TGame::KEY_PAUSE);
+    m_pGame->Command(CMD_PAUSE);
     Tick(39);
     EXPECT_EQ(m_pGame->GetLevel(), 1);
     Tick();
@@ -260,7 +273,7 @@ TEST_F(GameTest, LevelAfterLevelTheSceneDoesNotGrow)
         // Fire a few shots, blow up a small rock in view, and clear the field; the level ends
         // 100 ticks later.
         for (int i = 0; i < 5; ++i) {
-            m_pGame->KeyDown(TGame::KEY_SPACE);
+            m_pGame->Command(CMD_FIRE);
             Tick();
         }
         AddRock(0, SbVec3f(-20.0f, 10.0f, 0.0f))->Explode(true);
@@ -289,7 +302,7 @@ TEST_F(GameTest, LevelStartTakesSpentMissilesOutAndKeepsThoseInFlight)
     for (int i = 0; i < 300 + TRules::LEVEL_END_TICKS - 1; ++i) {
         if (i == 300)
             pLast->Explode(false);
-        KeyDown(TGame::KEY_SPACE);
+        Command(CMD_FIRE);
         Tick();
     }
     ASSERT_EQ(m_pGame->GetLevel(), 1);
@@ -358,18 +371,18 @@ TEST_F(GameTest, KeysActOnlyOnTheTickAfterTheirKeyDown)
 {
     ClearField();
     AddRock(2, SbVec3f(20.0f, 15.0f, 0.0f));
-    m_pGame->KeyDown(TGame::KEY_LEFT);
-    m_pGame->KeyDown(TGame::KEY_RIGHT);
+    m_pGame->Command(CMD_TURN_LEFT);
+    m_pGame->Command(CMD_TURN_RIGHT);
     Tick();
     EXPECT_NEAR(m_pGame->GetShip()->GetAngle(), 0.0, 1e-15);  // both: they cancel
-    m_pGame->KeyDown(TGame::KEY_LEFT);
+    m_pGame->Command(CMD_TURN_LEFT);
     Tick(5);  // one key-down, one turn
     EXPECT_NEAR(m_pGame->GetShip()->GetAngle(), 16.0 * PI / 180.0, 1e-12);
-    m_pGame->KeyDown(TGame::KEY_UP);
+    m_pGame->Command(CMD_THRUST);
     Tick();
     EXPECT_GT(m_pGame->GetShip()->GetVelocity().length(), 0.19f);
-    m_pGame->KeyDown(TGame::KEY_SPACE);
-    m_pGame->KeyDown(TGame::KEY_SPACE);  // two key-downs within one tick fire once
+    m_pGame->Command(CMD_FIRE);
+    m_pGame->Command(CMD_FIRE);  // two key-downs within one tick fire once
     Tick();
     EXPECT_EQ(m_pGame->GetMissiles().size(), 1u);
 }
@@ -377,10 +390,10 @@ TEST_F(GameTest, KeysActOnlyOnTheTickAfterTheirKeyDown)
 TEST_F(GameTest, MusicKeySilencesWithoutStopping)
 {
     EXPECT_TRUE(m_pGame->IsMusicOn());
-    m_pGame->KeyDown(TGame::KEY_MUSIC);
+    m_pGame->Command(CMD_MUSIC);
     EXPECT_FALSE(m_pGame->IsMusicOn());
-    m_pGame->KeyDown(TGame::KEY_PAUSE);
-    m_pGame->KeyDown(TGame::KEY_MUSIC);  // also while paused
+    m_pGame->Command(CMD_PAUSE);
+    m_pGame->Command(CMD_MUSIC);  // also while paused
     EXPECT_TRUE(m_pGame->IsMusicOn());
     EXPECT_EQ(m_pGame->GetGameState(), GS_PAUSED);
 }

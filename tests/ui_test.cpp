@@ -35,7 +35,7 @@ protected:
         if (!QApplication::instance())
             new QApplication(s_nArgc, s_pArgv);
         if (!s_pDriver) {
-            s_pDriver = new TGameDriver(TGameDriver::CLOCK_VIRTUAL);
+            s_pDriver = new TGameDriver();
             std::string strError;
             ASSERT_TRUE(s_pDriver->Open(DRELK_TEST_DATA_FILE, strError)) << strError;
         }

@@ -7,8 +7,11 @@
 #include "base/Assert.h"
 #include "core/Rules.h"
 #include "core/GameDriver.h"
+#include "core/Replay.h"
+#include "input/Bindings.h"
 #include "sound/FModSoundManager.h"
 #include "store/BestScores.h"
+#include "store/ReplayShelf.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -39,17 +42,9 @@ constexpr int EXIT_USAGE = 2;
 std::string HelpEpilogue()
 {
     std::string strText =
-        "\nKeys:\n"
-        "  Left, Right  turn\n"
-        "  Up           thrust\n"
-        "  Space        fire\n"
-        "  M            music on or off\n"
-        "  P            pause\n"
-        "  Esc, Q       leave through the ending screen\n"
-        "  F11          full screen on or off\n"
-        "\nA gamepad: left stick or pad left/right turn, pad up or right trigger thrust,\n"
-        "A fires, Start pauses, Back leaves.\n"
-        "\nThe data file: the one --data names, else the first of\n";
+        "\nKeys (Pad Left and Pad Right are the left stick or the pad's, Pad Up the pad's up or the\n"
+        "right trigger, Pad A the south button; keys/<command> in drelk2.conf changes them):\n" +
+        TBindings().HelpText() + "\nThe data file: the one --data names, else the first of\n";
     for (const std::string& strPlace : TGameDriver::DataFilePlaces())
         strText += "  " + strPlace + "\n";
     strText +=
@@ -57,6 +52,7 @@ std::string HelpEpilogue()
         "  0    left through the ending screen or the start-up window, or ended by a signal\n"
         "  1    no X display\n"
         "  2    a bad command line\n"
+        "  3    a replay that cannot be read, or was made with other rules or another data file\n"
         "  255  a missing or bad data file, or an audio library error\n";
     return strText;
 }
@@ -66,6 +62,49 @@ struct TCommandLine
     TFormMain::TOptions Options;
     bool bStats = false;
 };
+
+// The best scores for a person to read, each marked when its replay is kept.
+std::string ScoresText()
+{
+    const TBestScores Scores;
+    const TReplayShelf Shelf;
+    std::string strText = Scores.ToText();
+    if (Scores.GetEntries().empty())
+        return strText;
+    std::string strMarked;
+    size_t nLine = 0, nStart = 0;
+    for (size_t nEnd; (nEnd = strText.find('\n', nStart)) != std::string::npos; nStart = nEnd + 1, ++nLine) {
+        strMarked += strText.substr(nStart, nEnd - nStart);
+        if (nLine < Scores.GetEntries().size() && !Shelf.PathOf(Scores.GetEntries()[nLine]).isEmpty())
+            strMarked += "  replay";
+        strMarked += '\n';
+    }
+    return strMarked;
+}
+
+// The replay --replay names (a file, 'last' or 'best'), read whole; false with one line said.
+bool LoadReplay(const QString& strName, TFormMain::TOptions& Options)
+{
+    const TReplayShelf Shelf;
+    QString strPath = strName;
+    if (strName == "last" || strName == "best") {
+        strPath = strName == "last" ? Shelf.Last() : Shelf.Best(TBestScores().GetEntries());
+        if (strPath.isEmpty()) {
+            std::fprintf(stderr, "drelk2: no replay kept in %s%s\n", qPrintable(Shelf.GetFolder()),
+                         strName == "best" ? " for a listed best score" : "");
+            return false;
+        }
+    }
+    auto pReplay = std::make_shared<TReplay>();
+    std::string strError;
+    if (!TReplayFile::Load(strPath.toStdString(), *pReplay, strError)) {
+        std::fprintf(stderr, "drelk2: %s\n", strError.c_str());
+        return false;
+    }
+    Options.pReplay = pReplay;
+    Options.strReplayName = strPath.toStdString();
+    return true;
+}
 
 // --help and --version answer before any window or display is needed.
 bool ParseCommandLine(const QStringList& vecArgs, TCommandLine& Line, int& nExitCode)
@@ -79,7 +118,9 @@ bool ParseCommandLine(const QStringList& vecArgs, TCommandLine& Line, int& nExit
     const QCommandLineOption Stats("stats", "At exit, report start-up times, ticks and frames on standard error.");
     const QCommandLineOption FullScreen("fullscreen", "Play in full screen (F11 switches while playing).");
     const QCommandLineOption Scores("scores", "Show the table of best scores and exit.");
-    Parser.addOptions({Help, Version, Data, Level, Stats, FullScreen, Scores});
+    const QCommandLineOption Replay("replay", "Play a replay in the game window: a file, 'last' (the last game) or "
+                                              "'best' (the best score's).", "REPLAY");
+    Parser.addOptions({Help, Version, Data, Level, Stats, FullScreen, Scores, Replay});
     if (!Parser.parse(vecArgs)) {
         std::fprintf(stderr, "drelk2: %s (see --help)\n", qPrintable(Parser.errorText()));
         nExitCode = EXIT_USAGE;
@@ -102,7 +143,7 @@ bool ParseCommandLine(const QStringList& vecArgs, TCommandLine& Line, int& nExit
         return false;
     }
     if (Parser.isSet(Scores)) {
-        std::printf("%s", TBestScores().ToText().c_str());
+        std::printf("%s", ScoresText().c_str());
         nExitCode = 0;
         return false;
     }
@@ -112,6 +153,15 @@ bool ParseCommandLine(const QStringList& vecArgs, TCommandLine& Line, int& nExit
         std::fprintf(stderr, "drelk2: --level wants a number from 1 to %d, not '%s'\n", TRules::MAX_LEVEL,
                      qPrintable(Parser.value(Level)));
         nExitCode = EXIT_USAGE;
+        return false;
+    }
+    if (Parser.isSet(Replay) && Parser.isSet(Level)) {
+        std::fprintf(stderr, "drelk2: a replay starts at its own level: --replay goes without --level\n");
+        nExitCode = EXIT_USAGE;
+        return false;
+    }
+    if (Parser.isSet(Replay) && !LoadReplay(Parser.value(Replay), Line.Options)) {
+        nExitCode = TFormMain::EXIT_BAD_REPLAY;
         return false;
     }
     Line.Options.nLevel = nLevel;

@@ -19,8 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
         return 0;
     }
     for (long nTick = 0; nTick < 16; ++nTick)
-        for (TGame::TKey nKey : Script.KeysBefore(nTick))
-            if (nKey < 0 || nKey >= TGame::KEY_COUNT)
+        for (TCommand nKey : Script.KeysBefore(nTick))
+            if (!IsGameCommand(nKey))
                 __builtin_trap();
     return 0;
 }

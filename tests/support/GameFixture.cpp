@@ -15,7 +15,7 @@ void GameFixture::SetUpTestSuite()
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     if (s_pDriver)
         return;
-    s_pDriver = new TGameDriver(TGameDriver::CLOCK_VIRTUAL);
+    s_pDriver = new TGameDriver();
     std::string strError;
     if (!s_pDriver->Open(DRELK_TEST_DATA_FILE, strError)) {
         // Nothing of the game can be tested without its data.

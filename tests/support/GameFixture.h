@@ -1,5 +1,5 @@
 #pragma once
-// A game built on the real data file, headless: virtual time, SDL's silent driver, the
+// A game built on the real data file, headless: the game clock, SDL's silent driver, the
 // generator from its start-up state. Each test gets a fresh game.
 
 #include "core/Game.h"
@@ -18,8 +18,8 @@ protected:
 
     // A fresh game at the given level, running, as the window starts it.
     void NewGame(int nLevel);
-    // A key-down between two ticks.
-    void KeyDown(TGame::TKey nKey) { s_pDriver->KeyDown(nKey); }
+    // A command between two ticks.
+    void Command(TCommand nCommand) { s_pDriver->Command(nCommand); }
     // n timer ticks: a game tick when the game ticks, and 10 ms of effect time in any case.
     void Tick(int n = 1);
     // Kills every rock of the level (without scoring), so a test can set its own scene.

@@ -10,11 +10,11 @@
 #include <sstream>
 
 namespace {
-bool KeyFromName(const std::string& strName, TGame::TKey& nKey)
+bool KeyFromName(const std::string& strName, TCommand& nKey)
 {
-    static const std::pair<const char*, TGame::TKey> KEYS[] = {
-        {"left", TGame::KEY_LEFT},   {"right", TGame::KEY_RIGHT}, {"up", TGame::KEY_UP},
-        {"space", TGame::KEY_SPACE}, {"p", TGame::KEY_PAUSE},     {"m", TGame::KEY_MUSIC},
+    static const std::pair<const char*, TCommand> KEYS[] = {
+        {"left", CMD_TURN_LEFT}, {"right", CMD_TURN_RIGHT}, {"up", CMD_THRUST},
+        {"space", CMD_FIRE},     {"p", CMD_PAUSE},          {"m", CMD_MUSIC},
     };
     for (const auto& Key : KEYS) {
         if (strName == Key.first) {
@@ -136,11 +136,11 @@ bool TKeyScript::ParseLine(const std::string& strLine, std::string& strError)
         strError = "'" + Shown(strTick) + "' is not a tick number";
         return false;
     }
-    std::vector<TGame::TKey>& vecKeys = m_mapKeys[nTick];
+    std::vector<TCommand>& vecKeys = m_mapKeys[nTick];
     const size_t nBefore = vecKeys.size();
     std::string strKey;
     while (Words >> strKey) {
-        TGame::TKey nKey;
+        TCommand nKey;
         if (!KeyFromName(strKey, nKey)) {
             strError = "unknown key '" + Shown(strKey) + "' (left right up space p m)";
             return false;
@@ -154,9 +154,9 @@ bool TKeyScript::ParseLine(const std::string& strLine, std::string& strError)
     return true;
 }
 
-const std::vector<TGame::TKey>& TKeyScript::KeysBefore(long nTick) const
+const std::vector<TCommand>& TKeyScript::KeysBefore(long nTick) const
 {
-    static const std::vector<TGame::TKey> s_vecNone;
+    static const std::vector<TCommand> s_vecNone;
     const auto it = m_mapKeys.find(nTick);
     return it == m_mapKeys.end() ? s_vecNone : it->second;
 }

@@ -1,10 +1,10 @@
 #pragma once
 // A key script for headless play: lines "TICK KEY [KEY...]", each key a key-down that arrives
-// before that tick. Keys: left right up space p m. Blank lines and lines starting with # are
+// before that tick, which gives the game its command. Keys: left right up space p m. Blank lines and lines starting with # are
 // skipped. Scripts come from outside: only a regular file of bounded size is read, and a line
 // that is too long or holds a NUL byte is refused.
 
-#include "core/Game.h"
+#include "core/Commands.h"
 
 #include <map>
 #include <string>
@@ -20,11 +20,13 @@ public:
     // False with a one-line message naming the file and, for its text, the line.
     bool Load(const std::string& strPath, std::string& strError);
     bool Parse(const std::string& strText, std::string& strError);
+    // A key-down before the tick, after those the script has for it.
+    void Add(long nTick, TCommand nKey) { m_mapKeys[nTick].push_back(nKey); }
     // The key-downs before the given tick, in script order.
-    const std::vector<TGame::TKey>& KeysBefore(long nTick) const;
+    const std::vector<TCommand>& KeysBefore(long nTick) const;
 
 private:
     bool ParseLine(const std::string& strLine, std::string& strError);
 
-    std::map<long, std::vector<TGame::TKey>> m_mapKeys;
+    std::map<long, std::vector<TCommand>> m_mapKeys;
 };

@@ -1,15 +1,20 @@
-// drelk2-sim: plays the real game on the real data file, without a window or a sound device.
-// Prints one JSON line of state after start-up (tick 0), every K ticks with --every, and after
-// the last tick. Effects run in virtual time, 10 ms per tick, so two runs print the same lines.
-// --bench reports on standard error the time of the game's start, the time per tick (median,
-// 99th percentile) and the time of each level start in play (the tick that brings it). --shot
-// renders the last state off screen to a PNG (needs an X display).
+// drelk2-sim: plays the real game on the real data file, without a window or a sound device,
+// from a key script or from a replay. Prints one JSON line of state after start-up (tick 0),
+// every K ticks with --every, and after the last tick. The game runs on its own clock, 10 ms a
+// tick, so two runs print the same lines. --verify holds a replay's game against the digests it
+// recorded and ends with a line naming its score and level; --record writes the run's own
+// replay. --bench reports on standard error the time of the game's start, the time per tick
+// (median, 99th percentile) and the time of each level start in play (the tick that brings it).
+// --shot renders the last state off screen to a PNG (needs an X display).
 
 #include "core/GameDriver.h"
 #include "core/Rules.h"
 #include "tools/sim/KeyScript.h"
 #include "tools/sim/Snapshot.h"
 #include "tools/sim/StateJson.h"
+
+#include "databank/AtomicFile.h"
+#include "store/ReplayShelf.h"
 
 #include <Inventor/nodes/SoSeparator.h>
 
@@ -28,10 +33,14 @@
 namespace {
 constexpr int EXIT_BAD_FILE = 1;
 constexpr int EXIT_USAGE = 2;
+constexpr int EXIT_DEPARTS = 3;
 
 const char DESCRIPTION[] =
-    "Plays Drelk II headless from a key script and prints the game's state as JSON lines.\n"
-    "Key script lines: TICK KEY [KEY...], keys left right up space p m; # starts a comment.";
+    "Plays Drelk II headless from a key script or a replay and prints the game's state as JSON lines.\n"
+    "Key script lines: TICK KEY [KEY...], keys left right up space p m; # starts a comment.\n"
+    "A replay: a file, or 'last' or 'best' for the player's own (the newest game, the best score's).\n"
+    "Exit status: 0 done (a replay verified), 1 a file that cannot be used, 2 a bad command line,\n"
+    "3 a replay whose game departs from its record.";
 // The viewer's share of an 800 x 600 window: the two 24-pixel bars take the rest.
 constexpr int SHOT_WIDTH = 800;
 constexpr int SHOT_HEIGHT = 552;
@@ -45,6 +54,9 @@ struct TOptions
     long nEvery = 0;
     bool bBench = false;
     std::string strShot;
+    std::string strReplay;
+    bool bVerify = false;
+    std::string strRecord;
 };
 
 enum TParse { PARSE_RUN, PARSE_HELP, PARSE_VERSION, PARSE_FAILED };
@@ -66,6 +78,9 @@ public:
             {"every", "Also print the state every K ticks.", "K"},
             {"bench", "Report timings on standard error."},
             {"shot", "Render the last state to a PNG file (needs an X display).", "PNG"},
+            {"replay", "Play a replay's commands: a file, 'last' or 'best'.", "REPLAY"},
+            {"verify", "With --replay: check the game against every digest the replay holds."},
+            {"record", "Write this run's replay to a file (with --replay: the same commands, recorded anew).", "FILE"},
         });
         m_HelpOption = m_Parser.addHelpOption();
         m_VersionOption = m_Parser.addVersionOption();
@@ -92,7 +107,12 @@ public:
             Options.strData = Value("data");
         Options.strKeys = Value("keys");
         Options.strShot = Value("shot");
+        Options.strReplay = Value("replay");
+        Options.bVerify = m_Parser.isSet("verify");
+        Options.strRecord = Value("record");
         Options.bBench = m_Parser.isSet("bench");
+        if (!CheckCombination(Options, strError))
+            return PARSE_FAILED;
         long nLevel = Options.nLevel;
         const bool bOk = Count("ticks", 0, Options.nTicks, strError) && Count("every", 1, Options.nEvery, strError) &&
                          Count("level", 1, nLevel, strError, TRules::MAX_LEVEL);
@@ -103,6 +123,21 @@ public:
     std::string HelpText() const { return m_Parser.helpText().toStdString(); }
 
 private:
+    bool CheckCombination(const TOptions& Options, std::string& strError) const
+    {
+        if (m_Parser.isSet("replay") && Options.strReplay.empty())
+            strError = "--replay needs a file, 'last' or 'best'";
+        else if (!Options.strReplay.empty() && (m_Parser.isSet("keys") || m_Parser.isSet("ticks") || m_Parser.isSet("level")))
+            strError = "a replay brings its own keys, ticks and level: --replay goes without --keys, --ticks and --level";
+        else if (Options.bVerify && Options.strReplay.empty())
+            strError = "--verify checks a replay: it needs --replay";
+        else if (Options.bVerify && !Options.strRecord.empty())
+            strError = "--verify checks a replay as it is: it goes without --record";
+        else if (m_Parser.isSet("record") && Options.strRecord.empty())
+            strError = "--record needs a file";
+        return strError.empty();
+    }
+
     std::string Value(const char* szName) const { return m_Parser.value(szName).toLocal8Bit().toStdString(); }
 
     // A whole number from nMin to nMax when the option is given; nValue stays as it is when not.
@@ -126,10 +161,10 @@ private:
     QCommandLineOption m_VersionOption{"version"};
 };
 
-void ApplyKeys(TGameDriver& Driver, const std::vector<TGame::TKey>& vecKeys)
+void ApplyKeys(TGameDriver& Driver, const std::vector<TCommand>& vecKeys)
 {
-    for (TGame::TKey nKey : vecKeys)
-        Driver.KeyDown(nKey);
+    for (TCommand nKey : vecKeys)
+        Driver.Command(nKey);
 }
 
 double Microseconds(std::chrono::steady_clock::duration Duration)
@@ -156,31 +191,78 @@ void PrintState(const TGame& Game, long nTick)
     std::printf("%s\n", FormatStateJson(Game, nTick).c_str());
 }
 
-int Run(const TOptions& Options, const TKeyScript& Keys)
+// The run's own replay, written whole to the file --record names.
+bool WriteRecord(const TGameDriver& Driver, const std::string& strPath, std::string& strError)
 {
-    // Before the first tick: a run that cannot save its picture is refused before it starts.
+    const TReplay Record = Driver.GetRecord();
+    if (Record.nTicks > TReplay::MAX_TICKS) {
+        strError = strPath + ": a run of more than " + std::to_string(TReplay::MAX_TICKS) + " ticks keeps no replay";
+        return false;
+    }
+    const std::vector<uint8_t> Bytes = TReplayFile::Serialize(Record);
+    TAtomicFile File;
+    if (!File.Open(strPath, strError))
+        return false;
+    File.Write(Bytes.data(), Bytes.size());
+    return File.Commit(strError);
+}
+
+// What a run ends with, whichever way it was played: its last line out, the timings, the
+// picture, the replay.
+int FinishRun(const TOptions& Options, TGameDriver& Driver, TSnapshot& Snapshot)
+{
+    // The lines so far reach the pipe whatever the rendering does.
+    std::fflush(stdout);
     std::string strError;
-    TSnapshot Snapshot;
-    if (!Options.strShot.empty() && !Snapshot.Prepare(strError)) {
+    if (!Options.strShot.empty() &&
+        !Snapshot.RenderToPng(Driver.GetGame()->GetRoot(), SHOT_WIDTH, SHOT_HEIGHT, Options.strShot, strError)) {
         std::fprintf(stderr, "drelk2-sim: %s\n", strError.c_str());
         return EXIT_BAD_FILE;
     }
-    TGameDriver Driver(TGameDriver::CLOCK_VIRTUAL);
+    if (!Options.strRecord.empty()) {
+        Driver.Leave();
+        if (!WriteRecord(Driver, Options.strRecord, strError)) {
+            std::fprintf(stderr, "drelk2-sim: %s\n", strError.c_str());
+            return EXIT_BAD_FILE;
+        }
+    }
+    return 0;
+}
+
+// The driver on the data file, with the picture's display checked first: a run that cannot
+// save its picture is refused before it starts.
+bool Prepare(const TOptions& Options, TGameDriver& Driver, TSnapshot& Snapshot)
+{
+    std::string strError;
+    if (!Options.strShot.empty() && !Snapshot.Prepare(strError)) {
+        std::fprintf(stderr, "drelk2-sim: %s\n", strError.c_str());
+        return false;
+    }
     if (!Driver.Open(Options.strData, strError)) {
         std::fprintf(stderr, "drelk2-sim: %s: %s\n", Options.strData.c_str(), strError.c_str());
-        return EXIT_BAD_FILE;
+        return false;
     }
+    return true;
+}
+
+// A key script's run: its keys before each of nTicks ticks, and those after the last.
+int RunScript(const TOptions& Options, const TKeyScript& Keys, long nTicks, int nStartLevel)
+{
+    TSnapshot Snapshot;
+    TGameDriver Driver;
+    if (!Prepare(Options, Driver, Snapshot))
+        return EXIT_BAD_FILE;
 
     // Tick times are kept only when asked for: a long run stays at flat memory.
     std::vector<double> vecTicks;
     std::vector<std::pair<int, double>> vecLevels;
     auto tStart = std::chrono::steady_clock::now();
-    TGame& Game = Driver.Start(Options.nLevel);
+    TGame& Game = Driver.Start(nStartLevel);
     const double dGameStart = Microseconds(std::chrono::steady_clock::now() - tStart);
     ApplyKeys(Driver, Keys.KeysBefore(0));
     PrintState(Game, 0);
 
-    for (long nTick = 1; nTick <= Options.nTicks; ++nTick) {
+    for (long nTick = 1; nTick <= nTicks; ++nTick) {
         ApplyKeys(Driver, Keys.KeysBefore(nTick));
         const int nLevel = Game.GetLevel();
         tStart = std::chrono::steady_clock::now();
@@ -190,19 +272,100 @@ int Run(const TOptions& Options, const TKeyScript& Keys)
             if (Game.GetLevel() != nLevel)
                 vecLevels.emplace_back(Game.GetLevel(), dTime);
         }
-        if ((Options.nEvery > 0 && nTick % Options.nEvery == 0) || nTick == Options.nTicks)
+        if ((Options.nEvery > 0 && nTick % Options.nEvery == 0) || nTick == nTicks)
             PrintState(Game, nTick);
     }
-    // The lines so far reach the pipe whatever the rendering does.
-    std::fflush(stdout);
+    ApplyKeys(Driver, Keys.KeysBefore(nTicks + 1));
     if (Options.bBench)
         ReportBench(dGameStart, vecTicks, vecLevels);
-    if (!Options.strShot.empty() &&
-        !Snapshot.RenderToPng(Game.GetRoot(), SHOT_WIDTH, SHOT_HEIGHT, Options.strShot, strError)) {
+    return FinishRun(Options, Driver, Snapshot);
+}
+
+// A replay played as it was played; with --verify, held against its digests.
+int RunReplay(const TOptions& Options, const TReplay& Replay)
+{
+    TSnapshot Snapshot;
+    TGameDriver Driver;
+    if (!Prepare(Options, Driver, Snapshot))
+        return EXIT_BAD_FILE;
+    std::string strError;
+    if (!Driver.StartReplay(Replay, strError)) {
+        std::fprintf(stderr, "drelk2-sim: %s: %s\n", Options.strReplay.c_str(), strError.c_str());
+        return EXIT_BAD_FILE;
+    }
+    const auto tStart = std::chrono::steady_clock::now();
+    PrintState(*Driver.GetGame(), 0);
+    long nPrinted = 0;
+    while (!Driver.IsReplayOver()) {
+        const uint32_t nBefore = Driver.GetTicks();
+        Driver.Step();
+        const long nTick = Driver.GetTicks();
+        if (Options.nEvery > 0 && nTick != nBefore && nTick % Options.nEvery == 0) {
+            PrintState(*Driver.GetGame(), nTick);
+            nPrinted = nTick;
+        }
+        // Verifying stops at the first departure; a plain play goes on to show the rest.
+        if (Options.bVerify && Driver.GetReplayDeparture() != 0)
+            break;
+    }
+    if (nPrinted != static_cast<long>(Driver.GetTicks()))
+        PrintState(*Driver.GetGame(), Driver.GetTicks());
+    if (Driver.GetReplayDeparture() != 0) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "drelk2-sim: %s: the game departs from the replay at tick %u\n",
+                     Options.strReplay.c_str(), Driver.GetReplayDeparture());
+        return EXIT_DEPARTS;
+    }
+    const double dSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - tStart).count();
+    if (Options.bBench)
+        std::fprintf(stderr, "bench: %u ticks replayed in %.3f s: %.0f ticks a second, %.0f times real time\n",
+                     Driver.GetTicks(), dSeconds, Driver.GetTicks() / std::max(dSeconds, 1e-9),
+                     Driver.GetTicks() * (TGameDriver::TICK_MS / 1000.0) / std::max(dSeconds, 1e-9));
+    if (Options.bVerify)
+        std::printf("replay verified: %u ticks, %u digests the same, score %d level %d\n", Driver.GetTicks(),
+                    Driver.GetDigestsChecked(), Driver.GetScore(), Driver.GetLevel());
+    return FinishRun(Options, Driver, Snapshot);
+}
+
+// A replay's file: as named, or the player's newest ('last') or best ('best').
+bool ResolveReplay(const std::string& strName, std::string& strPath, std::string& strError)
+{
+    const TReplayShelf Shelf;
+    if (strName == "last" || strName == "best") {
+        const QString strFound = strName == "last" ? Shelf.Last() : Shelf.Best(TBestScores().GetEntries());
+        if (strFound.isEmpty()) {
+            strError = "no replay kept in " + Shelf.GetFolder().toStdString() +
+                       (strName == "best" ? " for a listed best score" : "");
+            return false;
+        }
+        strPath = strFound.toStdString();
+        return true;
+    }
+    strPath = strName;
+    return true;
+}
+
+// The replay's commands as a key script, to record them anew under these rules.
+TKeyScript ScriptOf(const TReplay& Replay)
+{
+    TKeyScript Keys;
+    for (const TReplayCommand& Command : Replay.vecCommands)
+        Keys.Add(Command.nTick, Command.nCommand);
+    return Keys;
+}
+
+int RunFromReplay(TOptions Options)
+{
+    std::string strPath, strError;
+    TReplay Replay;
+    if (!ResolveReplay(Options.strReplay, strPath, strError) || !TReplayFile::Load(strPath, Replay, strError)) {
         std::fprintf(stderr, "drelk2-sim: %s\n", strError.c_str());
         return EXIT_BAD_FILE;
     }
-    return 0;
+    Options.strReplay = strPath;
+    if (!Options.strRecord.empty())
+        return RunScript(Options, ScriptOf(Replay), Replay.nTicks, Replay.nStartLevel);
+    return RunReplay(Options, Replay);
 }
 }  // namespace
 
@@ -234,5 +397,7 @@ int main(int argc, char** argv)
     }
     // No sound device is needed: the game plays on SDL's silent driver.
     setenv("SDL_AUDIODRIVER", "dummy", 0);
-    return Run(Options, Keys);
+    if (!Options.strReplay.empty())
+        return RunFromReplay(Options);
+    return RunScript(Options, Keys, Options.nTicks, Options.nLevel);
 }
