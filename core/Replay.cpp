@@ -54,8 +54,8 @@ int32_t GetI32(const uint8_t* p)
     return static_cast<int32_t>(GetU32(p));
 }
 
-// Reads one LEB128 number of at most MAX_NUMBER_BYTES bytes from [p, pEnd); false when it runs
-// past the end or is longer.
+// Reads one LEB128 number of at most MAX_NUMBER_BYTES bytes from [p, pEnd), written in as few
+// bytes as it takes (so that a replay has one spelling); false otherwise.
 bool GetNumber(const uint8_t*& p, const uint8_t* pEnd, uint64_t& n)
 {
     n = 0;
@@ -63,7 +63,7 @@ bool GetNumber(const uint8_t*& p, const uint8_t* pEnd, uint64_t& n)
         const uint8_t nByte = *p++;
         n |= static_cast<uint64_t>(nByte & 0x7f) << (7 * i);
         if (!(nByte & 0x80))
-            return true;
+            return i == 0 || nByte != 0;
     }
     return false;
 }
@@ -74,18 +74,22 @@ bool Fail(std::string& strError, const std::string& strWhy)
     return false;
 }
 
-// The game's version as stored: printable ASCII ending in a zero byte within its field.
+// The game's version as stored: printable ASCII, then zero bytes to the end of its field.
 bool ReadVersion(const uint8_t* p, std::string& strVersion)
 {
     strVersion.clear();
-    for (size_t i = 0; i < TReplay::VERSION_BYTES; ++i) {
-        if (p[i] == 0)
-            return true;
+    size_t i = 0;
+    for (; i < TReplay::VERSION_BYTES && p[i] != 0; ++i) {
         if (p[i] < 0x20 || p[i] > 0x7e)
             return false;
         strVersion += static_cast<char>(p[i]);
     }
-    return false;
+    if (i == TReplay::VERSION_BYTES)
+        return false;
+    for (; i < TReplay::VERSION_BYTES; ++i)
+        if (p[i] != 0)
+            return false;
+    return true;
 }
 
 bool ReadCommands(const uint8_t* p, const uint8_t* pEnd, uint32_t nCount, uint32_t nTicks,

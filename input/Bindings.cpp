@@ -13,6 +13,10 @@ namespace {
 const char* const BUTTON_NAMES[] = {"Pad Left", "Pad Right", "Pad Up", "Pad A", "Pad Start", "Pad Back"};
 static_assert(sizeof BUTTON_NAMES / sizeof *BUTTON_NAMES == TGamepad::PAD_OTHER, "a name for every pad button");
 
+// Keys that Qt's key names read as modifiers of another key: a game reads them as keys.
+const std::pair<const char*, int> MODIFIER_KEYS[] = {
+    {"Ctrl", Qt::Key_Control}, {"Shift", Qt::Key_Shift}, {"Alt", Qt::Key_Alt}, {"Meta", Qt::Key_Meta}};
+
 // What one key or button stands for, for finding two commands that share one.
 using TInput = std::pair<bool, int>;  // (is a pad button, key or button)
 
@@ -54,6 +58,9 @@ const TBindings::TBinding& TBindings::Of(TCommand nCommand) const
 
 QString TBindings::KeyName(int nKey)
 {
+    for (const auto& Modifier : MODIFIER_KEYS)
+        if (Modifier.second == nKey)
+            return Modifier.first;
     return QKeySequence(nKey).toString(QKeySequence::PortableText);
 }
 
@@ -65,14 +72,22 @@ QString TBindings::ButtonName(TGamepad::TButton nButton)
 
 bool TBindings::Parse(const QString& strValue, TBinding& Binding, QString& strError)
 {
-    Binding.vecKeys.clear();
-    Binding.vecButtons.clear();
+    // A line of keys alone leaves the pad's buttons as they were, and the other way round.
+    std::vector<int> vecKeys;
+    std::vector<TGamepad::TButton> vecButtons;
     for (const QString& strPart : strValue.split(',')) {
         const QString strName = strPart.trimmed();
         const auto* pButton = std::find_if(std::begin(BUTTON_NAMES), std::end(BUTTON_NAMES),
                                            [&strName](const char* sz) { return strName.compare(sz, Qt::CaseInsensitive) == 0; });
         if (pButton != std::end(BUTTON_NAMES)) {
-            Binding.vecButtons.push_back(static_cast<TGamepad::TButton>(pButton - std::begin(BUTTON_NAMES)));
+            vecButtons.push_back(static_cast<TGamepad::TButton>(pButton - std::begin(BUTTON_NAMES)));
+            continue;
+        }
+        const auto* pModifier = std::find_if(std::begin(MODIFIER_KEYS), std::end(MODIFIER_KEYS), [&strName](const auto& M) {
+            return strName.compare(M.first, Qt::CaseInsensitive) == 0;
+        });
+        if (pModifier != std::end(MODIFIER_KEYS)) {
+            vecKeys.push_back(pModifier->second);
             continue;
         }
         // One key without modifiers: the game reads keys, not shortcuts.
@@ -82,8 +97,12 @@ bool TBindings::Parse(const QString& strValue, TBinding& Binding, QString& strEr
             strError = "'" + strName.left(40) + "' is not a key or a pad button";
             return false;
         }
-        Binding.vecKeys.push_back(nKey);
+        vecKeys.push_back(nKey);
     }
+    if (!vecKeys.empty())
+        Binding.vecKeys = vecKeys;
+    if (!vecButtons.empty())
+        Binding.vecButtons = vecButtons;
     return true;
 }
 

@@ -7,8 +7,9 @@
 // The player may change it in the settings file, one line a command in the [keys] group:
 //     fire=Space, Ctrl          thrust=Up, W, Pad Up
 // Keys by Qt's names (Left, Space, F11, A...), pad buttons as Pad Left, Pad Right, Pad Up, Pad A,
-// Pad Start, Pad Back. A command's line that names something unknown, or a key another command
-// has, is named on standard error and the command keeps its default.
+// Pad Start, Pad Back; the keys a line names replace the command's keys, the buttons its
+// buttons. A command's line that names something unknown, or a key another command has, is
+// named on standard error and the command keeps its default.
 
 #include "core/Commands.h"
 #include "input/Gamepad.h"

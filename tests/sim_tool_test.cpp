@@ -1,5 +1,6 @@
 // drelk2-sim from the command line, on the data file the build generates: the first level as
 // the generator lays it out, reproducible runs, pauses, and refusals.
+#include "base/Digest.h"
 #include "databank/AssetIds.h"
 #include "tests/support/HungAudioServer.h"
 #include "tests/support/RunCommand.h"
@@ -14,6 +15,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 namespace {
@@ -202,6 +204,66 @@ TEST(SimToolTest, RefusalsAreOneLineWithAnExitStatus)
         EXPECT_NE(Result.strOut.find(Case.strMessage), std::string::npos) << Result.strOut;
         EXPECT_EQ(Result.strOut.find("{\"tick\""), std::string::npos);
         EXPECT_EQ(std::count(Result.strOut.begin(), Result.strOut.end(), '\n'), 1);
+    }
+}
+
+// A replay written by one run is verified by another; a replay that departs is caught at the
+// tick it departs; one that cannot be used is refused in one line, before the first tick.
+TEST(SimToolTest, AReplayIsVerifiedOrRefusedWithOneLine)
+{
+    const std::string strDir = MakeTempDir();
+    const std::string strGood = strDir + "/good.drelk2-replay";
+    const std::string strKeys = WriteScript("1 left\n5 space\n60 p\n90 p m\n");
+    ASSERT_EQ(Sim("--ticks 250 --keys " + ShellQuote(strKeys) + " --record " + ShellQuote(strGood)).nExitCode, 0);
+    const TCommandResult Verified = Sim("--replay " + ShellQuote(strGood) + " --verify");
+    ASSERT_EQ(Verified.nExitCode, 0) << Verified.strOut;
+    EXPECT_EQ(Verified.strOut, "replay verified: 250 ticks, 3 digests the same, score 0 level 1\n");
+
+    std::ifstream In(strGood, std::ios::binary);
+    const std::string strBytes((std::istreambuf_iterator<char>(In)), std::istreambuf_iterator<char>());
+    ASSERT_GT(strBytes.size(), 130u);
+    // The bytes with one changed and the checksum made good again.
+    auto Changed = [&](size_t nAt, const std::string& strName) {
+        std::string strOther = strBytes;
+        strOther[nAt] = static_cast<char>(strOther[nAt] ^ 1);
+        const uint64_t nSum = TDigest::Of(strOther.data(), strOther.size() - 8);
+        for (int i = 0; i < 8; ++i)
+            strOther[strOther.size() - 8 + static_cast<size_t>(i)] = static_cast<char>(nSum >> (8 * i));
+        const std::string strPath = strDir + "/" + strName;
+        std::ofstream(strPath, std::ios::binary) << strOther;
+        return strPath;
+    };
+    const size_t nSecondDigest = strBytes.size() - 8 - 8;  // after tick 200
+    const std::string strFifo = strDir + "/fifo";
+    ASSERT_EQ(mkfifo(strFifo.c_str(), 0600), 0);
+    const std::string strCut = strDir + "/cut";
+    std::ofstream(strCut, std::ios::binary) << strBytes.substr(0, strBytes.size() - 9);
+    struct TCase
+    {
+        std::string strArgs;
+        int nExit;
+        std::string strMessage;
+    };
+    const TCase CASES[] = {
+        {"--replay " + Changed(nSecondDigest, "digest") + " --verify", 3, "departs from the replay at tick 200"},
+        {"--replay " + Changed(40, "data"), 1, "recorded with another data file"},
+        {"--replay " + Changed(12, "rules"), 1, "recorded under the rules of version"},
+        {"--replay " + strCut, 1, "cut short"},
+        {"--replay " + strFifo, 1, "not a regular file (a FIFO)"},
+        {"--replay " + strDir, 1, "not a regular file (a directory)"},
+        {"--replay /dev/zero", 1, "not a regular file (a character device)"},
+        {"--replay " + strKeys, 1, "not a Drelk II replay"},
+        {"--verify", 2, "--verify checks a replay: it needs --replay"},
+        {"--replay " + strGood + " --ticks 5", 2, "goes without --keys, --ticks and --level"},
+        {"--replay " + strGood + " --verify --record " + strDir + "/again", 2, "it goes without --record"},
+        {"--ticks 5 --record " + strDir, 1, "not a regular file (a directory); not replaced"},
+    };
+    for (const TCase& Case : CASES) {
+        SCOPED_TRACE(Case.strArgs);
+        TCommandResult Result = Sim(Case.strArgs, "timeout 20");
+        EXPECT_EQ(Result.nExitCode, Case.nExit);
+        EXPECT_NE(Result.strOut.find(Case.strMessage), std::string::npos) << Result.strOut;
+        EXPECT_EQ(std::count(Result.strOut.begin(), Result.strOut.end(), '\n'), 1) << Result.strOut;
     }
 }
 

@@ -94,6 +94,11 @@ def fresh_home():
     return tempfile.mkdtemp(prefix="drelk2-home-")
 
 
+def replay_folder(home):
+    """Where the game keeps the replays of a player whose home is `home`."""
+    return os.path.join(home, ".local", "share", "drelk2", "replays")
+
+
 def home_environment(home):
     """The variables that put a player's data and settings under `home`."""
     return {"HOME": home, "XDG_DATA_HOME": os.path.join(home, ".local", "share"),
@@ -309,6 +314,18 @@ def wait_picture(game, window, timeout=10.0):
     raise GameError("the game window shows no picture")
 
 
+def wait_motion(game, area, moving, timeout=5.0, gap=0.15):
+    """Waits until the area's picture changes between two looks `gap` seconds apart (moving) or
+    stays the same (not moving): the game running or paused, seen from outside."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        first = game.grab(*area)
+        time.sleep(gap)
+        if (game.grab(*area) != first).any() == moving:
+            return
+    raise GameError(f"the game's picture is {'still' if moving else 'moving'} after {timeout} s")
+
+
 def start_playing(game, size="800x600"):
     """Through the start-up window into the game, once its first frame shows, at the size chosen
     by name in the list."""
@@ -317,3 +334,46 @@ def start_playing(game, size="800x600"):
         game.key("Tab", *facts.SIZE_KEYS[size])
     game.key("alt+s")
     return wait_picture(game, game.wait_window(role=facts.ROLE_GAME))
+
+
+def wait_for(condition, what, timeout):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if condition():
+            return
+        time.sleep(0.05)
+    raise GameError(f"{what} within {timeout} s")
+
+
+def play_every_way(game, window, replays, until=60):
+    """Plays with every command: turns, shots, a pause with the music switched off and on in it,
+    the player away and back, full screen and back; then thrusts and fires round the field until
+    the last ship is lost and the game has written its replay (`replays(home)` lists them), or
+    `until` seconds have passed."""
+    keys = facts.KEYS
+    area = facts.view_area(*window.geometry)
+    game.key(*[keys["turn_left"]] * 3, delay_ms=15)
+    game.key(*[keys["fire"]] * 5, delay_ms=40)
+    game.key(keys["pause"])
+    game.key(keys["music"], keys["music"])
+    game.key(keys["pause"], keys["turn_right"], keys["fire"])
+    other = game.cover(0, 0, 60, 60)
+    game.focus(other)
+    wait_motion(game, area, moving=False)  # away: the game waits
+    game.focus(window)
+    other.remove()
+    game.key(keys["pause"])  # back, it waits for P
+    wait_motion(game, area, moving=True)
+    game.key(keys["full_screen"])
+    game.wait_geometry(facts.ROLE_GAME, (0, 0, *game.screen_size))
+    game.key(keys["full_screen"])
+    game.wait_geometry(facts.ROLE_GAME, window.geometry)
+    wait_motion(game, area, moving=True)
+    before = set(replays(game.home))
+    thrusting = subprocess.Popen(["xdotool", "key", "--repeat", "4000", "--delay", "30", keys["thrust"], keys["fire"]],
+                                 env=game.env)
+    try:
+        wait_for(lambda: set(replays(game.home)) - before, "no game over (no replay written)", until)
+    finally:
+        thrusting.kill()
+        thrusting.wait()

@@ -7,7 +7,11 @@ import math
 
 TITLE = "Drelk II"
 ERROR_TITLE = " Drelk II: Error!"
+# The status line and the keys of the game's binding table (as xdotool names them), as it has them
+# by default; a unit test holds both against the table.
 STATUS_TEXT = "ESC/Q=exit    LEFT/RIGHT=rotate    UP=engine    SPACE-bar=shot    M=music on/off"
+KEYS = {"turn_left": "Left", "turn_right": "Right", "thrust": "Up", "fire": "space", "pause": "p", "music": "m",
+        "leave": "Escape", "full_screen": "F11", "faster": "f"}
 
 # Each window tells itself apart by its X window role (WM_WINDOW_ROLE); all three carry TITLE.
 ROLE_STARTUP = "drelk2-startup"

@@ -300,5 +300,11 @@ TFormMain::TStats TFormMain::GetStats() const
     Stats.nSplashShownMs = m_nSplashShownMs;
     if (Stats.nFirstFrameMs >= 0)
         Stats.nFirstFrameMs += m_nLoopStartMs - m_nStartMs;
+    if (m_Driver.GetGame()) {
+        Stats.bPlayed = true;
+        Stats.nGameTicks = m_Driver.GetTicks();
+        Stats.nScore = m_Driver.GetScore();
+        Stats.nLevel = m_Driver.GetLevel();
+    }
     return Stats;
 }

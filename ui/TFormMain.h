@@ -49,6 +49,10 @@ public:
     struct TStats : TGameLoop::TStats
     {
         qint64 nSplashShownMs = -1;  // from the window's creation to the start-up window drawn
+        bool bPlayed = false;        // a game (or a replay) was started
+        uint32_t nGameTicks = 0;     // the game's own ticks, paused ones of a replay included
+        int32_t nScore = 0;          // the game's score and level when it ended
+        int32_t nLevel = 0;
     };
     // drelk2's exit status for a replay this game cannot play.
     static constexpr int EXIT_BAD_REPLAY = 3;

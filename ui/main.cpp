@@ -298,6 +298,9 @@ void ReportStats(const TFormMain& Form)
                  static_cast<unsigned long long>(Stats.nFrames),
                  dSeconds > 0 ? static_cast<double>(Stats.nFrames) / dSeconds : 0.0,
                  static_cast<unsigned long long>(Stats.nDroppedTicks));
+    if (Stats.bPlayed)
+        std::fprintf(stderr, "drelk2: the game ended after %u ticks with score %d level %d\n", Stats.nGameTicks,
+                     Stats.nScore, Stats.nLevel);
 }
 }  // namespace
 

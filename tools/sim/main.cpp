@@ -229,12 +229,16 @@ int FinishRun(const TOptions& Options, TGameDriver& Driver, TSnapshot& Snapshot)
     return 0;
 }
 
-// The driver on the data file, with the picture's display checked first: a run that cannot
-// save its picture is refused before it starts.
+// The driver on the data file, with the picture's display and the replay's file checked first:
+// a run that cannot save what it makes is refused before it starts.
 bool Prepare(const TOptions& Options, TGameDriver& Driver, TSnapshot& Snapshot)
 {
     std::string strError;
     if (!Options.strShot.empty() && !Snapshot.Prepare(strError)) {
+        std::fprintf(stderr, "drelk2-sim: %s\n", strError.c_str());
+        return false;
+    }
+    if (!Options.strRecord.empty() && !(strError = TAtomicFile::CheckTarget(Options.strRecord)).empty()) {
         std::fprintf(stderr, "drelk2-sim: %s\n", strError.c_str());
         return false;
     }
@@ -294,7 +298,9 @@ int RunReplay(const TOptions& Options, const TReplay& Replay)
         return EXIT_BAD_FILE;
     }
     const auto tStart = std::chrono::steady_clock::now();
-    PrintState(*Driver.GetGame(), 0);
+    // A verification prints its verdict; state lines only when asked for.
+    if (!Options.bVerify)
+        PrintState(*Driver.GetGame(), 0);
     long nPrinted = 0;
     while (!Driver.IsReplayOver()) {
         const uint32_t nBefore = Driver.GetTicks();
@@ -308,7 +314,7 @@ int RunReplay(const TOptions& Options, const TReplay& Replay)
         if (Options.bVerify && Driver.GetReplayDeparture() != 0)
             break;
     }
-    if (nPrinted != static_cast<long>(Driver.GetTicks()))
+    if (!Options.bVerify && nPrinted != static_cast<long>(Driver.GetTicks()))
         PrintState(*Driver.GetGame(), Driver.GetTicks());
     if (Driver.GetReplayDeparture() != 0) {
         std::fflush(stdout);
