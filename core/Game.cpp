@@ -213,6 +213,7 @@ bool TGame::IsTicking() const
 void TGame::GameTick(double dt)
 {
     DRELK_ASSERT(m_pManShip);
+    BeginTick();
     bool bSteering[STEERING_COMMANDS];
     SampleCommands(bSteering);
     if (m_nGameState == GS_PLAYING) {
@@ -227,7 +228,18 @@ void TGame::GameTick(double dt)
     }
     UpdateBanners();
     DeleteSpentMissiles();
-    Present();
+}
+
+// Where the frames until the next tick start from: what moves this tick moves from here.
+void TGame::BeginTick()
+{
+    m_pManShip->BeginTick();
+    for (TAsteroid* pAsteroid : m_vecAsteroids)
+        if (pAsteroid && pAsteroid->IsAlive())
+            pAsteroid->BeginTick();
+    for (TMissile* pMissile : m_vecMissiles)
+        if (pMissile && pMissile->IsAlive())
+            pMissile->BeginTick();
 }
 
 void TGame::PlayingTick(double dt, const bool* pSteering)
@@ -597,19 +609,19 @@ void TGame::UpdateBanners()
     }
 }
 
-void TGame::Present()
+void TGame::Present(double dAlpha)
 {
-    m_pManShip->Present();
+    m_pManShip->Present(dAlpha);
     // Each object's notice goes as far as its group, which then tells the scene once: a
     // hundred notices climbing the whole scene every tick would cost more than the rules.
     const SbBool bRocksNotify = m_pRootAsteroids->enableNotify(FALSE);
     const SbBool bMissilesNotify = m_pRootMisls->enableNotify(FALSE);
     bool bRocksChanged = false, bMissilesChanged = false;
     for (TAsteroid* pAsteroid : m_vecAsteroids)
-        if (pAsteroid && pAsteroid->Present())
+        if (pAsteroid && pAsteroid->Present(dAlpha))
             bRocksChanged = true;
     for (TMissile* pMissile : m_vecMissiles)
-        if (pMissile && pMissile->Present())
+        if (pMissile && pMissile->Present(dAlpha))
             bMissilesChanged = true;
     m_pRootAsteroids->enableNotify(bRocksNotify);
     m_pRootMisls->enableNotify(bMissilesNotify);

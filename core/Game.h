@@ -59,8 +59,12 @@ public:
     // One of the game's commands, between two ticks: a key-down (a fresh press or an
     // auto-repeat), a pad press, or one read from a replay.
     void Command(TCommand nCommand);
-    // One step of dt game time: keys, motion, collisions, countdowns, banners, then the scene.
+    // One step of dt game time: keys, motion, collisions, countdowns, banners. The scene is
+    // written by Present.
     void GameTick(double dt);
+    // Writes the objects to the scene as they show dAlpha of the way from the last tick to this
+    // one (1: as they are now): a frame drawn between two ticks.
+    void Present(double dAlpha = 1.0);
     // True in the states whose ticks the window's timer must deliver (playing, respawn, game over).
     bool IsTicking() const;
 
@@ -108,7 +112,7 @@ private:
     void TryRespawn();
     void GameOver();
     void UpdateBanners();
-    void Present();
+    void BeginTick();
     void SetGameState(int32_t nState) { m_nGameState = nState; }
 
     void CreateMusic();

@@ -12,6 +12,7 @@
 
 #include <QCryptographicHash>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace {
@@ -191,6 +192,8 @@ bool TGameDriver::Step()
         Game.GameTick(TRules::TICK_DT);
     TGameClock::Advance(TICK_MS);
     ++m_nTicks;
+    if (!m_bFramesPresent)
+        Game.Present(1.0);
     if (m_nTicks % TReplay::DIGEST_TICKS == 0) {
         if (m_pReplay)
             CheckDigest(m_pReplay->vecDigests[m_nTicks / TReplay::DIGEST_TICKS - 1], m_nTicks);
@@ -254,26 +257,39 @@ TReplay TGameDriver::GetRecord() const
     return Record;
 }
 
-void TGameDriver::RestartSchedule(uint64_t nNowMs)
+double TGameDriver::AlphaAt(uint64_t nNowUs) const
 {
-    m_nNextDueMs = nNowMs + TICK_MS;
+    const uint64_t nLastDueUs = GetLastDueUs();
+    if (nNowUs <= nLastDueUs)
+        return 0.0;
+    return std::min(1.0, static_cast<double>(nNowUs - nLastDueUs) / static_cast<double>(TICK_US));
 }
 
-int TGameDriver::RunDueTicks(uint64_t nNowMs, int nMaxDue)
+void TGameDriver::PresentAt(uint64_t nNowUs)
+{
+    Started().Present(AlphaAt(nNowUs));
+}
+
+void TGameDriver::RestartSchedule(uint64_t nNowUs)
+{
+    m_nNextDueUs = nNowUs + TICK_US;
+}
+
+int TGameDriver::RunDueTicks(uint64_t nNowUs, int nMaxDue)
 {
     DRELK_ASSERT(nMaxDue > 0);
-    if (nNowMs < m_nNextDueMs)
+    if (nNowUs < m_nNextDueUs)
         return 0;
-    uint64_t nDue = (nNowMs - m_nNextDueMs) / TICK_MS + 1;
+    uint64_t nDue = (nNowUs - m_nNextDueUs) / TICK_US + 1;
     const uint64_t nMax = static_cast<uint64_t>(nMaxDue);
     if (nDue > nMax) {
         m_nDropped += nDue - nMax;
-        m_nNextDueMs += (nDue - nMax) * TICK_MS;
+        m_nNextDueUs += (nDue - nMax) * TICK_US;
         nDue = nMax;
     }
     for (uint64_t i = 0; i < nDue; ++i)
         Step();
-    m_nNextDueMs += nDue * TICK_MS;
+    m_nNextDueUs += nDue * TICK_US;
     return static_cast<int>(nDue);
 }
 

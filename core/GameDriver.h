@@ -31,6 +31,7 @@ class TGameDriver
 public:
     // The game timer's interval: a tick of game time.
     static constexpr uint32_t TICK_MS = 10;
+    static constexpr uint64_t TICK_US = TICK_MS * 1000;
     // The most ticks one late timer event runs; older due ticks are dropped, so that a slow
     // frame slows the game a little instead of making it jump.
     static constexpr int MAX_DUE_TICKS = 5;
@@ -81,6 +82,15 @@ public:
     // Steps taken since Start.
     uint32_t GetTicks() const { return m_nTicks; }
 
+    // Who writes the game to its scene: each step, as it leaves the game (the default), or the
+    // window's frames, drawn between ticks.
+    void SetFramesPresent(bool bFrames) { m_bFramesPresent = bFrames; }
+    // How far a frame at nNowUs (on the caller's clock, as given to RunDueTicks) lies from the
+    // last tick that ran to the next: 0 at the last, 1 at the next or later.
+    double AlphaAt(uint64_t nNowUs) const;
+    // The game written to its scene as it shows at nNowUs.
+    void PresentAt(uint64_t nNowUs);
+
     // True while the game's ticks are due (playing, a ship waiting, game over); false before
     // Start and while paused.
     bool IsTicking() const;
@@ -107,13 +117,14 @@ public:
     // How many of the replay's digests have been checked and found the same.
     uint32_t GetDigestsChecked() const { return m_nDigestsChecked; }
 
-    // For a timer that may come late: from now on, one tick is due every 10 ms after nNowMs.
-    void RestartSchedule(uint64_t nNowMs);
-    // Runs the steps due by nNowMs, at most nMaxDue of them; returns how many ran.
-    int RunDueTicks(uint64_t nNowMs, int nMaxDue = MAX_DUE_TICKS);
+    // For a timer that may come late, on a clock of microseconds: from now on, one tick is due
+    // every 10 ms after nNowUs.
+    void RestartSchedule(uint64_t nNowUs);
+    // Runs the steps due by nNowUs, at most nMaxDue of them; returns how many ran.
+    int RunDueTicks(uint64_t nNowUs, int nMaxDue = MAX_DUE_TICKS);
     // When the last step that ran was due, on the caller's clock: frames are drawn between it
     // and the next.
-    uint64_t GetLastDueMs() const { return m_nNextDueMs - TICK_MS; }
+    uint64_t GetLastDueUs() const { return m_nNextDueUs >= TICK_US ? m_nNextDueUs - TICK_US : 0; }
     // Ticks dropped so far because they were too late.
     uint64_t GetDroppedTicks() const { return m_nDropped; }
 
@@ -139,6 +150,7 @@ private:
     bool m_bReplayOver = false;
     uint32_t m_nDeparture = 0;
     uint32_t m_nDigestsChecked = 0;
-    uint64_t m_nNextDueMs = 0;
+    uint64_t m_nNextDueUs = 0;
     uint64_t m_nDropped = 0;
+    bool m_bFramesPresent = false;
 };

@@ -227,6 +227,18 @@ void TAsteroid::SetSpin(double dRate, const SbVec3f& vAxis)
     m_dSpinAngle = 0;
     m_dSpinRate = dRate;
     m_vSpinAxis = vAxis;
+    m_Blend.Jump();
+}
+
+SbVec3f TAsteroid::GetShownPosition() const
+{
+    return m_pXf->translation.getValue();
+}
+
+void TAsteroid::SetPosition(const SbVec3f& vPosition)
+{
+    m_vPosition = vPosition;
+    m_Blend.Jump();
 }
 
 void TAsteroid::Move(double dt)
@@ -235,17 +247,17 @@ void TAsteroid::Move(double dt)
         m_dSpinAngle += m_dSpinRate * dt;
         m_Rotation.setValue(m_vSpinAxis, static_cast<float>(m_dSpinAngle));
     }
-    SbVec3f q = GetPosition();
-    q[0] = static_cast<float>(q[0] + m_vSpeed[0] * dt);
-    q[1] = static_cast<float>(q[1] + m_vSpeed[1] * dt);
-    q[2] = 0;
-    SetPosition(q);
+    m_vPosition[0] = static_cast<float>(m_vPosition[0] + m_vSpeed[0] * dt);
+    m_vPosition[1] = static_cast<float>(m_vPosition[1] + m_vSpeed[1] * dt);
+    m_vPosition[2] = 0;
 }
 
 void TAsteroid::Explode(bool bWithEffect)
 {
     m_bAlive = false;
     SetVisible(false);
+    // It moves no more: frames show it where it is, not between ticks it no longer has.
+    m_Blend.Jump();
     if (m_pFxXplosion && bWithEffect && ClassOf(m_nType).bShowsExplosion) {
         // The explosion plays m_pSnd itself.
         m_pFxXplosion->SetPosition(GetPosition());
@@ -293,7 +305,11 @@ void TAsteroid::AddToDigest(TDigest& Digest) const
     m_pFxXplosion->AddToDigest(Digest);
 }
 
-bool TAsteroid::Present()
+bool TAsteroid::Present(double dAlpha)
 {
-    return TObjectFrame::Write(m_pThisRoot, m_pXf, m_pSwitch, m_vPosition, m_Rotation, m_bVisible);
+    // A rock that does not tumble keeps the rules' turn, whatever the frame.
+    const double dAngle = m_Blend.Angle(m_dSpinAngle, dAlpha);
+    const SbRotation Tumble =
+        m_dSpinRate == 0 || dAngle == m_dSpinAngle ? m_Rotation : SbRotation(m_vSpinAxis, static_cast<float>(dAngle));
+    return TObjectFrame::Write(m_pThisRoot, m_pXf, m_pSwitch, m_Blend.Place(m_vPosition, dAlpha), Tumble, m_bVisible);
 }

@@ -5,6 +5,7 @@
 // them to its nodes.
 
 #include "base/SceneHook.h"
+#include "base/TickBlend.h"
 
 #include <Inventor/SbBox3f.h>
 #include <Inventor/SbRotation.h>
@@ -63,7 +64,11 @@ public:
     void Move(double dt);
 
     SbVec3f GetPosition() const { return m_vPosition; }
-    void SetPosition(const SbVec3f& vPosition) { m_vPosition = vPosition; }
+    // Where its transform shows it now, which a frame drawn between ticks places between two of
+    // its positions; for measuring what is drawn, never for the rules.
+    SbVec3f GetShownPosition() const;
+    // Put there, not drifted there: a wrap or a place at a level's start, shown where it lands.
+    void SetPosition(const SbVec3f& vPosition);
     void SetVisible(bool bVisible) { m_bVisible = bVisible; }
 
     // Dead and hidden for good. The animation shows only for the small class with bWithEffect;
@@ -84,8 +89,11 @@ public:
     // Class, place, speed, tumble, alive and shown, with the explosion.
     void AddToDigest(TDigest& Digest) const;
 
-    // Writes the place, the tumble and the visibility to the nodes; true when any changed.
-    bool Present();
+    // At the start of a tick: the frames until the next one start from here.
+    void BeginTick() { m_Blend.Keep(m_vPosition, m_dSpinAngle); }
+    // Writes the place and the tumble dAlpha of the way from the last tick to this one (1: as
+    // the rock is now), and the visibility, to the nodes; true when any changed.
+    bool Present(double dAlpha = 1.0);
     SoSeparator* GetRootNode() const { return m_pThisRoot; }
     TFxExplosion* GetExplosion() const { return m_pFxXplosion; }
 
@@ -112,6 +120,7 @@ private:
     TSceneHook m_Hook;  // takes the subtree down with the rock
     SbVec3f m_vPosition;
     SbRotation m_Rotation;  // the tumble
+    TTickBlend m_Blend;
     bool m_bVisible = true;
     SbBox3f m_LocalBox;   // the shrunk box of the mesh in the rock's own frame
     float m_fReach = 0;   // the farthest corner of m_LocalBox from the rock's centre

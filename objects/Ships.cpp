@@ -150,6 +150,7 @@ void TManShip::ExplodeAt(float fScale, const SbVec3f& vPosition)
 {
     m_bAlive = false;
     SetVisible(false);
+    m_Blend.Jump();
     DRELK_ASSERT(m_pFxXplosion);
     m_pFxXplosion->SetPosition(vPosition);
     m_pFxXplosion->SetScale(fScale);
@@ -160,6 +161,8 @@ void TManShip::Explode()
 {
     m_bAlive = false;
     SetVisible(false);
+    // It moves no more: frames show it where it is, not between ticks it no longer has.
+    m_Blend.Jump();
     DRELK_ASSERT(m_pFxXplosion);
     m_pFxXplosion->SetPosition(GetPosition());
     m_pFxXplosion->Start();
@@ -187,10 +190,33 @@ void TManShip::Thrust(double dAmount)
 
 void TManShip::Move(double dt)
 {
-    SbVec3f q = GetPosition();
     for (int i = 0; i < 3; ++i)
-        q[i] = static_cast<float>(q[i] + m_vSpeed[i] * dt);
-    SetPosition(q);
+        m_vPosition[i] = static_cast<float>(m_vPosition[i] + m_vSpeed[i] * dt);
+}
+
+SbVec3f TManShip::GetShownPosition() const
+{
+    return m_pXf->translation.getValue();
+}
+
+double TManShip::GetShownAngle() const
+{
+    SbVec3f vAxis;
+    float fAngle = 0;
+    m_pXf->rotation.getValue().getValue(vAxis, fAngle);
+    return vAxis[2] < 0 ? -fAngle : fAngle;
+}
+
+void TManShip::SetPosition(const SbVec3f& vPosition)
+{
+    m_vPosition = vPosition;
+    m_Blend.Jump();
+}
+
+void TManShip::SetAngle(double dAngle)
+{
+    m_dAngle = dAngle;
+    m_Blend.Jump();
 }
 
 SbRotation TManShip::GetRotation() const
@@ -231,7 +257,8 @@ void TManShip::AddToDigest(TDigest& Digest) const
     m_pFxXplosion->AddToDigest(Digest);
 }
 
-bool TManShip::Present()
+bool TManShip::Present(double dAlpha)
 {
-    return TObjectFrame::Write(m_pSwitch, m_pXf, m_pSwitch, m_vPosition, GetRotation(), m_bVisible);
+    const SbRotation Heading(SbVec3f(0, 0, 1), static_cast<float>(m_Blend.Angle(m_dAngle, dAlpha)));
+    return TObjectFrame::Write(m_pSwitch, m_pXf, m_pSwitch, m_Blend.Place(m_vPosition, dAlpha), Heading, m_bVisible);
 }

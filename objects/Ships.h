@@ -6,6 +6,7 @@
 // Its place, heading, velocity and state are plain members; Present writes them to its nodes.
 
 #include "base/SceneHook.h"
+#include "base/TickBlend.h"
 
 #include <Inventor/SbRotation.h>
 #include <Inventor/SbVec3f.h>
@@ -70,11 +71,16 @@ public:
     void Move(double dt);
 
     SbVec3f GetPosition() const { return m_vPosition; }
-    void SetPosition(const SbVec3f& vPosition) { m_vPosition = vPosition; }
+    // Where its transform shows it now and its heading there, which a frame drawn between ticks
+    // places between two ticks; for measuring what is drawn, never for the rules.
+    SbVec3f GetShownPosition() const;
+    double GetShownAngle() const;
+    // Put there, not flown there: a wrap or a respawn, shown where it lands.
+    void SetPosition(const SbVec3f& vPosition);
     SbVec3f GetVelocity() const { return m_vSpeed; }
     void SetVelocity(const SbVec3f& vSpeed) { m_vSpeed = vSpeed; }
     double GetAngle() const { return m_dAngle; }
-    void SetAngle(double dAngle) { m_dAngle = dAngle; }
+    void SetAngle(double dAngle);
 
     // The collision box: the model's box (taken once, in the ship's own frame) and the flame's
     // while it shows, under the ship's place, heading and size, shrunk to three quarters; shown
@@ -84,8 +90,11 @@ public:
     // Place, speed, heading, alive and shown, with the flame and the explosion.
     void AddToDigest(TDigest& Digest) const;
 
-    // Writes the place, the heading and the visibility to the nodes; true when any changed.
-    bool Present();
+    // At the start of a tick: the frames until the next one start from here.
+    void BeginTick() { m_Blend.Keep(m_vPosition, m_dAngle); }
+    // Writes the place and the heading dAlpha of the way from the last tick to this one (1: as
+    // the ship is now), and the visibility, to the nodes; true when any changed.
+    bool Present(double dAlpha = 1.0);
     SoSeparator* GetRootNode() const { return m_pThisRoot; }
     TFxEngine* GetEngine() const { return m_pFxEngine; }
     TFxExplosion* GetExplosion() const { return m_pFxXplosion; }
@@ -110,6 +119,7 @@ private:
     TFxEngine* m_pFxEngine = nullptr;
     TSceneHook m_Hook;  // takes the ship's switch down with it
     SbVec3f m_vPosition;
+    TTickBlend m_Blend;
     bool m_bVisible = true;
     SbXfBox3f m_ModelBox;  // the model's box in the ship's own frame, unshrunk
 };

@@ -43,15 +43,21 @@ void TMissile::SetVelocity(const SbVec2f& v)
 
 void TMissile::Move(double dt)
 {
-    SbVec3f q = GetPosition();
-    q[0] = static_cast<float>(m_vSpeed[0] * dt + q[0]);
-    q[1] = static_cast<float>(m_vSpeed[1] * dt + q[1]);
-    SetPosition(SbVec2f(q[0], q[1]));
+    m_vPosition[0] = static_cast<float>(m_vSpeed[0] * dt + m_vPosition[0]);
+    m_vPosition[1] = static_cast<float>(m_vSpeed[1] * dt + m_vPosition[1]);
+    m_vPosition[2] = 0;
+    m_bChanged = true;
+}
+
+SbVec3f TMissile::GetShownPosition() const
+{
+    return m_pXf->translation.getValue();
 }
 
 void TMissile::SetPosition(const SbVec3f& vPosition)
 {
     m_vPosition = vPosition;
+    m_Blend.Jump();
     m_bChanged = true;
 }
 
@@ -65,6 +71,8 @@ void TMissile::Kill()
 {
     m_bAlive = false;
     SetVisible(false);
+    // It moves no more: frames show it where it is, not between ticks it no longer has.
+    m_Blend.Jump();
 }
 
 bool TMissile::Hits(const SbXfBox3f& Box) const
@@ -82,10 +90,12 @@ void TMissile::AddToDigest(TDigest& Digest) const
     Digest.Add(m_bVisible);
 }
 
-bool TMissile::Present()
+bool TMissile::Present(double dAlpha)
 {
-    if (!m_bChanged)
+    // A missile in flight is somewhere else at every frame; a spent one, hidden, is not.
+    if (!m_bChanged && !m_bVisible)
         return false;
     m_bChanged = false;
-    return TObjectFrame::Write(m_pThisRoot, m_pXf, m_pSwitch, m_vPosition, SbRotation::identity(), m_bVisible);
+    return TObjectFrame::Write(m_pThisRoot, m_pXf, m_pSwitch, m_Blend.Place(m_vPosition, dAlpha), SbRotation::identity(),
+                               m_bVisible);
 }

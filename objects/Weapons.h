@@ -4,6 +4,7 @@
 // velocity and state are plain members; Present writes them to its nodes.
 
 #include "base/SceneHook.h"
+#include "base/TickBlend.h"
 
 #include <Inventor/SbVec2f.h>
 #include <Inventor/SbVec3f.h>
@@ -33,6 +34,10 @@ public:
     void Move(double dt);
 
     SbVec3f GetPosition() const { return m_vPosition; }
+    // Where its transform shows it now, which a frame drawn between ticks places between two
+    // ticks; for measuring what is drawn, never for the rules.
+    SbVec3f GetShownPosition() const;
+    // Put there, not flown there: shown where it lands.
     void SetPosition(const SbVec3f& vPosition);
     void SetPosition(const SbVec2f& vPosition) { SetPosition(SbVec3f(vPosition[0], vPosition[1], 0)); }
 
@@ -48,8 +53,11 @@ public:
     // Place, speed, alive and shown.
     void AddToDigest(TDigest& Digest) const;
 
-    // Writes the place and the visibility to the nodes, if they changed; true when it wrote.
-    bool Present();
+    // At the start of a tick: the frames until the next one start from here.
+    void BeginTick() { m_Blend.Keep(m_vPosition, 0.0); }
+    // Writes the place dAlpha of the way from the last tick to this one (1: as the missile is
+    // now), and the visibility, to the nodes, if they changed; true when it wrote.
+    bool Present(double dAlpha = 1.0);
     SoSeparator* GetRootNode() const { return m_pThisRoot; }
 
 private:
@@ -64,9 +72,10 @@ private:
     SoGroup* m_pRoot = nullptr;
     TSceneHook m_Hook;  // takes the subtree down with the missile
     SbVec3f m_vPosition;
+    TTickBlend m_Blend;
     bool m_bVisible = false;
     // Changed since the last Present: a level of held fire leaves thousands of spent missiles
-    // in the list, and they are passed over at the cost of this flag.
+    // in the list, hidden, and they are passed over at the cost of this flag.
     bool m_bChanged = false;
 };
 

@@ -4,6 +4,7 @@
 #include "ui/TDlgEnding.h"
 #include "ui/TFormSplash.h"
 #include "ui/TPadInput.h"
+#include "ui/TWindowShape.h"
 
 #include "core/GameDriver.h"
 #include "tests/support/VirtualPad.h"
@@ -270,4 +271,49 @@ TEST_F(UiTest, AnyKeyClickOrCloseEndsTheEnding)
             EXPECT_EQ(Ending.GetStep(), TDlgEnding::LAST_STEP + 1);
         }
     }
+}
+
+TEST_F(UiTest, TheGameWindowGoesOnTheScreenOfTheStartUpWindowWhereverThatScreenLies)
+{
+    // The screen (its place on the desktop), the chosen size, full screen -> the window.
+    const struct
+    {
+        const char* szCase;
+        QRect Screen;
+        QSize Chosen;
+        bool bFullScreen;
+        QRect Window;
+    } CASES[] = {
+        {"the only screen", {0, 0, 1280, 1024}, {800, 600}, false, {240, 212, 800, 600}},
+        {"right of a wider one", {1920, 0, 1280, 1024}, {800, 600}, false, {2160, 212, 800, 600}},
+        {"left of the primary", {-1280, 0, 1280, 1024}, {1024, 768}, false, {-1152, 128, 1024, 768}},
+        {"below another", {0, 1080, 1920, 1200}, {1280, 1024}, false, {320, 1168, 1280, 1024}},
+        {"smaller than the window", {0, 0, 800, 600}, {1024, 768}, false, {-112, -84, 1024, 768}},
+        // An odd negative difference rounds toward zero: -225 / 2 is -112.
+        {"an odd shortfall", {0, 0, 799, 600}, {1024, 768}, false, {-112, -84, 1024, 768}},
+        {"smaller and beside another", {1920, 0, 800, 600}, {1280, 1024}, false, {1680, -212, 1280, 1024}},
+        {"full screen there", {1920, 0, 1280, 1024}, {800, 600}, true, {1920, 0, 1280, 1024}},
+        {"full screen left of the primary", {-1024, -200, 1024, 768}, {1280, 1024}, true, {-1024, -200, 1024, 768}},
+    };
+    for (const auto& Case : CASES)
+        EXPECT_EQ(TWindowShape::TargetGeometry(Case.Screen, Case.Chosen, Case.bFullScreen), Case.Window) << Case.szCase;
+}
+
+TEST_F(UiTest, InFullScreenTheViewKeepsTheFieldsShapeBetweenBars)
+{
+    // The client panel, full screen or not -> the view inside it.
+    const struct
+    {
+        QSize Panel;
+        bool bFullScreen;
+        QRect View;
+    } CASES[] = {
+        {{800, 552}, false, {0, 0, 800, 552}},
+        {{1920, 1032}, true, {212, 0, 1495, 1032}},  // wider: bars left and right (60 x 41.4 of the field)
+        {{1280, 976}, true, {0, 46, 1280, 884}},     // taller: bars above and below
+        {{1280, 0}, true, {0, 0, 1280, 0}},
+    };
+    for (const auto& Case : CASES)
+        EXPECT_EQ(TWindowShape::ViewGeometry(Case.Panel, Case.bFullScreen), Case.View) << Case.Panel.width() << "x"
+                                                                                   << Case.Panel.height();
 }

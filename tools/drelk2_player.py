@@ -377,3 +377,54 @@ def play_every_way(game, window, replays, until=60):
     finally:
         thrusting.kill()
         thrusting.wait()
+
+
+def frame_motion(trace_path, skip_frames=10):
+    """How evenly the rocks move from frame to frame in a frame trace the game wrote
+    (DRELK2_FRAME_TRACE: a line a frame, its time and its play time in microseconds, the share of
+    the way to the next tick, the ticks dropped so far, then the place each rock's transform
+    shows): for each rock that drifts, the distance it moves on screen from one frame to the
+    next. Returns the frames, the spread of those distances (standard deviation over mean,
+    averaged over the rocks), the share of frames showing less than 3/4 of the rock's usual
+    motion, the spread of the speed (distance over the frame's time), the share of frames where a
+    rock moves at its own speed (within 10% of its median), the same share left out the frames
+    across which the game dropped ticks (a timer event too late: the game then slows on
+    purpose), and the frame-to-frame times' median and 99th percentile in ms. Frames where a rock
+    wraps at an edge or no longer moves (it was shot), and the first `skip_frames`, are left out."""
+    rows = []
+    with open(trace_path) as f:
+        for line in f:
+            fields = line.split()
+            if len(fields) >= 6:
+                rows.append([float(x) for x in fields])
+    rows = rows[skip_frames:]
+    if len(rows) < 3:
+        raise GameError(f"{len(rows)} frames traced in {trace_path}")
+    times = numpy.array([row[0] for row in rows]) / 1000.0
+    intervals = numpy.diff(times)
+    undropped = numpy.diff(numpy.array([row[3] for row in rows])) == 0
+    rocks = min(len(row) for row in rows) - 4
+    spreads, slow, speeds, steady, steady_undropped, counted, counted_undropped = [], 0, [], 0, 0, 0, 0
+    for rock in range(0, rocks, 2):
+        places = numpy.array([[row[4 + rock], row[5 + rock]] for row in rows])
+        steps = numpy.hypot(*numpy.diff(places, axis=0).T)
+        keep = (steps < 5.0) & (steps > 1e-5)  # a wrap is a jump, not motion; a rock shot stops
+        steps, dt, clean = steps[keep], intervals[keep], undropped[keep]
+        if len(steps) < 3 or numpy.median(steps) < 1e-4:
+            continue
+        spreads.append(steps.std() / steps.mean())
+        slow += int((steps < 0.75 * numpy.median(steps)).sum())
+        counted += len(steps)
+        speed = steps / dt
+        speeds.append(speed.std() / speed.mean())
+        at_speed = numpy.abs(speed / numpy.median(speed) - 1) <= 0.1
+        steady += int(at_speed.sum())
+        steady_undropped += int(at_speed[clean].sum())
+        counted_undropped += int(clean.sum())
+    if not spreads:
+        raise GameError(f"no drifting rock in {trace_path}")
+    return {"frames": len(rows), "spread": float(numpy.mean(spreads)), "slow_share": slow / counted,
+            "speed_spread": float(numpy.mean(speeds)), "steady_share": steady / counted,
+            "steady_share_undropped": steady_undropped / max(1, counted_undropped),
+            "frame_p50_ms": float(numpy.percentile(intervals, 50)),
+            "frame_p99_ms": float(numpy.percentile(intervals, 99))}

@@ -1,8 +1,11 @@
 #!/usr/bin/python3
 """Measures the game window as a player runs it, under a private Xvfb with Mesa's CPU renderer:
 
-  - ticks and frames a second and the game's CPU while playing, at 800x600 and 1280x1024, at
-    levels 1 and 10, beside a bare SoQt examiner viewer animating 30 spheres at the same size;
+  - ticks and frames a second, the time from frame to frame (median, 99th percentile), how
+    evenly the rocks move from frame to frame (from the places their transforms show in each
+    frame drawn) and the game's CPU while playing, at 800x600 and 1280x1024, at levels 1 and 10,
+    beside a bare SoQt examiner viewer animating 30 spheres at the same size, and with frames
+    capped at 30 a second;
   - the same in full screen on a 1920x1080 screen;
   - the game's CPU on the start-up window, paused and on the ending screen;
   - the time from launch to the start-up window drawn, and from Start to the first game frame,
@@ -18,7 +21,7 @@ import sys
 import time
 
 import drelk2_window as facts
-from drelk2_player import Game, XServer, start_playing
+from drelk2_player import Game, GameError, XServer, frame_motion, start_playing
 
 CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
 SIZES = ("800x600", "1280x1024")
@@ -53,8 +56,12 @@ def stats_of(game):
     text = game.stderr()
     played = re.search(r"([\d.]+) s played: (\d+) ticks \(([\d.]+) a second\), (\d+) frames \(([\d.]+) a second\)", text)
     first = re.search(r"first game frame (-?\d+) ms after Start", text)
+    frames = re.search(r"frame to frame ([\d.]+) ms \(median\), ([\d.]+) ms", text)
+    latency = re.search(r"a key on screen after ([\d.]+) ms \(median\), ([\d.]+) ms at most", text)
     return {"ticks": float(played.group(3)) if played else 0.0, "frames": float(played.group(5)) if played else 0.0,
-            "first_frame_ms": int(first.group(1)) if first else -1}
+            "first_frame_ms": int(first.group(1)) if first else -1,
+            "frame_ms": (float(frames.group(1)), float(frames.group(2))) if frames else None,
+            "latency_ms": (float(latency.group(1)), float(latency.group(2))) if latency else None}
 
 
 class Player:
@@ -69,17 +76,37 @@ class Player:
 
 
 def measure_play(build, server, folder, size, level, seconds, options=()):
+    trace = os.path.join(folder, "frames.txt")
     game = Game(os.path.join(build, "drelk2"), server.display, folder, ("--stats", "--level", str(level), *options),
-                sound=False)
+                sound=False, env={"DRELK2_FRAME_TRACE": trace})
     try:
         start_playing(game, size)
         time.sleep(1)
         cpu = cpu_share(game.proc.pid, seconds, Player(game))
         game.proc.terminate()
         game.wait_exit()
-        return cpu, stats_of(game)
+        stats = stats_of(game)
+        try:
+            stats["motion"] = frame_motion(trace, skip_frames=60)
+        except (GameError, OSError):
+            stats["motion"] = None
+        return cpu, stats
     finally:
         game.close()
+
+
+def describe(stats):
+    """The frame and motion figures of a play case, as far as the game reported them."""
+    text = ""
+    if stats["frame_ms"]:
+        text += f", frame to frame {stats['frame_ms'][0]:.1f} ms (median) {stats['frame_ms'][1]:.1f} ms (99th)"
+    if stats["motion"]:
+        motion = stats["motion"]
+        text += (f", rocks' motion from frame to frame: spread {motion['spread']:.2f}, {100 * motion['slow_share']:.1f}% of "
+                 f"frames under 3/4 of it, {100 * motion['steady_share']:.1f}% at their speed")
+    if stats["latency_ms"]:
+        text += f", a key on screen after {stats['latency_ms'][0]:.1f} ms (median) {stats['latency_ms'][1]:.1f} ms (most)"
+    return text
 
 
 def measure_bare_viewer(build, server, size, seconds):
@@ -169,13 +196,17 @@ def main():
             for level in (1, 10):
                 cpu, stats = measure_play(build, server, folder, size, level, seconds)
                 print(f"{size} level {level:2d}: {stats['ticks']:.1f} ticks/s ({stats['ticks']:.1f}% of 100), "
-                      f"{stats['frames']:.1f} frames/s, CPU {cpu:.1f}% of a core = {cpu / bare_cpu:.2f} x the bare viewer")
+                      f"{stats['frames']:.1f} frames/s, CPU {cpu:.1f}% of a core = {cpu / bare_cpu:.2f} x the bare viewer"
+                      + describe(stats))
+        cpu, stats = measure_play(build, server, folder, "800x600", 1, seconds, ("--max-fps", "30"))
+        print(f"800x600 level  1 at --max-fps 30: {stats['ticks']:.1f} ticks/s, {stats['frames']:.1f} frames/s, "
+              f"CPU {cpu:.1f}% of a core" + describe(stats))
         full_screen = XServer((1920, 1080))
         try:
             for level in (1, 10):
                 cpu, stats = measure_play(build, full_screen, folder, "800x600", level, seconds, ("--fullscreen",))
                 print(f"full screen 1920x1080 level {level:2d}: {stats['ticks']:.1f} ticks/s, "
-                      f"{stats['frames']:.1f} frames/s, CPU {cpu:.1f}% of a core")
+                      f"{stats['frames']:.1f} frames/s, CPU {cpu:.1f}% of a core" + describe(stats))
         finally:
             full_screen.close()
         splash, paused, ending = measure_idle(build, server, folder, min(seconds, 10.0))

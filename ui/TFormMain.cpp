@@ -5,6 +5,7 @@
 #include "ui/TGameEnding.h"
 #include "ui/TGameViewer.h"
 #include "ui/TPlayerAway.h"
+#include "ui/TSwapControl.h"
 #include "ui/TWindowShape.h"
 #include "ui/WindowNames.h"
 #include "ui_TFormMain.h"
@@ -21,9 +22,16 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QScreen>
 #include <QTimer>
+#include <QWindow>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 // Closes on any key, as its text says, not only on Enter, Space or Escape.
@@ -44,6 +52,18 @@ protected:
         return QObject::eventFilter(pWatched, pEvent);
     }
 };
+// A regular file to write, opened so that a FIFO there cannot hold the game; null otherwise.
+FILE* OpenTrace(const char* szPath)
+{
+    const int nFd = open(szPath, O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
+    if (nFd < 0)
+        return nullptr;
+    struct stat St;
+    FILE* fp = nullptr;
+    if (fstat(nFd, &St) != 0 || !S_ISREG(St.st_mode) || !(fp = fdopen(nFd, "w")))
+        close(nFd);
+    return fp;
+}
 }  // namespace
 
 TFormMain::TFormMain(const TOptions& Options)
@@ -75,6 +95,8 @@ TFormMain::~TFormMain()
     if (m_pViewer)
         m_pViewer->setSceneGraph(nullptr);
     delete m_pViewer;
+    if (m_fpFrameTrace)
+        std::fclose(m_fpFrameTrace);
 }
 
 bool TFormMain::FormCreate(int& nExitCode)
@@ -190,6 +212,7 @@ void TFormMain::InitGame()
     activateWindow();
     connect(&m_Pad, &TPadInput::Pressed, m_pInput, &TCommandInput::PadPressed);
     m_pLoop->SetViewer(m_pViewer);
+    PaceFrames();
     m_nLoopStartMs = m_Clock.elapsed();
     m_pLoop->Start();
 }
@@ -209,6 +232,47 @@ void TFormMain::CreateViewer()
     m_pViewer->setAutoRedraw(FALSE);
     m_pViewer->viewAll();
     TSceneView::PlaceCamera(m_pViewer->getCamera());
+}
+
+// Frames at the rate of the screen the window is on, or the player's cap; the swap waits for the
+// refresh where the GL driver can.
+void TFormMain::PaceFrames()
+{
+    m_pLoop->SetMaxFps(MaxFps());
+    m_pLoop->SetVerticalSync(TSwapControl::WaitForRefresh(m_pViewer->getGLWidget()));
+    FollowScreen(windowHandle()->screen());
+    connect(windowHandle(), &QWindow::screenChanged, this, &TFormMain::FollowScreen);
+    // What the window draws, frame by frame, for measuring how evenly it moves.
+    if (const char* szTrace = std::getenv("DRELK2_FRAME_TRACE")) {
+        m_fpFrameTrace = OpenTrace(szTrace);
+        if (m_fpFrameTrace)
+            m_pLoop->TraceFrames(m_fpFrameTrace);
+        else
+            TKeptFiles::SayOnStandardError(std::string("no frame trace: ") + szTrace + " is not a file that can be written");
+    }
+}
+
+void TFormMain::FollowScreen(QScreen* pScreen)
+{
+    m_pLoop->SetScreenRate(pScreen ? pScreen->refreshRate() : 0.0);
+}
+
+// The command line's cap, else the settings' (a bad one named, and no cap).
+int TFormMain::MaxFps() const
+{
+    if (m_Options.nMaxFps >= 0)
+        return m_Options.nMaxFps;
+    const QString strValue = m_pSettings->GetValue("maxfps").trimmed();
+    if (strValue.isEmpty())
+        return 0;
+    bool bNumber = false;
+    const int nMaxFps = strValue.toInt(&bNumber);
+    if (bNumber && nMaxFps >= 0 && nMaxFps <= MAX_FPS)
+        return nMaxFps;
+    TKeptFiles::SayOnStandardError("settings: maxfps: '" + strValue.left(40).toStdString() +
+                                   "' is not a number of frames a second from 0 to " + std::to_string(MAX_FPS) +
+                                   "; the screen's rate kept");
+    return 0;
 }
 
 void TFormMain::ShowStatus()

@@ -21,6 +21,7 @@
 #include <memory>
 #include <string>
 
+class QScreen;
 class TCommandInput;
 class TGameEnding;
 class TGameViewer;
@@ -42,6 +43,7 @@ public:
         std::string strDataFile;  // empty: TGameDriver::DefaultDataFile()
         int nLevel = 1;           // the level the game starts at
         bool bFullScreen = false; // start in full screen, this time
+        int nMaxFps = -1;         // frames a second at most (0: the screen's rate; -1: as the settings say)
         // A replay to play instead of a game of the player's: the start-up window is skipped.
         std::shared_ptr<const TReplay> pReplay;
         std::string strReplayName;  // the replay's file, for messages
@@ -56,6 +58,8 @@ public:
     };
     // drelk2's exit status for a replay this game cannot play.
     static constexpr int EXIT_BAD_REPLAY = 3;
+    // A cap on frames a second above this is no cap.
+    static constexpr int MAX_FPS = 500;
 
     explicit TFormMain(const TOptions& Options);
     ~TFormMain() override;
@@ -82,6 +86,9 @@ private:
     bool StartReplay(int& nExitCode);
     void InitGame();
     void CreateViewer();
+    void PaceFrames();
+    void FollowScreen(QScreen* pScreen);
+    int MaxFps() const;
     void ShowStatus();
     void PauseForAbsence();
     void ShowEnding();
@@ -100,6 +107,7 @@ private:
     TCommandInput* m_pInput = nullptr;
     TGameLoop* m_pLoop = nullptr;
     std::unique_ptr<TGameEnding> m_pEnding;
+    FILE* m_fpFrameTrace = nullptr;
     QElapsedTimer m_Clock;  // since the window was made
     bool m_bLeaving = false;
     qint64 m_nSplashShownMs = -1;

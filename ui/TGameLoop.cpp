@@ -4,19 +4,46 @@
 
 #include "base/Assert.h"
 #include "core/GameDriver.h"
+#include "objects/Asteroids.h"
 
 #include <Inventor/nodes/SoSeparator.h>
 #include <Inventor/sensors/SoNodeSensor.h>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
-// No more frames than a screen shows, a little under 60 a second: on a software renderer every
-// frame costs as much as several ticks.
-constexpr int FRAME_MS = 17;
+constexpr size_t HISTOGRAM_BINS = 2001;  // 0.1 ms each, the last for 200 ms and more
+// With vertical sync the timer comes a little before the refresh and the swap waits for it:
+// frames lock to the screen instead of now and then missing a refresh.
+constexpr double VSYNC_LEAD = 0.9;
+
+void Count(std::vector<uint64_t>& vecHistogram, qint64 nUs)
+{
+    vecHistogram[std::min<size_t>(HISTOGRAM_BINS - 1, static_cast<size_t>(std::max<qint64>(0, nUs) / 100))]++;
+}
+
+// The time below which a share of the counted times lie, in ms.
+double Percentile(const std::vector<uint64_t>& vecHistogram, double dShare)
+{
+    uint64_t nTotal = 0;
+    for (uint64_t n : vecHistogram)
+        nTotal += n;
+    if (nTotal == 0)
+        return 0;
+    const uint64_t nRank = static_cast<uint64_t>(std::ceil(dShare * static_cast<double>(nTotal)));
+    uint64_t nSeen = 0;
+    for (size_t i = 0; i < vecHistogram.size(); ++i) {
+        nSeen += vecHistogram[i];
+        if (nSeen >= std::max<uint64_t>(1, nRank))
+            return (static_cast<double>(i) + 0.5) / 10.0;
+    }
+    return 0;
+}
 }  // namespace
 
-TGameLoop::TGameLoop(TGameDriver& Driver, QObject* pParent) : QObject(pParent), m_Driver(Driver)
+TGameLoop::TGameLoop(TGameDriver& Driver, QObject* pParent)
+    : QObject(pParent), m_Driver(Driver), m_vecFrameTimes(HISTOGRAM_BINS), m_vecLatencies(HISTOGRAM_BINS)
 {
     m_Clock.start();
     m_TimerGame.setTimerType(Qt::PreciseTimer);
@@ -25,6 +52,8 @@ TGameLoop::TGameLoop(TGameDriver& Driver, QObject* pParent) : QObject(pParent), 
     m_TimerFrame.setSingleShot(true);
     m_TimerFrame.setTimerType(Qt::PreciseTimer);
     connect(&m_TimerFrame, &QTimer::timeout, this, &TGameLoop::RenderFrame);
+    // The window draws the frames, between ticks.
+    m_Driver.SetFramesPresent(true);
 }
 
 TGameLoop::~TGameLoop()
@@ -39,6 +68,32 @@ void TGameLoop::SetViewer(TGameViewer* pViewer)
         m_TimerFrame.stop();
 }
 
+void TGameLoop::SetScreenRate(double dHz)
+{
+    m_dScreenRate = std::isfinite(dHz) && dHz >= MIN_RATE && dHz <= MAX_RATE ? dHz : DEFAULT_RATE;
+}
+
+void TGameLoop::SetMaxFps(int nMaxFps)
+{
+    m_nMaxFps = std::max(0, nMaxFps);
+}
+
+void TGameLoop::SetVerticalSync(bool bOn)
+{
+    m_bVerticalSync = bOn;
+}
+
+qint64 TGameLoop::FrameIntervalUs() const
+{
+    double dRate = m_dScreenRate;
+    if (m_nMaxFps > 0 && m_nMaxFps < dRate)
+        dRate = m_nMaxFps;
+    const double dUs = 1e6 / dRate;
+    // Only at the screen's own rate does the swap's wait keep the pace.
+    const bool bSwapPaces = m_bVerticalSync && dRate == m_dScreenRate;
+    return static_cast<qint64>(std::llround(bSwapPaces ? dUs * VSYNC_LEAD : dUs));
+}
+
 void TGameLoop::Start()
 {
     DRELK_ASSERT(m_Driver.GetScene());
@@ -46,6 +101,7 @@ void TGameLoop::Start()
     m_pSceneSensor = new SoNodeSensor(SceneChanged, this);
     m_pSceneSensor->setPriority(0);
     m_pSceneSensor->attach(m_Driver.GetScene());
+    m_Driver.RestartSchedule(0);
     Sync();
     ScheduleFrame();
 }
@@ -56,6 +112,10 @@ void TGameLoop::GameCommand(TCommand nCommand)
     if (m_bStopped)
         return;
     if (!m_Driver.IsReplaying()) {
+        if (nCommand < CMD_PAUSE && m_nCommandUs < 0 && m_Driver.IsTicking()) {
+            m_nCommandUs = WallUs();
+            m_bCommandTicked = false;
+        }
         m_Driver.Command(nCommand);
     } else if (nCommand == CMD_PAUSE) {
         m_bReplayPaused = !m_bReplayPaused;
@@ -68,8 +128,8 @@ void TGameLoop::Faster()
 {
     if (!m_Driver.IsReplaying() || m_bStopped)
         return;
-    m_nPlayBaseMs = PlayClockMs();
-    m_nWallBaseMs = m_Clock.elapsed();
+    m_nPlayBaseUs = PlayClockUs();
+    m_nWallBaseUs = WallUs();
     m_nSpeed = m_nSpeed >= MAX_REPLAY_SPEED ? 1 : m_nSpeed * 2;
     emit PlaybackChanged();
 }
@@ -91,34 +151,47 @@ bool TGameLoop::TicksDue() const
     return m_Driver.IsTicking();
 }
 
-uint64_t TGameLoop::PlayClockMs() const
+uint64_t TGameLoop::PlayClockUs() const
 {
-    return m_nPlayBaseMs + static_cast<uint64_t>(m_Clock.elapsed() - m_nWallBaseMs) * static_cast<uint64_t>(m_nSpeed);
+    if (!m_bPlayClockRuns)
+        return m_nPlayBaseUs;
+    return m_nPlayBaseUs + static_cast<uint64_t>(WallUs() - m_nWallBaseUs) * static_cast<uint64_t>(m_nSpeed);
 }
 
-// The game timer runs exactly while ticks are due.
+// The game timer and the play clock run exactly while ticks are due; stopped, the play clock
+// holds, and with it the frames' place between two ticks.
 void TGameLoop::Sync()
 {
     const bool bDue = TicksDue();
     if (bDue == m_TimerGame.isActive())
         return;
-    const qint64 nNow = m_Clock.elapsed();
+    const qint64 nNowMs = m_Clock.elapsed();
+    m_nPlayBaseUs = PlayClockUs();
+    m_nWallBaseUs = WallUs();
+    m_bPlayClockRuns = bDue;
     if (bDue) {
-        m_nPlayBaseMs = PlayClockMs();
-        m_nWallBaseMs = nNow;
-        m_Driver.RestartSchedule(m_nPlayBaseMs);
-        m_nRunningSinceMs = nNow;
+        m_nRunningSinceMs = nNowMs;
         m_TimerGame.start();
+        m_nNextFrameUs = WallUs();
+        ScheduleFrame();
     } else {
         m_TimerGame.stop();
-        m_Stats.nPlayMs += nNow - m_nRunningSinceMs;
+        m_Stats.nPlayMs += nNowMs - m_nRunningSinceMs;
+        m_nCommandUs = -1;
     }
 }
 
 void TGameLoop::TimerGameTimer()
 {
-    const int nRan = m_Driver.RunDueTicks(PlayClockMs(), TGameDriver::MAX_DUE_TICKS * m_nSpeed);
+    RunTicks();
+}
+
+void TGameLoop::RunTicks()
+{
+    const int nRan = m_Driver.RunDueTicks(PlayClockUs(), TGameDriver::MAX_DUE_TICKS * m_nSpeed);
     m_Stats.nTicks += static_cast<uint64_t>(nRan);
+    if (nRan > 0 && m_nCommandUs >= 0)
+        m_bCommandTicked = true;
     CheckEnds();
 }
 
@@ -145,29 +218,70 @@ void TGameLoop::ScheduleFrame()
     // Changes made while a frame is being made are in that frame.
     if (m_bRendering || m_TimerFrame.isActive() || m_bStopped || !m_pViewer)
         return;
-    const qint64 nWait = m_nLastFrameMs + FRAME_MS - m_Clock.elapsed();
-    m_TimerFrame.start(static_cast<int>(std::max<qint64>(0, nWait)));
+    const qint64 nNowUs = WallUs();
+    // While the game ticks, frames keep their pace from one to the next; otherwise a frame comes
+    // one interval after the last at the soonest.
+    qint64 nDueUs = m_TimerGame.isActive() ? m_nNextFrameUs : m_nLastFrameUs + FrameIntervalUs();
+    if (m_nLastFrameUs < 0)
+        nDueUs = nNowUs;
+    m_TimerFrame.start(static_cast<int>(std::max<qint64>(0, nDueUs - nNowUs) / 1000));
 }
 
 void TGameLoop::RenderFrame()
 {
     if (!m_pViewer || m_bStopped)
         return;
-    // Ticks go first: the frame shows the game as it is now.
+    const qint64 nStartUs = WallUs();
+    // Ticks go first: the frame shows the game as it is now, between the last tick and the next.
     m_bRendering = true;
     if (m_TimerGame.isActive())
-        TimerGameTimer();
-    m_nLastFrameMs = m_Clock.elapsed();
+        RunTicks();
     // The ticks may have ended the game's view (a replay over): nothing to draw then.
     if (m_pViewer && !m_bStopped) {
+        const uint64_t nPlayUs = PlayClockUs();
+        m_Driver.PresentAt(nPlayUs);
         m_pViewer->render();
-        ++m_Stats.nFrames;
-        if (m_Stats.nFirstFrameMs < 0)
-            m_Stats.nFirstFrameMs = m_Clock.elapsed() - m_nStartMs;
+        NoteFrame(nStartUs);
+        TraceFrame(nStartUs, nPlayUs);
     }
     m_bRendering = false;
-    if (m_pViewer && m_pViewer->OwesFrame())
+    if (m_TimerGame.isActive()) {
+        // The next frame one interval after this one was due, or after now when it came late.
+        m_nNextFrameUs = std::max(m_nNextFrameUs + FrameIntervalUs(), WallUs() - FrameIntervalUs() / 2);
         ScheduleFrame();
+    } else if (m_pViewer && m_pViewer->OwesFrame()) {
+        ScheduleFrame();
+    }
+}
+
+void TGameLoop::NoteFrame(qint64 nStartUs)
+{
+    ++m_Stats.nFrames;
+    if (m_Stats.nFirstFrameMs < 0)
+        m_Stats.nFirstFrameMs = m_Clock.elapsed() - m_nStartMs;
+    if (m_TimerGame.isActive() && m_nLastFrameUs >= 0)
+        Count(m_vecFrameTimes, nStartUs - m_nLastFrameUs);
+    m_nLastFrameUs = nStartUs;
+    if (m_bCommandTicked) {
+        Count(m_vecLatencies, WallUs() - m_nCommandUs);
+        ++m_Stats.nLatencies;
+        m_nCommandUs = -1;
+        m_bCommandTicked = false;
+    }
+}
+
+void TGameLoop::TraceFrame(qint64 nWallUs, uint64_t nPlayUs)
+{
+    if (!m_fpTrace || !m_Driver.GetGame())
+        return;
+    std::fprintf(m_fpTrace, "%lld %llu %.4f %llu", static_cast<long long>(nWallUs),
+                 static_cast<unsigned long long>(nPlayUs), m_Driver.AlphaAt(nPlayUs),
+                 static_cast<unsigned long long>(m_Driver.GetDroppedTicks()));
+    for (const TAsteroid* pRock : m_Driver.GetGame()->GetAsteroids()) {
+        const SbVec3f vShown = pRock->GetShownPosition();
+        std::fprintf(m_fpTrace, " %.4f %.4f", vShown[0], vShown[1]);
+    }
+    std::fputc('\n', m_fpTrace);
 }
 
 TGameLoop::TStats TGameLoop::GetStats() const
@@ -176,5 +290,11 @@ TGameLoop::TStats TGameLoop::GetStats() const
     Stats.nDroppedTicks = m_Driver.GetDroppedTicks();
     if (m_TimerGame.isActive())
         Stats.nPlayMs += m_Clock.elapsed() - m_nRunningSinceMs;
+    Stats.dFrameRate = m_nMaxFps > 0 && m_nMaxFps < m_dScreenRate ? m_nMaxFps : m_dScreenRate;
+    Stats.bVerticalSync = m_bVerticalSync;
+    Stats.dFrameP50Ms = Percentile(m_vecFrameTimes, 0.50);
+    Stats.dFrameP99Ms = Percentile(m_vecFrameTimes, 0.99);
+    Stats.dLatencyP50Ms = Percentile(m_vecLatencies, 0.50);
+    Stats.dLatencyMaxMs = Percentile(m_vecLatencies, 1.0);
     return Stats;
 }

@@ -118,9 +118,11 @@ bool ParseCommandLine(const QStringList& vecArgs, TCommandLine& Line, int& nExit
     const QCommandLineOption Stats("stats", "At exit, report start-up times, ticks and frames on standard error.");
     const QCommandLineOption FullScreen("fullscreen", "Play in full screen (F11 switches while playing).");
     const QCommandLineOption Scores("scores", "Show the table of best scores and exit.");
+    const QCommandLineOption MaxFps("max-fps", QString("Draw at most N frames a second (0: the screen's rate; up to %1).")
+                                                   .arg(TFormMain::MAX_FPS), "N");
     const QCommandLineOption Replay("replay", "Play a replay in the game window: a file, 'last' (the last game) or "
                                               "'best' (the best score's).", "REPLAY");
-    Parser.addOptions({Help, Version, Data, Level, Stats, FullScreen, Scores, Replay});
+    Parser.addOptions({Help, Version, Data, Level, Stats, FullScreen, Scores, MaxFps, Replay});
     if (!Parser.parse(vecArgs)) {
         std::fprintf(stderr, "drelk2: %s (see --help)\n", qPrintable(Parser.errorText()));
         nExitCode = EXIT_USAGE;
@@ -163,6 +165,16 @@ bool ParseCommandLine(const QStringList& vecArgs, TCommandLine& Line, int& nExit
     if (Parser.isSet(Replay) && !LoadReplay(Parser.value(Replay), Line.Options)) {
         nExitCode = TFormMain::EXIT_BAD_REPLAY;
         return false;
+    }
+    if (Parser.isSet(MaxFps)) {
+        const int nMaxFps = Parser.value(MaxFps).toInt(&bNumber);
+        if (!bNumber || nMaxFps < 0 || nMaxFps > TFormMain::MAX_FPS) {
+            std::fprintf(stderr, "drelk2: --max-fps wants a number from 0 to %d, not '%s'\n", TFormMain::MAX_FPS,
+                         qPrintable(Parser.value(MaxFps)));
+            nExitCode = EXIT_USAGE;
+            return false;
+        }
+        Line.Options.nMaxFps = nMaxFps;
     }
     Line.Options.nLevel = nLevel;
     Line.Options.strDataFile = Parser.value(Data).toStdString();
@@ -298,6 +310,11 @@ void ReportStats(const TFormMain& Form)
                  static_cast<unsigned long long>(Stats.nFrames),
                  dSeconds > 0 ? static_cast<double>(Stats.nFrames) / dSeconds : 0.0,
                  static_cast<unsigned long long>(Stats.nDroppedTicks));
+    std::fprintf(stderr, "drelk2: frames at %.0f a second%s: frame to frame %.1f ms (median), %.1f ms (99th percentile)\n",
+                 Stats.dFrameRate, Stats.bVerticalSync ? " with vertical sync" : "", Stats.dFrameP50Ms, Stats.dFrameP99Ms);
+    if (Stats.nLatencies > 0)
+        std::fprintf(stderr, "drelk2: a key on screen after %.1f ms (median), %.1f ms at most, %llu keys\n",
+                     Stats.dLatencyP50Ms, Stats.dLatencyMaxMs, static_cast<unsigned long long>(Stats.nLatencies));
     if (Stats.bPlayed)
         std::fprintf(stderr, "drelk2: the game ended after %u ticks with score %d level %d\n", Stats.nGameTicks,
                      Stats.nScore, Stats.nLevel);

@@ -1,13 +1,15 @@
 """The game window on the player's desktop: scaled screens, screens smaller and larger than the
 window, full screen, resizes from outside, another window taking the focus, minimising, and
 views uncovered or mapped again while nothing moves."""
+import os
+import re
 import time
 
 import numpy
 import pytest
 
 import drelk2_window as facts
-from drelk2_player import Game, GameError, XServer, start_playing, wait_picture
+from drelk2_player import Game, GameError, XServer, frame_motion, start_playing, wait_picture
 
 SCALED_SCREEN_SIZE = (2560, 1600)
 # The ways a desktop scales its applications by two, with the screen each needs.
@@ -247,3 +249,35 @@ def test_game_over_and_waiting_for_a_ship_are_drawn_again_when_uncovered(start_g
             game.screenshot("game over uncovered")
             return
     raise GameError("no Game Over within a minute")
+
+
+def test_the_rocks_move_evenly_from_frame_to_frame(start_game, shots):
+    """Measured from what the window draws: for every frame it draws, the game writes the places
+    the rocks' transforms show (DRELK2_FRAME_TRACE). A drifting rock must move by its own speed
+    times the frame's time, frame after frame, not by one tick's motion or two."""
+    trace = os.path.join(shots, "frames.txt")
+    game = start_game("--stats", sound=False, env={"DRELK2_FRAME_TRACE": trace})
+    start_playing(game)
+    time.sleep(3)
+    game.proc.terminate()
+    assert game.wait_exit() == 0
+    motion = frame_motion(trace, skip_frames=30)
+    assert motion["frames"] > 100, motion
+    # Frames across which the game dropped ticks (a timer event late by 50 ms, on a busy machine)
+    # slow the game on purpose; every other frame moves the rocks at their speed.
+    assert motion["steady_share_undropped"] > 0.95, motion
+    # Frames showing about half the motion of the others (27% of them before frames were drawn
+    # between ticks) are left only where a busy machine delays a frame and hurries the next.
+    assert motion["slow_share"] < 0.2, motion
+
+
+def test_a_cap_on_frames_holds_the_game_to_it(start_game):
+    game = start_game("--max-fps", "30", "--stats", sound=False)
+    start_playing(game)
+    time.sleep(3)
+    game.proc.terminate()
+    assert game.wait_exit() == 0
+    played = re.search(r"\(([\d.]+) a second\), (\d+) frames \(([\d.]+) a second\)", game.stderr())
+    assert played, game.stderr()
+    assert float(played.group(1)) > 90, "the ticks slowed with the frames"
+    assert 25 <= float(played.group(3)) <= 31, game.stderr()
