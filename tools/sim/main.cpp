@@ -214,6 +214,7 @@ int FinishRun(const TOptions& Options, TGameDriver& Driver, TSnapshot& Snapshot)
     // The lines so far reach the pipe whatever the rendering does.
     std::fflush(stdout);
     std::string strError;
+    Driver.GetGame()->Present(1.0);
     if (!Options.strShot.empty() &&
         !Snapshot.RenderToPng(Driver.GetGame()->GetRoot(), SHOT_WIDTH, SHOT_HEIGHT, Options.strShot, strError)) {
         std::fprintf(stderr, "drelk2-sim: %s\n", strError.c_str());
@@ -246,6 +247,8 @@ bool Prepare(const TOptions& Options, TGameDriver& Driver, TSnapshot& Snapshot)
         std::fprintf(stderr, "drelk2-sim: %s: %s\n", Options.strData.c_str(), strError.c_str());
         return false;
     }
+    // Nothing is drawn until the end: the scene is written once, for the picture.
+    Driver.SetFramesPresent(true);
     return true;
 }
 
