@@ -5,7 +5,6 @@
 #include "ui/TGameEnding.h"
 #include "ui/TGameViewer.h"
 #include "ui/TPlayerAway.h"
-#include "ui/TSwapControl.h"
 #include "ui/TWindowShape.h"
 #include "ui/WindowNames.h"
 #include "ui_TFormMain.h"
@@ -22,13 +21,7 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QMessageBox>
-#include <QScreen>
 #include <QTimer>
-#include <QWindow>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -52,18 +45,6 @@ protected:
         return QObject::eventFilter(pWatched, pEvent);
     }
 };
-// A regular file to write, opened so that a FIFO there cannot hold the game; null otherwise.
-FILE* OpenTrace(const char* szPath)
-{
-    const int nFd = open(szPath, O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
-    if (nFd < 0)
-        return nullptr;
-    struct stat St;
-    FILE* fp = nullptr;
-    if (fstat(nFd, &St) != 0 || !S_ISREG(St.st_mode) || !(fp = fdopen(nFd, "w")))
-        close(nFd);
-    return fp;
-}
 }  // namespace
 
 TFormMain::TFormMain(const TOptions& Options)
@@ -95,8 +76,6 @@ TFormMain::~TFormMain()
     if (m_pViewer)
         m_pViewer->setSceneGraph(nullptr);
     delete m_pViewer;
-    if (m_fpFrameTrace)
-        std::fclose(m_fpFrameTrace);
 }
 
 bool TFormMain::FormCreate(int& nExitCode)
@@ -234,27 +213,14 @@ void TFormMain::CreateViewer()
     TSceneView::PlaceCamera(m_pViewer->getCamera());
 }
 
-// Frames at the rate of the screen the window is on, or the player's cap; the swap waits for the
-// refresh where the GL driver can.
+// Frames at the rate of the screen the window is on, or the player's cap.
 void TFormMain::PaceFrames()
 {
-    m_pLoop->SetMaxFps(MaxFps());
-    m_pLoop->SetVerticalSync(TSwapControl::WaitForRefresh(m_pViewer->getGLWidget()));
-    FollowScreen(windowHandle()->screen());
-    connect(windowHandle(), &QWindow::screenChanged, this, &TFormMain::FollowScreen);
+    m_pLoop->PaceFrames(windowHandle(), m_pViewer->getGLWidget(), MaxFps());
     // What the window draws, frame by frame, for measuring how evenly it moves.
-    if (const char* szTrace = std::getenv("DRELK2_FRAME_TRACE")) {
-        m_fpFrameTrace = OpenTrace(szTrace);
-        if (m_fpFrameTrace)
-            m_pLoop->TraceFrames(m_fpFrameTrace);
-        else
+    if (const char* szTrace = std::getenv("DRELK2_FRAME_TRACE"))
+        if (!m_pLoop->TraceFramesTo(szTrace))
             TKeptFiles::SayOnStandardError(std::string("no frame trace: ") + szTrace + " is not a file that can be written");
-    }
-}
-
-void TFormMain::FollowScreen(QScreen* pScreen)
-{
-    m_pLoop->SetScreenRate(pScreen ? pScreen->refreshRate() : 0.0);
 }
 
 // The command line's cap, else the settings' (a bad one named, and no cap).

@@ -21,7 +21,6 @@
 #include <memory>
 #include <string>
 
-class QScreen;
 class TCommandInput;
 class TGameEnding;
 class TGameViewer;
@@ -87,7 +86,6 @@ private:
     void InitGame();
     void CreateViewer();
     void PaceFrames();
-    void FollowScreen(QScreen* pScreen);
     int MaxFps() const;
     void ShowStatus();
     void PauseForAbsence();
@@ -107,7 +105,6 @@ private:
     TCommandInput* m_pInput = nullptr;
     TGameLoop* m_pLoop = nullptr;
     std::unique_ptr<TGameEnding> m_pEnding;
-    FILE* m_fpFrameTrace = nullptr;
     QElapsedTimer m_Clock;  // since the window was made
     bool m_bLeaving = false;
     qint64 m_nSplashShownMs = -1;

@@ -1,6 +1,7 @@
 #include "ui/TGameLoop.h"
 
 #include "ui/TGameViewer.h"
+#include "ui/TSwapControl.h"
 
 #include "base/Assert.h"
 #include "core/GameDriver.h"
@@ -8,6 +9,13 @@
 
 #include <Inventor/nodes/SoSeparator.h>
 #include <Inventor/sensors/SoNodeSensor.h>
+
+#include <QScreen>
+#include <QWindow>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -59,6 +67,8 @@ TGameLoop::TGameLoop(TGameDriver& Driver, QObject* pParent)
 TGameLoop::~TGameLoop()
 {
     delete m_pSceneSensor;
+    if (m_fpTrace)
+        std::fclose(m_fpTrace);
 }
 
 void TGameLoop::SetViewer(TGameViewer* pViewer)
@@ -68,19 +78,32 @@ void TGameLoop::SetViewer(TGameViewer* pViewer)
         m_TimerFrame.stop();
 }
 
-void TGameLoop::SetScreenRate(double dHz)
+void TGameLoop::PaceFrames(QWindow* pWindow, QWidget* pGLWidget, int nMaxFps)
 {
+    m_nMaxFps = std::max(0, nMaxFps);
+    m_bVerticalSync = TSwapControl::WaitForRefresh(pGLWidget);
+    FollowScreen(pWindow->screen());
+    connect(pWindow, &QWindow::screenChanged, this, &TGameLoop::FollowScreen);
+}
+
+void TGameLoop::FollowScreen(QScreen* pScreen)
+{
+    const double dHz = pScreen ? pScreen->refreshRate() : 0.0;
     m_dScreenRate = std::isfinite(dHz) && dHz >= MIN_RATE && dHz <= MAX_RATE ? dHz : DEFAULT_RATE;
 }
 
-void TGameLoop::SetMaxFps(int nMaxFps)
+bool TGameLoop::TraceFramesTo(const char* szPath)
 {
-    m_nMaxFps = std::max(0, nMaxFps);
-}
-
-void TGameLoop::SetVerticalSync(bool bOn)
-{
-    m_bVerticalSync = bOn;
+    // Opened so that a FIFO there cannot hold the game, and written only if a regular file.
+    const int nFd = open(szPath, O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
+    if (nFd < 0)
+        return false;
+    struct stat St;
+    if (fstat(nFd, &St) != 0 || !S_ISREG(St.st_mode) || !(m_fpTrace = fdopen(nFd, "w"))) {
+        close(nFd);
+        return false;
+    }
+    return true;
 }
 
 qint64 TGameLoop::FrameIntervalUs() const

@@ -24,6 +24,8 @@
 #include <cstdio>
 #include <vector>
 
+class QScreen;
+class QWindow;
 class SoNodeSensor;
 class SoSensor;
 class TGameDriver;
@@ -59,15 +61,14 @@ public:
 
     // Frames are drawn into this viewer; null when the view has gone.
     void SetViewer(TGameViewer* pViewer);
-    // The refresh rate of the screen the window is on (0 or nonsense: 60), the player's cap on
-    // frames a second (0: none), and whether the swap waits for the refresh.
-    void SetScreenRate(double dHz);
-    void SetMaxFps(int nMaxFps);
-    void SetVerticalSync(bool bOn);
+    // Frames at the refresh rate of the screen pWindow is on, following it to another screen,
+    // with the swap of pGLWidget waiting for the refresh where its GL driver can; at most
+    // nMaxFps a second (0: as many as the screen shows).
+    void PaceFrames(QWindow* pWindow, QWidget* pGLWidget, int nMaxFps);
     // Each frame's time, its play time, alpha, the ticks dropped so far and the places the
-    // rocks' transforms show, one line a frame, to a file: what the window draws, for measuring
-    // how evenly it moves.
-    void TraceFrames(FILE* fpTrace) { m_fpTrace = fpTrace; }
+    // rocks' transforms show, one line a frame, to the regular file szPath names: what the
+    // window draws, for measuring how evenly it moves. False when it cannot be written.
+    bool TraceFramesTo(const char* szPath);
 
     // The game (or the replay) has started: its ticks run from now on.
     void Start();
@@ -98,6 +99,8 @@ private slots:
     void RenderFrame();
 
 private:
+    // The refresh rate of the screen the window is on (0 or nonsense: 60).
+    void FollowScreen(QScreen* pScreen);
     bool TicksDue() const;
     void Sync();
     qint64 WallUs() const { return m_Clock.nsecsElapsed() / 1000; }
