@@ -14,7 +14,7 @@ bool MakeReadable(const QString& strFile, const TKeptFiles::TSay& pSay)
 {
     QByteArray Bytes;
     QString strReason;
-    if (TKeptFiles::Read(strFile, TPlayerSettings::MAX_FILE_BYTES, Bytes, strReason) != TKeptFiles::READ_REFUSED)
+    if (TKeptFiles::Read(strFile, TPlayerSettings::MAX_FILE_BYTES, 0, Bytes, strReason) != TKeptFiles::READ_DAMAGED)
         return true;
     QString strError;
     const QString strAside = TKeptFiles::SetAside(strFile, strError);
