@@ -614,3 +614,167 @@ TEST_F(StoreTest, ATableThatCannotBeOpenedForLackOfDescriptorsIsNotDamaged)
     EXPECT_EQ(AsideOf(m_strFolder, "scores"), QStringList());
     EXPECT_EQ(Scores(Open()), (std::vector<int32_t>{500, 200, 70}));
 }
+
+namespace {
+class SettingsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_Dir.isValid());
+        m_strFolder = m_Dir.path() + "/config/drelk2";
+        m_strFile = m_strFolder + "/drelk2.conf";
+        ASSERT_TRUE(QDir().mkpath(m_strFolder));
+    }
+    TPlayerSettings Open() { return TPlayerSettings(m_strFile, [this](const std::string& s) { m_vecSaid.push_back(s); }); }
+
+    QTemporaryDir m_Dir;
+    QString m_strFolder;
+    QString m_strFile;
+    std::vector<std::string> m_vecSaid;
+};
+}  // namespace
+
+TEST_F(SettingsTest, EveryOtherKeyGroupAndCommentIsKept)
+{
+    // As QSettings wrote it, with what a player or a later version added.
+    WriteFileAt(m_strFile,
+                "; my settings\n"
+                "[General]\n"
+                "fullscreen=false\n"
+                "music=true\n"
+                "maxfps=144\n"
+                "\n"
+                "[keys]\n"
+                "turn_left=Left\n"
+                "list=\"a, b\"\n"
+                "\n"
+                "[General]\n"
+                "late=1\n");
+    TPlayerSettings Settings = Open();
+    EXPECT_TRUE(Settings.IsMusicOn());
+    EXPECT_EQ(Settings.GetValue("General/late"), "1");
+    EXPECT_EQ(Settings.GetValue("keys/list"), "a, b");
+    Settings.SetMusicOn(false);
+    Settings.SetValue("keys/fire", "space");
+    Settings.SetValue("window/size", "800x600");
+    EXPECT_EQ(ReadFileAt(m_strFile),
+              "; my settings\n"
+              "[General]\n"
+              "fullscreen=false\n"
+              "music=false\n"
+              "maxfps=144\n"
+              "late=1\n"
+              "\n"
+              "[keys]\n"
+              "turn_left=Left\n"
+              "list=\"a, b\"\n"
+              "fire=space\n"
+              "\n"
+              "[window]\n"
+              "size=800x600\n");
+    EXPECT_TRUE(m_vecSaid.empty());
+}
+
+TEST_F(SettingsTest, ValuesReadBackAsTheyWereSet)
+{
+    // Key, value: each read back the same by a later run.
+    const std::vector<std::pair<QString, QString>> VALUES = {
+        {"General/maxfps", "144"},
+        {"keys/turn_left", "Left"},
+        {"nogroup", "in General"},
+        {"keys/pad/fire", "A"},  // a key of a key, as QSettings writes it: [keys] pad\fire
+        {"text/empty", ""},
+        {"text/separators", "a, b; c # d = e"},
+        {"text/ends", "  spaced  "},
+        {"text/quotes", "say \"hi\" \\ bye"},
+        {"text/lines", "one\ntwo\tthree\x01"},
+        {"text/unicode", "Drëlk Ⅱ"},
+    };
+    {
+        TPlayerSettings Settings = Open();
+        for (const auto& Value : VALUES)
+            Settings.SetValue(Value.first, Value.second);
+    }
+    TPlayerSettings Again = Open();
+    for (const auto& Value : VALUES)
+        EXPECT_EQ(Again.GetValue(Value.first), Value.second) << qPrintable(Value.first);
+    EXPECT_EQ(Again.GetValue("General/nogroup"), "in General");
+    EXPECT_EQ(Again.GetValue("keys/absent"), "");
+    EXPECT_TRUE(ReadFileAt(m_strFile).contains("[keys]\nturn_left=Left\npad\\fire=A\n"));
+    EXPECT_TRUE(m_vecSaid.empty());
+}
+
+TEST_F(SettingsTest, TwoGamesChangingChoicesKeepBoth)
+{
+    TPlayerSettings First = Open();
+    TPlayerSettings Second = Open();
+    First.SetMusicOn(false);
+    Second.SetFullScreen(true);
+    Second.SetValue("keys/fire", "space");
+    First.SetValue("General/maxfps", "75");
+    TPlayerSettings Later = Open();
+    EXPECT_FALSE(Later.IsMusicOn());
+    EXPECT_TRUE(Later.IsFullScreen());
+    EXPECT_EQ(Later.GetValue("keys/fire"), "space");
+    EXPECT_EQ(Later.GetValue("General/maxfps"), "75");
+}
+
+TEST_F(SettingsTest, ALinkedFileIsWrittenThroughAndAnOldLockOfAnyShapeIsIgnored)
+{
+    const QString strElsewhere = m_Dir.path() + "/dotfiles";
+    ASSERT_TRUE(QDir().mkpath(strElsewhere));
+    WriteFileAt(strElsewhere + "/drelk2.conf", "[General]\nmusic=true\n");
+    ASSERT_TRUE(QFile::link(strElsewhere + "/drelk2.conf", m_strFile));
+    // Earlier versions' lock beside the file: a FIFO and a folder would have hung them.
+    const QString strLock = m_strFile + ".lock";
+    ASSERT_EQ(mkfifo(QFile::encodeName(strLock).constData(), 0644), 0);
+    for (int i = 0; i < 2; ++i) {
+        TPlayerSettings Settings = Open();
+        Settings.SetMusicOn(i == 1);
+        Settings.SetFullScreen(i == 0);
+        EXPECT_EQ(ReadFileAt(strElsewhere + "/drelk2.conf"),
+                  i == 0 ? "[General]\nmusic=false\nfullscreen=true\n" : "[General]\nmusic=true\nfullscreen=false\n");
+        QFile::remove(strLock);
+        QDir().mkpath(strLock);
+    }
+    EXPECT_TRUE(QFileInfo(m_strFile).isSymLink());
+    EXPECT_EQ(FolderEntries(strElsewhere), QStringList{"drelk2.conf"});
+    EXPECT_TRUE(m_vecSaid.empty());
+}
+
+TEST_F(SettingsTest, AFullDiskKeepsTheFileAndIsToldOnce)
+{
+    WriteFileAt(m_strFile, "[General]\nmusic=true\n");
+    TPlayerSettings Settings = Open();
+    {
+        TFullDisk Full(3);
+        for (int i = 0; i < 4; ++i)
+            Settings.SetMusicOn(i % 2 == 0);
+    }
+    // The run goes on with the choice; the file keeps the old one.
+    EXPECT_FALSE(Settings.IsMusicOn());
+    EXPECT_EQ(ReadFileAt(m_strFile), "[General]\nmusic=true\n");
+    EXPECT_EQ(FolderEntries(m_strFolder), QStringList{"drelk2.conf"});
+    ASSERT_EQ(m_vecSaid.size(), 1u);
+    EXPECT_EQ(m_vecSaid[0].rfind("choices are not remembered: " + m_strFile.toStdString() + ": ", 0), 0u) << m_vecSaid[0];
+    EXPECT_NE(m_vecSaid[0].find("No space left on device"), std::string::npos);
+}
+
+TEST_F(SettingsTest, AFileTooLargeIsSetAsideWithTheLinesItHolds)
+{
+    QByteArray Bytes = "[General]\nmusic=false\n[junk]\n";
+    const QString strFirstKey = "junk/key" + QString::number(Bytes.size());
+    while (static_cast<uint64_t>(Bytes.size()) <= TPlayerSettings::MAX_FILE_BYTES)
+        Bytes += "key" + QByteArray::number(Bytes.size()) + "=value\n";
+    WriteFileAt(m_strFile, Bytes);
+    TPlayerSettings Settings = Open();
+    EXPECT_FALSE(Settings.IsMusicOn());
+    ASSERT_EQ(m_vecSaid.size(), 1u);
+    EXPECT_EQ(m_vecSaid[0].rfind("settings set aside as " + m_strFile.toStdString() + ".damaged-", 0), 0u) << m_vecSaid[0];
+    Settings.SetFullScreen(true);
+    TPlayerSettings Again = Open();
+    EXPECT_FALSE(Again.IsMusicOn());
+    EXPECT_TRUE(Again.IsFullScreen());
+    EXPECT_EQ(Again.GetValue(strFirstKey), "value");
+}
