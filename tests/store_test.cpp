@@ -1,9 +1,10 @@
 // What the game keeps for the player: the table of best scores written and read back, damaged
 // tables and backups set aside without losing the other games, writes that a crash or a full
-// disk cannot tear, games ending together, folders that cannot be written, and the remembered
-// choices.
+// disk cannot tear, games ending together, folders that cannot be written, the remembered
+// choices, and what a session ending from outside keeps first.
 #include "store/BestScores.h"
 #include "store/PlayerSettings.h"
+#include "store/SessionEnd.h"
 #include "support/StoreFixture.h"
 
 #include <QDir>
@@ -777,4 +778,18 @@ TEST_F(SettingsTest, AFileTooLargeIsSetAsideWithTheLinesItHolds)
     EXPECT_FALSE(Again.IsMusicOn());
     EXPECT_TRUE(Again.IsFullScreen());
     EXPECT_EQ(Again.GetValue(strFirstKey), "value");
+}
+
+TEST(SessionEndTest, HooksRunOnceNewestFirstWhileTheyLive)
+{
+    std::vector<std::string> vecRan;
+    TSessionEnd::THook Window([&] { vecRan.push_back("window"); });
+    auto pGone = std::make_unique<TSessionEnd::THook>([&] { vecRan.push_back("gone"); });
+    TSessionEnd::THook Replay([&] { vecRan.push_back("replay"); });
+    pGone.reset();
+    EXPECT_FALSE(TSessionEnd::HasEnded());
+    TSessionEnd::KeepNow();
+    TSessionEnd::KeepNow();
+    EXPECT_TRUE(TSessionEnd::HasEnded());
+    EXPECT_EQ(vecRan, (std::vector<std::string>{"replay", "window"}));
 }

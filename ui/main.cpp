@@ -9,6 +9,7 @@
 #include "core/GameDriver.h"
 #include "sound/FModSoundManager.h"
 #include "store/BestScores.h"
+#include "store/SessionEnd.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -34,6 +35,9 @@
 namespace {
 constexpr int EXIT_NO_DISPLAY = 1;
 constexpr int EXIT_USAGE = 2;
+// How long a signal gives the game to keep what it must and end, whatever it was doing (a
+// blocked open, no descriptor left): long enough for the scores' lock wait and a write.
+constexpr unsigned int SIGNAL_GRACE_SECONDS = 3;
 
 // What --help tells beyond the options: the keys, where the data file is looked for, the exit statuses.
 std::string HelpEpilogue()
@@ -54,8 +58,9 @@ std::string HelpEpilogue()
         strText += "  " + strPlace + "\n";
     strText +=
         "\nExit status:\n"
-        "  0    left through the ending screen or the start-up window, or ended by a signal\n"
-        "  1    no X display\n"
+        "  0    left through the ending screen or the start-up window, or ended by SIGINT,\n"
+        "       SIGTERM or SIGHUP (within 3 seconds, whatever the game was doing)\n"
+        "  1    no X display, or the X display went away\n"
         "  2    a bad command line\n"
         "  255  a missing or bad data file, or an audio library error\n";
     return strText;
@@ -148,34 +153,49 @@ void KeepStandardStreamsOpen()
     }
 }
 
-// SIGINT and SIGTERM end the program as the ending screen does, with status 0, from the first
-// instruction of main on. Until an event loop can hear them the handler ends the program
-// itself; after, it only writes a byte, and the event loop, in whatever window, ends with 0.
+// SIGINT, SIGTERM and SIGHUP (a closed terminal, the end of the desktop session) end the
+// program as the ending screen does, with status 0, from the first instruction of main on.
+// Until an event loop can hear them the handler ends the program itself. After, it writes a
+// byte, and the event loop, in whatever window, keeps what must be kept (TSessionEnd) and ends
+// with 0; should the loop not answer within SIGNAL_GRACE_SECONDS (blocked in an open, say),
+// the alarm ends the program all the same, and so does a second signal.
 int s_vSignalPipe[2] = {-1, -1};
 volatile std::sig_atomic_t s_bSignalled = 0;
 volatile std::sig_atomic_t s_bWatched = 0;
+volatile std::sig_atomic_t s_nAlarmStatus = 0;
+// Set once the game window's work is done: nothing is left to keep.
+volatile std::sig_atomic_t s_bEnding = 0;
 
 void OnSignal(int /*nSignal*/)
 {
-    s_bSignalled = 1;
-    if (!s_bWatched)
+    if (!s_bWatched || s_bSignalled || s_bEnding)
         _exit(0);
+    s_bSignalled = 1;
+    alarm(SIGNAL_GRACE_SECONDS);
     const char c = 1;
     [[maybe_unused]] const ssize_t n = write(s_vSignalPipe[1], &c, 1);
 }
 
+void OnAlarm(int /*nSignal*/)
+{
+    _exit(s_nAlarmStatus);
+}
+
 // SIGPIPE is ignored: a write to a standard error that nobody reads (a closed pipe) fails and
-// is dropped instead of ending the game. SIGINT and SIGTERM go to OnSignal.
+// is dropped instead of ending the game. SIGINT, SIGTERM and SIGHUP go to OnSignal.
 void CatchSignals()
 {
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, s_vSignalPipe) != 0)
         s_vSignalPipe[0] = s_vSignalPipe[1] = -1;
     struct sigaction Action = {};
-    Action.sa_handler = OnSignal;
     sigemptyset(&Action.sa_mask);
+    Action.sa_handler = OnAlarm;
+    sigaction(SIGALRM, &Action, nullptr);
+    Action.sa_handler = OnSignal;
     Action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &Action, nullptr);
     sigaction(SIGTERM, &Action, nullptr);
+    sigaction(SIGHUP, &Action, nullptr);
     // Last, so that a watcher who sees SIGPIPE ignored knows the handlers are in place.
     signal(SIGPIPE, SIG_IGN);
 }
@@ -189,9 +209,25 @@ void WatchSignals(QObject* pParent)
     QObject::connect(pNotifier, &QSocketNotifier::activated, [] {
         char c;
         [[maybe_unused]] const ssize_t n = read(s_vSignalPipe[0], &c, 1);
+        TSessionEnd::KeepNow();
         QCoreApplication::exit(0);
     });
     s_bWatched = 1;
+}
+
+// Qt ends the program with exit(1) when the X server goes away (Xlib's handler does the same),
+// and SoQt after its fatal error dialog: what must be kept is kept on the way out, within the
+// same grace as for a signal, and a signal received before keeps its status 0. Once the game
+// window's work is done, nothing is left to keep.
+void OnExit()
+{
+    if (s_bEnding)
+        return;
+    if (s_bSignalled)
+        _exit(0);
+    s_nAlarmStatus = EXIT_NO_DISPLAY;
+    alarm(SIGNAL_GRACE_SECONDS);
+    TSessionEnd::KeepNow();
 }
 
 #if defined(__has_feature)
@@ -285,6 +321,7 @@ int main(int argc, char** argv)
     TAssert::SetMessageHook(ShowFatal);
     TFModSoundManager::SetErrorHook(ShowFatal);
     WatchSignals(&App);
+    std::atexit(OnExit);
 
     int nStatus = 0;
     {
@@ -295,6 +332,8 @@ int main(int argc, char** argv)
         } else {
             nStatus = nExitCode;
         }
+        // Whatever ends the program from here has nothing left to keep.
+        s_bEnding = 1;
         if (Line.bStats)
             ReportStats(Form);
     }
