@@ -7,6 +7,7 @@
 #include "base/Assert.h"
 #include "core/Rules.h"
 #include "core/GameDriver.h"
+#include "databank/RegularFile.h"
 #include "sound/FModSoundManager.h"
 #include "store/BestScores.h"
 #include "store/SessionEnd.h"
@@ -22,9 +23,12 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <link.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -230,6 +234,81 @@ void OnExit()
     TSessionEnd::KeepNow();
 }
 
+// Files and devices that libraries open at start because the environment names them. A FIFO
+// there would block that open for good, before any window or with the game's window frozen;
+// whatever is not what it must be is left out for this run, with one line. A missing file is
+// the library's to tell.
+struct TEnvironmentFile
+{
+    const char* szName;
+    bool bDevices;  // a list of character devices separated by colons, else one regular file
+};
+const TEnvironmentFile ENVIRONMENT_FILES[] = {
+    {"XAUTHORITY", false},                     // the X server's cookies
+    {"XENVIRONMENT", false},                   // X resources
+    {"QT_LOGGING_CONF", false},                // Qt's logging rules
+    {"FONTCONFIG_FILE", false},                // the font configuration
+    {"SDL_GAMECONTROLLERCONFIG_FILE", false},  // gamepad mappings
+    {"SDL_JOYSTICK_DEVICE", true},             // joysticks to open
+};
+
+// Why strPath cannot serve (empty when it can, or when nothing is there).
+std::string Unusable(const std::string& strPath, bool bDevice)
+{
+    struct stat St;
+    if (stat(strPath.c_str(), &St) != 0 || (bDevice ? S_ISCHR(St.st_mode) : S_ISREG(St.st_mode)))
+        return "";
+    return std::string("is ") + TRegularFile::DescribeType(St.st_mode) + (bDevice ? ", not a device" : ", not a file");
+}
+
+// Before any thread: the environment is changed here.
+void DropUnusableEnvironment()
+{
+    for (const TEnvironmentFile& File : ENVIRONMENT_FILES) {
+        const char* szValue = std::getenv(File.szName);
+        if (!szValue || !*szValue)
+            continue;
+        std::string strKept;
+        const std::string strValue = szValue;
+        size_t nStart = 0;
+        for (;;) {
+            const size_t nEnd = File.bDevices ? strValue.find(':', nStart) : std::string::npos;
+            const std::string strPath = strValue.substr(nStart, nEnd == std::string::npos ? nEnd : nEnd - nStart);
+            const std::string strWhy = Unusable(strPath, File.bDevices);
+            if (!strWhy.empty())
+                std::fprintf(stderr, "drelk2: %s: %s %s; left out for this run\n", File.szName, strPath.c_str(), strWhy.c_str());
+            else
+                strKept += (strKept.empty() ? "" : ":") + strPath;
+            if (nEnd == std::string::npos)
+                break;
+            nStart = nEnd + 1;
+        }
+        if (strKept.empty())
+            unsetenv(File.szName);
+        else if (strKept != strValue)
+            setenv(File.szName, strKept.c_str(), 1);
+    }
+}
+
+// The game needs some twenty descriptors (the X connection, GL, sound, the threads' wake-ups)
+// and a few more to keep the player's files. Qt draws plain windows through shared memory that
+// the X server hands over as a descriptor; with none left to receive it, the X library waits
+// for the reply for ever (the black ending screen of `ulimit -n 16`). So a low soft limit is
+// raised toward the hard one, and while it stays under FEW_DESCRIPTORS Qt draws without
+// shared memory.
+constexpr rlim_t FEW_DESCRIPTORS = 64;
+
+void SpareDescriptors()
+{
+    rlimit Limit;
+    if (getrlimit(RLIMIT_NOFILE, &Limit) != 0 || Limit.rlim_cur >= FEW_DESCRIPTORS)
+        return;
+    Limit.rlim_cur = std::min(Limit.rlim_max, FEW_DESCRIPTORS);
+    setrlimit(RLIMIT_NOFILE, &Limit);
+    if (getrlimit(RLIMIT_NOFILE, &Limit) != 0 || Limit.rlim_cur < FEW_DESCRIPTORS)
+        setenv("QT_XCB_NO_MITSHM", "1", 1);
+}
+
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
 #define DRELK_SANITIZED 1
@@ -291,6 +370,8 @@ int main(int argc, char** argv)
 {
     KeepStandardStreamsOpen();
     CatchSignals();
+    DropUnusableEnvironment();
+    SpareDescriptors();
     TCommandLine Line;
     int nExitCode = 0;
     {
