@@ -111,7 +111,9 @@ bool ParseCommandLine(const QStringList& vecArgs, TCommandLine& Line, int& nExit
         return false;
     }
     if (Parser.isSet(Scores)) {
-        std::printf("%s", TBestScores().ToText().c_str());
+        // Only read: nothing is made, moved or written.
+        const TBestScores Scores(TBestScores::DefaultFolder(), TKeptFiles::SayOnStandardError, TBestScores::ACCESS_SHOW);
+        std::printf("%s", Scores.ToText().c_str());
         nExitCode = 0;
         return false;
     }
