@@ -31,7 +31,7 @@ constexpr int MAX_TEMP_NAMES = 100;
 // What a temporary file's name says: whose it is, and which process writes it.
 const char TEMP_MARK[] = ".drelk2-temp-";
 // An earlier version's temporary older than this had long been renamed or abandoned.
-constexpr qint64 OLD_LEFTOVER_SECONDS = 60;
+constexpr time_t OLD_LEFTOVER_SECONDS = 60;
 constexpr int LOCK_POLL_MS = 10;
 
 QByteArray Encode(const QString& strPath)
@@ -208,6 +208,24 @@ pid_t TemporaryWriter(const QString& strEntry)
     const QRegularExpressionMatch Match = Pattern.match(strEntry);
     return Match.hasMatch() ? static_cast<pid_t>(Match.captured(1).toLong()) : 0;
 }
+
+// Removes the regular files of a folder that pIsLeftover takes for leftovers, given their name
+// and age in seconds.
+void RemoveMatching(const QByteArray& Folder, const std::function<bool(const QString&, time_t)>& pIsLeftover)
+{
+    DIR* pDir = opendir(Folder.constData());
+    if (!pDir)
+        return;
+    const time_t nNow = std::time(nullptr);
+    while (const dirent* pEntry = readdir(pDir)) {
+        const QByteArray Path = Folder + '/' + pEntry->d_name;
+        struct stat St;
+        if (lstat(Path.constData(), &St) == 0 && S_ISREG(St.st_mode) &&
+            pIsLeftover(QFile::decodeName(pEntry->d_name), nNow - St.st_mtime))
+            unlink(Path.constData());
+    }
+    closedir(pDir);
+}
 }  // namespace
 
 void TKeptFiles::SayOnStandardError(const std::string& strLine)
@@ -370,28 +388,30 @@ bool TKeptFiles::Write(const QString& strPath, const QByteArray& Bytes, QString&
     return true;
 }
 
-void TKeptFiles::RemoveLeftovers(const QString& strFolder, const QStringList& vecOldNames)
+void TKeptFiles::RemoveLeftovers(const QString& strFolder, const QStringList& vecKeptNames)
 {
-    const QByteArray Folder = Encode(strFolder);
-    DIR* pDir = opendir(Folder.constData());
-    if (!pDir)
-        return;
-    const time_t nNow = std::time(nullptr);
-    while (const dirent* pEntry = readdir(pDir)) {
-        const QString strEntry = QFile::decodeName(pEntry->d_name);
+    RemoveMatching(Encode(strFolder), [&](const QString& strEntry, time_t nAge) {
         const pid_t nWriter = TemporaryWriter(strEntry);
-        const bool bOld = nWriter == 0 && IsOldTemporary(strEntry, vecOldNames);
-        if ((nWriter == 0 || IsAlive(nWriter)) && !bOld)
-            continue;
-        const QByteArray Path = Folder + '/' + pEntry->d_name;
+        if (nWriter != 0)
+            return !IsAlive(nWriter);
+        return IsOldTemporary(strEntry, vecKeptNames) && nAge >= OLD_LEFTOVER_SECONDS;
+    });
+    // A kept file that is a link is written beside the file it leads to.
+    for (const QString& strName : vecKeptNames) {
+        const QByteArray Path = Encode(strFolder + '/' + strName);
         struct stat St;
-        if (lstat(Path.constData(), &St) != 0 || !S_ISREG(St.st_mode))
+        if (lstat(Path.constData(), &St) != 0 || !S_ISLNK(St.st_mode))
             continue;
-        if (bOld && nNow - St.st_mtime < OLD_LEFTOVER_SECONDS)
+        std::unique_ptr<char, decltype(&std::free)> pReal(realpath(Path.constData(), nullptr), &std::free);
+        if (!pReal)
             continue;
-        unlink(Path.constData());
+        const QFileInfo Target(QFile::decodeName(pReal.get()));
+        const QString strMark = Target.fileName() + TEMP_MARK;
+        RemoveMatching(Encode(Target.path()), [&](const QString& strEntry, time_t) {
+            const pid_t nWriter = TemporaryWriter(strEntry);
+            return strEntry.startsWith(strMark) && nWriter != 0 && !IsAlive(nWriter);
+        });
     }
-    closedir(pDir);
 }
 
 TKeptFiles::TLock::TLock(const QString& strFolder, int nWaitMs)

@@ -64,9 +64,10 @@ public:
     static bool Write(const QString& strPath, const QByteArray& Bytes, QString& strError);
 
     // Removes from strFolder the temporary files of writers that are no longer running (a write
-    // killed half way), and those an earlier version of the game left beside the files named in
-    // vecOldNames (NAME.XXXXXX, over a minute old).
-    static void RemoveLeftovers(const QString& strFolder, const QStringList& vecOldNames = {});
+    // killed half way), and those an earlier version of the game left beside the files kept
+    // there, vecKeptNames (NAME.XXXXXX, over a minute old). Of a kept file that is a link, the
+    // dead writers' temporaries beside the file it leads to go too.
+    static void RemoveLeftovers(const QString& strFolder, const QStringList& vecKeptNames = {});
 
     // A read, merge and write by one game at a time: the lock on a folder (flock on the folder
     // itself, so no lock file can be damaged into a hang), held while this object lives. It

@@ -290,13 +290,22 @@ TEST_F(KeptFilesTest, TheTemporariesOfDeadWritersAndOfEarlierVersionsAreRemoved)
     }
     // A folder under a temporary's name is nobody's temporary.
     ASSERT_TRUE(QDir().mkpath(Path("settings" + strDead)));
+    // A kept file that is a link was written beside the file it leads to; the rest of that
+    // folder is not the game's.
+    const QString strElsewhere = m_Dir.path() + "/elsewhere";
+    ASSERT_TRUE(QDir().mkpath(strElsewhere));
+    WriteFileAt(strElsewhere + "/real", "x");
+    ASSERT_TRUE(QFile::link(strElsewhere + "/real", Path("linked")));
+    for (const QString& strName : {"real" + strDead, "real" + strLive, "other" + strDead})
+        WriteFileAt(strElsewhere + '/' + strName, "x");
 
-    TKeptFiles::RemoveLeftovers(m_strFolder, {"scores", "scores.bak"});
+    TKeptFiles::RemoveLeftovers(m_strFolder, {"scores", "scores.bak", "linked"});
     kill(nLive, SIGKILL);
     waitpid(nLive, nullptr, 0);
     for (const auto& Entry : ENTRIES)
         EXPECT_EQ(!QFileInfo::exists(Path(Entry.strName)), Entry.bGone) << qPrintable(Entry.strName);
     EXPECT_TRUE(QFileInfo(Path("settings" + strDead)).isDir());
+    EXPECT_EQ(FolderEntries(strElsewhere), (QStringList{"other" + strDead, "real", "real" + strLive}));
 }
 
 TEST_F(KeptFilesTest, ALockHeldByAnotherGameIsWaitedForThenTaken)
