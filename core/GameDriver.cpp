@@ -5,40 +5,13 @@
 #include "base/GameClock.h"
 #include "base/Random.h"
 #include "databank/DataBanker.h"
-#include "databank/RegularFile.h"
 #include "sound/FModSoundManager.h"
 
 #include <Inventor/SoDB.h>
 
-#include <QCryptographicHash>
-
 #include <algorithm>
 #include <filesystem>
 
-namespace {
-// The file's SHA-256, read in pieces; false when it cannot be read whole.
-bool HashFile(const std::string& strPath, TSha256& Sha, std::string& strError)
-{
-    FILE* fp = TRegularFile::Open(strPath, nullptr, strError);
-    if (!fp)
-        return false;
-    QCryptographicHash Hash(QCryptographicHash::Sha256);
-    char Buffer[1 << 16];
-    size_t nRead = 0;
-    while ((nRead = std::fread(Buffer, 1, sizeof Buffer, fp)) > 0)
-        Hash.addData(Buffer, static_cast<int>(nRead));
-    const bool bError = std::ferror(fp) != 0;
-    std::fclose(fp);
-    if (bError) {
-        strError = strPath + ": read error";
-        return false;
-    }
-    const QByteArray Result = Hash.result();
-    DRELK_ASSERT(Result.size() == static_cast<int>(Sha.size()));
-    std::copy(Result.begin(), Result.end(), Sha.begin());
-    return true;
-}
-}  // namespace
 
 TGameDriver::TGameDriver()
 {
@@ -78,10 +51,7 @@ bool TGameDriver::Open(const std::string& strDataFile, std::string& strError)
         strError = Error.what();
         return false;
     }
-    if (!HashFile(strDataFile, m_DataSha, strError)) {
-        m_pBank.reset();
-        return false;
-    }
+    m_DataSha = m_pBank->GetSha256();
     return true;
 }
 

@@ -55,7 +55,7 @@ TDataBanker::~TDataBanker()
 void TDataBanker::ReadAllLists()
 {
     TVESerializer Serializer;
-    if (!Serializer.Open(m_DataFile))
+    if (!Serializer.Open(m_DataFile) || !Serializer.Sha256(m_Sha256))
         throw TDataError(Serializer.GetError());
     for (int32_t nId : TAssetCheck::GetListIds()) {
         if (!Serializer.FindEntry(nId))

@@ -9,6 +9,7 @@
 #include "databank/AssetIds.h"
 #include "databank/ChunkList.h"
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -112,6 +113,8 @@ public:
     const std::string& GetDataFile() const { return m_DataFile; }
     // How many list images have been read from the file so far.
     int GetListLoads() const { return m_nListLoads; }
+    // The SHA-256 of the whole data file, as the bank read it: what a replay names its data by.
+    const std::array<uint8_t, 32>& GetSha256() const { return m_Sha256; }
 
 private:
     void ReadAllLists();
@@ -137,4 +140,5 @@ private:
     std::set<std::pair<int32_t, int32_t>> m_setLeftOut;
     SoNode* m_pModel = nullptr;  // the model list's scene, read once; referenced
     int m_nListLoads = 0;
+    std::array<uint8_t, 32> m_Sha256{};
 };

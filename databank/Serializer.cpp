@@ -3,6 +3,8 @@
 #include "base/TextFormat.h"
 #include "databank/RegularFile.h"
 
+#include <QCryptographicHash>
+
 #include <algorithm>
 #include <cstdarg>
 #include <cstring>
@@ -57,6 +59,25 @@ bool TVESerializer::Open(const std::string& strPath)
         m_strError = strError;
         return false;
     }
+    return true;
+}
+
+bool TVESerializer::Sha256(std::array<uint8_t, 32>& Sha)
+{
+    if (!m_fp)
+        return false;
+    const long nPlace = std::ftell(m_fp);
+    QCryptographicHash Hash(QCryptographicHash::Sha256);
+    std::vector<char> Buffer(1 << 16);
+    uint64_t nRead = 0;
+    bool bOk = nPlace >= 0 && std::fseek(m_fp, 0, SEEK_SET) == 0;
+    for (size_t n; bOk && (n = std::fread(Buffer.data(), 1, Buffer.size(), m_fp)) > 0; nRead += n)
+        Hash.addData(Buffer.data(), static_cast<int>(n));
+    bOk = bOk && !std::ferror(m_fp) && nRead == m_nFileSize && std::fseek(m_fp, nPlace, SEEK_SET) == 0;
+    if (!bOk)
+        return Fail("cannot be read whole");
+    const QByteArray Result = Hash.result();
+    std::copy(Result.begin(), Result.end(), Sha.begin());
     return true;
 }
 

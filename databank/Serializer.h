@@ -5,6 +5,7 @@
 
 #include "databank/ChunkList.h"
 
+#include <array>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -56,6 +57,9 @@ public:
     // many bytes are missing.
     std::string DescribeMissing(const TVESerializerEntry& Entry) const;
     uint64_t GetFileSize() const { return m_nFileSize; }
+    // The whole file's SHA-256, read through the open file, whose place is kept; false when it
+    // cannot be read whole.
+    bool Sha256(std::array<uint8_t, 32>& Sha);
     void Dump(std::string& strText) const;
     const std::string& GetError() const { return m_strError; }
 

@@ -1,11 +1,11 @@
 #include "store/BestScores.h"
 
 #include <QList>
-#include <QStandardPaths>
 
 #include <algorithm>
 #include <cstdio>
 #include <limits>
+#include <memory>
 
 namespace {
 const char HEADER[] = "drelk2 best scores 1";
@@ -47,21 +47,37 @@ bool ParseEntry(const QByteArray& Line, TBestScores::TEntry& Entry)
 
 QString TBestScores::DefaultFolder()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/drelk2";
+    return TKeptFiles::DataFolder();
 }
 
-TBestScores::TBestScores(const QString& strFolder, TKeptFiles::TSay pSay)
+TBestScores::TBestScores(const QString& strFolder, TKeptFiles::TSay pSay, TAccess nAccess)
     : m_strFolder(strFolder),
       m_strPath(strFolder + '/' + FILE_NAME),
       m_strBackup(strFolder + '/' + BACKUP_NAME),
-      m_pSay(std::move(pSay))
+      m_pSay(std::move(pSay)),
+      m_nAccess(nAccess)
 {
     QString strError;
-    if (!TKeptFiles::PrepareFolder(m_strFolder, strError)) {
-        NotKept(strError);
+    m_bWritable = m_nAccess == ACCESS_RECORD && TKeptFiles::PrepareFolder(m_strFolder, strError);
+    if (!m_bWritable) {
+        if (m_nAccess == ACCESS_RECORD)
+            NotKept(strError);
+        m_bKept = false;
+        Load(LOAD_READ);
+        if (!m_strDamaged.isEmpty())
+            m_pSay("best scores: " + m_strDamaged.toStdString() + "; shown as far as it can be read");
+        if (!m_strUnreadable.isEmpty())
+            m_pSay("best scores: " + m_strUnreadable.toStdString());
         return;
     }
-    Load();
+    TKeptFiles::RemoveLeftovers(m_strFolder, {FILE_NAME, BACKUP_NAME});
+    if (Load(LOAD_READ)) {
+        TKeptFiles::TLock Lock(m_strFolder);
+        SayIfNotLocked(Lock);
+        Load(LOAD_REWRITE);
+    }
+    if (!m_strUnreadable.isEmpty())
+        m_pSay("best scores: " + m_strUnreadable.toStdString() + "; the table is left as it is");
 }
 
 void TBestScores::NotKept(const QString& strReason)
@@ -69,6 +85,12 @@ void TBestScores::NotKept(const QString& strReason)
     if (m_bKept)
         m_pSay("best scores are not kept: " + strReason.toStdString());
     m_bKept = false;
+}
+
+void TBestScores::SayIfNotLocked(const TKeptFiles::TLock& Lock)
+{
+    if (!Lock.IsHeld())
+        m_pSay("best scores: " + Lock.GetError().toStdString() + "; written without the lock");
 }
 
 // Best first; of equal scores the earlier game first.
@@ -81,61 +103,82 @@ void TBestScores::Rank(std::vector<TEntry>& vecEntries)
         vecEntries.resize(MAX_ENTRIES);
 }
 
-void TBestScores::Load()
+TBestScores::TCopy TBestScores::ReadCopy(const QString& strPath)
 {
-    m_vecEntries.clear();
-    m_bHaveFile = false;
+    TCopy Copy;
     QByteArray Bytes;
+    Copy.nRead = TKeptFiles::Read(strPath, MAX_FILE_BYTES, TKeptFiles::MAX_SALVAGE_BYTES, Bytes, Copy.strReason);
+    if (Copy.nRead != TKeptFiles::READ_OK && Copy.nRead != TKeptFiles::READ_DAMAGED)
+        return Copy;
     QString strError;
-    std::vector<TEntry> vecEntries;
-    switch (TKeptFiles::Read(m_strPath, MAX_FILE_BYTES, Bytes, strError)) {
-    case TKeptFiles::READ_MISSING: return;
-    case TKeptFiles::READ_REFUSED: break;
-    case TKeptFiles::READ_OK:
-        if (Parse(Bytes, vecEntries, strError)) {
-            m_vecEntries = vecEntries;
-            m_bHaveFile = true;
-            return;
-        }
-        strError = m_strPath + ": " + strError;
-        break;
+    if (!Parse(Bytes, Copy.vecEntries, strError) && Copy.nRead == TKeptFiles::READ_OK) {
+        Copy.nRead = TKeptFiles::READ_DAMAGED;
+        Copy.strReason = strPath + ": " + strError;
     }
-    Recover(vecEntries, strError);
+    return Copy;
 }
 
-// The damaged table goes aside; its good lines and the backup's become the table.
-void TBestScores::Recover(const std::vector<TEntry>& vecSalvaged, const QString& strReason)
+bool TBestScores::Load(TLoad nLoad)
+{
+    const TCopy Table = ReadCopy(m_strPath);
+    const TCopy Backup = ReadCopy(m_strBackup);
+    m_vecEntries = Table.vecEntries;
+    if (Table.nRead != TKeptFiles::READ_OK)
+        for (const TEntry& Entry : Backup.vecEntries)
+            if (std::find(m_vecEntries.begin(), m_vecEntries.end(), Entry) == m_vecEntries.end())
+                m_vecEntries.push_back(Entry);
+    Rank(m_vecEntries);
+    m_bTableOnDisk = Table.nRead == TKeptFiles::READ_OK;
+    m_strDamaged = Table.nRead == TKeptFiles::READ_DAMAGED ? Table.strReason : QString();
+    m_strUnreadable = Table.nRead == TKeptFiles::READ_UNAVAILABLE ? Table.strReason : QString();
+    const bool bBackupDamaged = Backup.nRead == TKeptFiles::READ_DAMAGED;
+    const bool bTableDamaged = Table.nRead == TKeptFiles::READ_DAMAGED;
+    const bool bRestore = Table.nRead == TKeptFiles::READ_MISSING && !m_vecEntries.empty();
+    if (nLoad == LOAD_READ)
+        return bBackupDamaged || bTableDamaged || bRestore;
+
+    if (bBackupDamaged)
+        SetAside(m_strBackup, Backup, "the best scores' backup");
+    if (bTableDamaged && !SetAside(m_strPath, Table, "best scores")) {
+        // Nothing is written over a table that could not be moved out of the way.
+        m_strUnreadable = Table.strReason;
+        return true;
+    }
+    if ((bTableDamaged || bRestore) && nLoad == LOAD_REWRITE) {
+        QString strError;
+        m_bTableOnDisk = TKeptFiles::Write(m_strPath, Serialize(m_vecEntries), strError);
+        if (!m_bTableOnDisk)
+            m_pSay("best scores could not be written again: " + strError.toStdString());
+        else if (!bTableDamaged && Backup.nRead == TKeptFiles::READ_OK)
+            m_pSay("best scores restored from " + m_strBackup.toStdString());
+    }
+    return true;
+}
+
+// Moves a copy that cannot serve out of the way; its good lines are in the table already.
+bool TBestScores::SetAside(const QString& strPath, const TCopy& Copy, const char* szWhat)
 {
     QString strError;
-    const QString strAside = TKeptFiles::SetAside(m_strPath, strError);
+    const QString strAside = TKeptFiles::SetAside(strPath, strError);
     if (strAside.isEmpty()) {
-        NotKept(strReason + "; " + strError);
-        m_vecEntries = vecSalvaged;
-        Rank(m_vecEntries);
-        return;
+        m_pSay(std::string(szWhat) + " cannot be set aside: " + Copy.strReason.toStdString() + "; " +
+               strError.toStdString());
+        return false;
     }
-    m_pSay("best scores set aside as " + strAside.toStdString() + ": " + strReason.toStdString());
-    std::vector<TEntry> vecEntries = vecSalvaged;
-    QByteArray Bytes;
-    std::vector<TEntry> vecBackup;
-    if (TKeptFiles::Read(m_strBackup, MAX_FILE_BYTES, Bytes, strError) == TKeptFiles::READ_OK) {
-        Parse(Bytes, vecBackup, strError);
-        for (const TEntry& Entry : vecBackup)
-            if (std::find(vecEntries.begin(), vecEntries.end(), Entry) == vecEntries.end())
-                vecEntries.push_back(Entry);
-    }
-    Rank(vecEntries);
-    m_vecEntries = vecEntries;
-    if (!m_vecEntries.empty())
-        Save({}, false);
+    m_pSay(std::string(szWhat) + " set aside as " + strAside.toStdString() + ": " + Copy.strReason.toStdString());
+    return true;
 }
 
 int TBestScores::Record(int32_t nScore, int32_t nLevel, const QDateTime& When)
 {
     if (nScore <= 0)
         return 0;
-    if (m_bKept)
-        Load();
+    std::unique_ptr<TKeptFiles::TLock> pLock;
+    if (m_bWritable) {
+        pLock = std::make_unique<TKeptFiles::TLock>(m_strFolder);
+        // The table is written below, with this game.
+        Load(LOAD_SET_ASIDE);
+    }
     const std::vector<TEntry> vecBefore = m_vecEntries;
     const TEntry Game{nScore, std::max(nLevel, 1), When.toUTC()};
     m_vecEntries.push_back(Game);
@@ -143,22 +186,31 @@ int TBestScores::Record(int32_t nScore, int32_t nLevel, const QDateTime& When)
     const auto it = std::find(m_vecEntries.begin(), m_vecEntries.end(), Game);
     if (it == m_vecEntries.end())
         return 0;
-    if (m_bKept)
-        Save(vecBefore, m_bHaveFile);
-    return static_cast<int>(it - m_vecEntries.begin()) + 1;
+    const int nPlace = static_cast<int>(it - m_vecEntries.begin()) + 1;
+    if (!m_bWritable)
+        return nPlace;
+    if (!m_strUnreadable.isEmpty()) {
+        m_pSay("best scores are not kept: " + m_strUnreadable.toStdString() + "; the table is left as it is");
+        m_bKept = false;
+        return nPlace;
+    }
+    SayIfNotLocked(*pLock);
+    m_bKept = Save(vecBefore);
+    return nPlace;
 }
 
 // The table as it was goes to the backup first, then the new one over the table: a crash
-// between the two leaves the old table in place.
-bool TBestScores::Save(const std::vector<TEntry>& vecBefore, bool bHadFile)
+// between the two leaves the old table in place. Without a table on disk the backup may be
+// the only good copy, and is left alone.
+bool TBestScores::Save(const std::vector<TEntry>& vecBefore)
 {
     QString strError;
-    if ((bHadFile && !TKeptFiles::Write(m_strBackup, Serialize(vecBefore), strError)) ||
+    if ((m_bTableOnDisk && !TKeptFiles::Write(m_strBackup, Serialize(vecBefore), strError)) ||
         !TKeptFiles::Write(m_strPath, Serialize(m_vecEntries), strError)) {
-        NotKept(strError);
+        m_pSay("best scores are not kept: " + strError.toStdString());
         return false;
     }
-    m_bHaveFile = true;
+    m_bTableOnDisk = true;
     return true;
 }
 

@@ -1,43 +1,74 @@
 #pragma once
-// What the game remembers of the player's choices between runs: music on or off, and full
-// screen. Kept with QSettings in the desktop's config folder (~/.config/drelk2/drelk2.conf); a
-// file there that is not a regular file, or a huge one, is moved aside with one line. Without a
-// folder that can be written the choices last for the run only.
+// What the game remembers of the player's choices between runs (music on or off, full screen,
+// and whatever else is given a key), in the game's config folder (~/.config/drelk2/drelk2.conf).
+//
+// The file is INI text as QSettings writes it: groups ("[General]", "[keys]") of "key=value"
+// lines, music=true|false and fullscreen=true|false in [General]. It is read defensively (a
+// regular file of at most 64 KiB; a link to one is followed), and written whole through the
+// store under the config folder's lock: the file is read again, the one changed key merged in,
+// and every other key, group and comment kept as it was. A file that cannot serve is moved
+// aside with one line, keeping the lines it still holds. Without a folder that can be written
+// the choices last for the run only.
 
 #include "store/KeptFiles.h"
 
 #include <QString>
 
-#include <memory>
-
-class QSettings;
+#include <vector>
 
 class TPlayerSettings
 {
 public:
     static constexpr uint64_t MAX_FILE_BYTES = 64 * 1024;
 
+    // drelk2.conf in the game's config folder (TKeptFiles::ConfigFolder).
     static QString DefaultFile();
     explicit TPlayerSettings(const QString& strFile = DefaultFile(),
                              TKeptFiles::TSay pSay = TKeptFiles::SayOnStandardError);
-    ~TPlayerSettings();
-    TPlayerSettings(const TPlayerSettings&) = delete;
-    TPlayerSettings& operator=(const TPlayerSettings&) = delete;
 
-    // A setting as the file has it ("keys/fire"); empty when it has none.
-    QString GetValue(const QString& strKey) const;
-
-    bool IsMusicOn() const { return m_bMusicOn; }
-    bool IsFullScreen() const { return m_bFullScreen; }
+    bool IsMusicOn() const;
+    bool IsFullScreen() const;
     // Each choice is written at once, so that it survives whatever ends the program.
     void SetMusicOn(bool bOn);
     void SetFullScreen(bool bOn);
 
+    // Any setting by "GROUP/KEY" ("General/maxfps", "keys/turn_left"); a key without a group
+    // is in General. Keys are letters, digits, '_', '.' and '-'; anything else is a caller's bug.
+    // An empty string when the file does not hold the key.
+    QString GetValue(const QString& strKey) const;
+    // Remembered for the run, and written at once when the folder can be written (a failure
+    // is said in one line).
+    void SetValue(const QString& strKey, const QString& strValue);
+
+    // The file's text as kept: its groups with their lines in order, every line that is not
+    // "key=value" (comments, blank lines) kept as it was.
+    struct TLine
+    {
+        QString strKey;  // empty: a line kept as it is
+        QString strText; // the value as written (quoted or not), or the whole line
+    };
+    struct TGroup
+    {
+        QString strName;  // empty: the lines before the first group
+        std::vector<TLine> vecLines;
+    };
+    using TText = std::vector<TGroup>;
+    static TText Parse(const QByteArray& Bytes);
+    static QByteArray Serialize(const TText& Text);
+
 private:
     bool ReadFlag(const char* szKey, bool bDefault) const;
-    void WriteFlag(const char* szKey, bool bValue);
+    // The file as it is now: its text (empty when missing); of one that cannot serve, what
+    // could be read of it, to be set aside; or, unavailable, only the reason.
+    enum TLoad { LOAD_OK, LOAD_DAMAGED, LOAD_UNAVAILABLE };
+    TLoad LoadFile(TText& Text, QString& strWhy) const;
+    bool SetAside(QString& strWhy);
+    void Say(const std::string& strLine);
 
-    std::unique_ptr<QSettings> m_pSettings;  // null when choices are not kept
-    bool m_bMusicOn = true;
-    bool m_bFullScreen = false;
+    QString m_strFile;
+    QString m_strFolder;
+    TKeptFiles::TSay m_pSay;
+    bool m_bKept = false;  // the folder can be written
+    TText m_Text;
+    std::string m_strLastSaid;
 };

@@ -2,21 +2,55 @@
 
 #include "store/KeptFiles.h"
 
-#include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <functional>
 #include <set>
+#include <string>
 
 namespace {
-// Only files named as the shelf names them are ever listed or removed.
-const QRegularExpression NAME_PATTERN(R"(^\d{8}-\d{6}-score-\d{1,10}-level-\d{1,10}\.drelk2-replay$)");
+// Takes nMin to nMax digits from the front of the name; false when they are not there.
+bool TakeDigits(const char*& p, size_t nMin, size_t nMax)
+{
+    size_t n = 0;
+    while (n < nMax && std::isdigit(static_cast<unsigned char>(p[n])))
+        ++n;
+    p += n;
+    return n >= nMin;
+}
+
+bool TakeText(const char*& p, const char* szText)
+{
+    const size_t n = std::strlen(szText);
+    if (std::strncmp(p, szText, n) != 0)
+        return false;
+    p += n;
+    return true;
+}
+
+// Only files named as the shelf names them, DATE-TIME-score-S-level-L.drelk2-replay, are ever
+// listed or removed. Read without Qt's pattern matching, which may be gone when the program's
+// exit keeps a game's replay.
+bool IsReplayName(const char* szName)
+{
+    const char* p = szName;
+    return TakeDigits(p, 8, 8) && TakeText(p, "-") && TakeDigits(p, 6, 6) && TakeText(p, "-score-") &&
+           TakeDigits(p, 1, 10) && TakeText(p, "-level-") && TakeDigits(p, 1, 10) &&
+           TakeText(p, TReplayShelf::SUFFIX) && *p == '\0';
+}
 }  // namespace
 
 QString TReplayShelf::DefaultFolder()
 {
-    return TBestScores::DefaultFolder() + "/replays";
+    return TKeptFiles::DataFolder() + "/replays";
 }
 
 TReplayShelf::TReplayShelf(const QString& strFolder) : m_strFolder(strFolder)
@@ -39,19 +73,37 @@ bool TReplayShelf::Keep(const QDateTime& When, int32_t nScore, int32_t nLevel, c
 {
     if (!TKeptFiles::PrepareFolder(m_strFolder, strError))
         return false;
+    if (!m_bTidied) {
+        TKeptFiles::RemoveLeftovers(m_strFolder);
+        m_bTidied = true;
+    }
     if (!TKeptFiles::Write(m_strFolder + '/' + NameFor(When, nScore, nLevel), Bytes, strError))
         return false;
+    // Another game pruning at the same time could remove what this one keeps.
+    const TKeptFiles::TLock Lock(m_strFolder);
     Prune(vecBest);
     return true;
 }
 
 QStringList TReplayShelf::Names() const
 {
-    QStringList vecNames = QDir(m_strFolder).entryList({QString("*") + SUFFIX}, QDir::Files, QDir::Name | QDir::Reversed);
-    vecNames.erase(std::remove_if(vecNames.begin(), vecNames.end(),
-                                  [](const QString& strName) { return !NAME_PATTERN.match(strName).hasMatch(); }),
-                   vecNames.end());
-    return vecNames;
+    std::vector<std::string> vecNames;
+    const QByteArray Folder = QFile::encodeName(m_strFolder);
+    if (DIR* pDir = opendir(Folder.constData())) {
+        while (const dirent* pEntry = readdir(pDir)) {
+            struct stat St;
+            if (IsReplayName(pEntry->d_name) && fstatat(dirfd(pDir), pEntry->d_name, &St, AT_SYMLINK_NOFOLLOW) == 0 &&
+                S_ISREG(St.st_mode))
+                vecNames.emplace_back(pEntry->d_name);
+        }
+        closedir(pDir);
+    }
+    // The time leads the name: the newest first.
+    std::sort(vecNames.begin(), vecNames.end(), std::greater<std::string>());
+    QStringList Names;
+    for (const std::string& strName : vecNames)
+        Names << QString::fromLatin1(strName.c_str());
+    return Names;
 }
 
 void TReplayShelf::Prune(const std::vector<TBestScores::TEntry>& vecBest) const
@@ -69,6 +121,12 @@ QString TReplayShelf::Last() const
 {
     const QStringList vecNames = Names();
     return vecNames.isEmpty() ? QString() : m_strFolder + '/' + vecNames.front();
+}
+
+QString TReplayShelf::Best() const
+{
+    return Best(TBestScores(TBestScores::DefaultFolder(), TKeptFiles::SayOnStandardError, TBestScores::ACCESS_SHOW)
+                    .GetEntries());
 }
 
 QString TReplayShelf::Best(const std::vector<TBestScores::TEntry>& vecBest) const

@@ -3,7 +3,8 @@
 // (~/.local/share/drelk2/replays), one file a game, named by when it ended, its score and its
 // level (20261211-024833-score-120-level-2.drelk2-replay), which is also how an entry of the
 // best scores finds its game. The last KEEP_LAST games are kept, and every game the best
-// scores list; older ones are removed when a new one comes. The bytes are the caller's: the
+// scores list; older ones are removed when a new one comes, one game at a time (under the
+// folder's lock). Each is written whole through the store. The bytes are the caller's: the
 // shelf neither reads nor checks them.
 
 #include "store/BestScores.h"
@@ -40,8 +41,10 @@ public:
 
     // The newest replay's path; empty when there is none.
     QString Last() const;
-    // The replay of the best listed game that has one; empty when none has.
+    // The replay of the best listed game that has one; empty when none has. Without a list, the
+    // table of best scores is read for it (and only read).
     QString Best(const std::vector<TBestScores::TEntry>& vecBest) const;
+    QString Best() const;
 
 private:
     // The replays there, newest first.
@@ -49,4 +52,5 @@ private:
     void Prune(const std::vector<TBestScores::TEntry>& vecBest) const;
 
     QString m_strFolder;
+    bool m_bTidied = false;  // the leftovers of killed writes removed, once a run
 };

@@ -1,6 +1,7 @@
 // The asset bank over a complete small data file, and its refusal of incomplete ones.
 #include "databank/DataBanker.h"
 #include "databank/PictureFile.h"
+#include "tests/support/RunCommand.h"
 #include "tests/support/TestDataFile.h"
 
 #include <Inventor/SbViewportRegion.h>
@@ -312,6 +313,31 @@ TEST_F(BankerTest, TheFileIsNotNeededOnceTheBankIsOpen)
     ASSERT_EQ(std::remove(strPath.c_str()), 0);
     TSndInfo Snd;
     EXPECT_TRUE(Bank.LoadSoundFromBin(ID_PLAYLIST_SOUNDS, ID_SOUND_ENGINE, Snd));
+}
+
+// What a replay names its data file by: the SHA-256 of the whole file, as sha256sum has it; a
+// file that differs by one byte has another.
+TEST_F(BankerTest, TheFilesSha256IsTakenAsTheBankReadsIt)
+{
+    const std::string strPath = MakeTestDataFile(m_strDir);
+    auto Hex = [](const std::array<uint8_t, 32>& Sha) {
+        std::string strHex;
+        char szByte[3];
+        for (uint8_t n : Sha) {
+            std::snprintf(szByte, sizeof szByte, "%02x", n);
+            strHex += szByte;
+        }
+        return strHex;
+    };
+    const std::string strSum = RunCommand("sha256sum " + ShellQuote(strPath)).strOut.substr(0, 64);
+    const std::array<uint8_t, 32> Sha = TDataBanker(strPath).GetSha256();
+    EXPECT_EQ(Hex(Sha), strSum);
+    // The last byte of the file lies in no list the bank reads: it counts all the same.
+    std::FILE* fp = std::fopen(strPath.c_str(), "ab");
+    ASSERT_TRUE(fp);
+    std::fputc('!', fp);
+    std::fclose(fp);
+    EXPECT_NE(TDataBanker(strPath).GetSha256(), Sha);
 }
 
 // Incomplete or wrong data files are refused at once, saying what is wrong.

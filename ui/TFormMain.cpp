@@ -191,6 +191,8 @@ void TFormMain::InitGame()
     activateWindow();
     connect(&m_Pad, &TPadInput::Pressed, m_pInput, &TCommandInput::PadPressed);
     m_pLoop->SetViewer(m_pViewer);
+    // Only the game and the store: the display may be gone by then.
+    m_pSessionEnd = std::make_unique<TSessionEnd::THook>([this] { m_pEnding->Leave(); });
     PaceFrames();
     m_nLoopStartMs = m_Clock.elapsed();
     m_pLoop->Start();

@@ -13,6 +13,7 @@
 #include "core/GameDriver.h"
 #include "core/Replay.h"
 #include "input/Bindings.h"
+#include "store/SessionEnd.h"
 #include "ui/TGameLoop.h"
 #include "ui/TPadInput.h"
 
@@ -105,6 +106,9 @@ private:
     TCommandInput* m_pInput = nullptr;
     TGameLoop* m_pLoop = nullptr;
     std::unique_ptr<TGameEnding> m_pEnding;
+    // While a game runs: a session ended from outside (a signal, the display gone) keeps its
+    // score and its replay first.
+    std::unique_ptr<TSessionEnd::THook> m_pSessionEnd;
     QElapsedTimer m_Clock;  // since the window was made
     bool m_bLeaving = false;
     qint64 m_nSplashShownMs = -1;

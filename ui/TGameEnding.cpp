@@ -65,14 +65,19 @@ void TGameEnding::KeepReplay()
 
 QString TGameEnding::ScoreLine() const
 {
-    const QString strScore = QString("Score %1").arg(m_Driver.GetScore());
+    const int32_t nScore = m_Driver.GetScore();
+    QString strLine = QString("Score %1").arg(nScore);
     if (m_Driver.IsReplaying())
-        return "Replay   " + strScore;
-    if (!m_pScores->IsKept() || m_pScores->GetBest() == 0)
-        return strScore;
-    if (m_nScorePlace == 1)
-        return strScore + "   New best!";
-    return strScore + QString("   Best %1").arg(m_pScores->GetBest());
+        return "Replay   " + strLine;
+    const bool bKept = m_pScores->IsKept();
+    if (bKept && m_nScorePlace == 1)
+        return strLine + "   New best!";
+    if (m_pScores->GetBest() > 0)
+        strLine += QString("   Best %1").arg(m_pScores->GetBest());
+    // A game that scored has to be kept, and the player told when it was not.
+    if (!bKept && nScore > 0)
+        strLine += "   not kept";
+    return strLine;
 }
 
 void TGameEnding::ShowEnding(QWidget* pOwner, TPadInput& Pad)

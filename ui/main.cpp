@@ -8,10 +8,12 @@
 #include "core/Rules.h"
 #include "core/GameDriver.h"
 #include "core/Replay.h"
+#include "databank/RegularFile.h"
 #include "input/Bindings.h"
 #include "sound/FModSoundManager.h"
 #include "store/BestScores.h"
 #include "store/ReplayShelf.h"
+#include "store/SessionEnd.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -24,9 +26,12 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <link.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -37,6 +42,9 @@
 namespace {
 constexpr int EXIT_NO_DISPLAY = 1;
 constexpr int EXIT_USAGE = 2;
+// How long a signal gives the game to keep what it must and end, whatever it was doing (a
+// blocked open, no descriptor left): long enough for the scores' lock wait and a write.
+constexpr unsigned int SIGNAL_GRACE_SECONDS = 3;
 
 // What --help tells beyond the options: the keys, where the data file is looked for, the exit statuses.
 std::string HelpEpilogue()
@@ -49,8 +57,9 @@ std::string HelpEpilogue()
         strText += "  " + strPlace + "\n";
     strText +=
         "\nExit status:\n"
-        "  0    left through the ending screen or the start-up window, or ended by a signal\n"
-        "  1    no X display\n"
+        "  0    left through the ending screen or the start-up window, or ended by SIGINT,\n"
+        "       SIGTERM or SIGHUP (within 3 seconds, whatever the game was doing)\n"
+        "  1    no X display, or the X display went away\n"
         "  2    a bad command line\n"
         "  3    a replay that cannot be read, or was made with other rules or another data file\n"
         "  255  a missing or bad data file, or an audio library error\n";
@@ -63,10 +72,11 @@ struct TCommandLine
     bool bStats = false;
 };
 
-// The best scores for a person to read, each marked when its replay is kept.
+// The best scores for a person to read, each marked when its replay is kept. Only read: nothing
+// is made, moved or written.
 std::string ScoresText()
 {
-    const TBestScores Scores;
+    const TBestScores Scores(TBestScores::DefaultFolder(), TKeptFiles::SayOnStandardError, TBestScores::ACCESS_SHOW);
     const TReplayShelf Shelf;
     std::string strText = Scores.ToText();
     if (Scores.GetEntries().empty())
@@ -88,7 +98,7 @@ bool LoadReplay(const QString& strName, TFormMain::TOptions& Options)
     const TReplayShelf Shelf;
     QString strPath = strName;
     if (strName == "last" || strName == "best") {
-        strPath = strName == "last" ? Shelf.Last() : Shelf.Best(TBestScores().GetEntries());
+        strPath = strName == "last" ? Shelf.Last() : Shelf.Best();
         if (strPath.isEmpty()) {
             std::fprintf(stderr, "drelk2: no replay kept in %s%s\n", qPrintable(Shelf.GetFolder()),
                          strName == "best" ? " for a listed best score" : "");
@@ -210,34 +220,49 @@ void KeepStandardStreamsOpen()
     }
 }
 
-// SIGINT and SIGTERM end the program as the ending screen does, with status 0, from the first
-// instruction of main on. Until an event loop can hear them the handler ends the program
-// itself; after, it only writes a byte, and the event loop, in whatever window, ends with 0.
+// SIGINT, SIGTERM and SIGHUP (a closed terminal, the end of the desktop session) end the
+// program as the ending screen does, with status 0, from the first instruction of main on.
+// Until an event loop can hear them the handler ends the program itself. After, it writes a
+// byte, and the event loop, in whatever window, keeps what must be kept (TSessionEnd) and ends
+// with 0; should the loop not answer within SIGNAL_GRACE_SECONDS (blocked in an open, say),
+// the alarm ends the program all the same, and so does a second signal.
 int s_vSignalPipe[2] = {-1, -1};
 volatile std::sig_atomic_t s_bSignalled = 0;
 volatile std::sig_atomic_t s_bWatched = 0;
+volatile std::sig_atomic_t s_nAlarmStatus = 0;
+// Set once the game window's work is done: nothing is left to keep.
+volatile std::sig_atomic_t s_bEnding = 0;
 
 void OnSignal(int /*nSignal*/)
 {
-    s_bSignalled = 1;
-    if (!s_bWatched)
+    if (!s_bWatched || s_bSignalled || s_bEnding)
         _exit(0);
+    s_bSignalled = 1;
+    alarm(SIGNAL_GRACE_SECONDS);
     const char c = 1;
     [[maybe_unused]] const ssize_t n = write(s_vSignalPipe[1], &c, 1);
 }
 
+void OnAlarm(int /*nSignal*/)
+{
+    _exit(s_nAlarmStatus);
+}
+
 // SIGPIPE is ignored: a write to a standard error that nobody reads (a closed pipe) fails and
-// is dropped instead of ending the game. SIGINT and SIGTERM go to OnSignal.
+// is dropped instead of ending the game. SIGINT, SIGTERM and SIGHUP go to OnSignal.
 void CatchSignals()
 {
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, s_vSignalPipe) != 0)
         s_vSignalPipe[0] = s_vSignalPipe[1] = -1;
     struct sigaction Action = {};
-    Action.sa_handler = OnSignal;
     sigemptyset(&Action.sa_mask);
+    Action.sa_handler = OnAlarm;
+    sigaction(SIGALRM, &Action, nullptr);
+    Action.sa_handler = OnSignal;
     Action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &Action, nullptr);
     sigaction(SIGTERM, &Action, nullptr);
+    sigaction(SIGHUP, &Action, nullptr);
     // Last, so that a watcher who sees SIGPIPE ignored knows the handlers are in place.
     signal(SIGPIPE, SIG_IGN);
 }
@@ -251,9 +276,100 @@ void WatchSignals(QObject* pParent)
     QObject::connect(pNotifier, &QSocketNotifier::activated, [] {
         char c;
         [[maybe_unused]] const ssize_t n = read(s_vSignalPipe[0], &c, 1);
+        TSessionEnd::KeepNow();
         QCoreApplication::exit(0);
     });
     s_bWatched = 1;
+}
+
+// Qt ends the program with exit(1) when the X server goes away (Xlib's handler does the same),
+// and SoQt after its fatal error dialog: what must be kept is kept on the way out, within the
+// same grace as for a signal, and a signal received before keeps its status 0. Once the game
+// window's work is done, nothing is left to keep.
+void OnExit()
+{
+    if (s_bEnding)
+        return;
+    if (s_bSignalled)
+        _exit(0);
+    s_nAlarmStatus = EXIT_NO_DISPLAY;
+    alarm(SIGNAL_GRACE_SECONDS);
+    TSessionEnd::KeepNow();
+}
+
+// Files and devices that libraries open at start because the environment names them. A FIFO
+// there would block that open for good, before any window or with the game's window frozen;
+// whatever is not what it must be is left out for this run, with one line. A missing file is
+// the library's to tell.
+struct TEnvironmentFile
+{
+    const char* szName;
+    bool bDevices;  // a list of character devices separated by colons, else one regular file
+};
+const TEnvironmentFile ENVIRONMENT_FILES[] = {
+    {"XAUTHORITY", false},                     // the X server's cookies
+    {"XENVIRONMENT", false},                   // X resources
+    {"QT_LOGGING_CONF", false},                // Qt's logging rules
+    {"FONTCONFIG_FILE", false},                // the font configuration
+    {"SDL_GAMECONTROLLERCONFIG_FILE", false},  // gamepad mappings
+    {"SDL_JOYSTICK_DEVICE", true},             // joysticks to open
+};
+
+// Why strPath cannot serve (empty when it can, or when nothing is there).
+std::string Unusable(const std::string& strPath, bool bDevice)
+{
+    struct stat St;
+    if (stat(strPath.c_str(), &St) != 0 || (bDevice ? S_ISCHR(St.st_mode) : S_ISREG(St.st_mode)))
+        return "";
+    return std::string("is ") + TRegularFile::DescribeType(St.st_mode) + (bDevice ? ", not a device" : ", not a file");
+}
+
+// Before any thread: the environment is changed here.
+void DropUnusableEnvironment()
+{
+    for (const TEnvironmentFile& File : ENVIRONMENT_FILES) {
+        const char* szValue = std::getenv(File.szName);
+        if (!szValue || !*szValue)
+            continue;
+        std::string strKept;
+        const std::string strValue = szValue;
+        size_t nStart = 0;
+        for (;;) {
+            const size_t nEnd = File.bDevices ? strValue.find(':', nStart) : std::string::npos;
+            const std::string strPath = strValue.substr(nStart, nEnd == std::string::npos ? nEnd : nEnd - nStart);
+            const std::string strWhy = Unusable(strPath, File.bDevices);
+            if (!strWhy.empty())
+                std::fprintf(stderr, "drelk2: %s: %s %s; left out for this run\n", File.szName, strPath.c_str(), strWhy.c_str());
+            else
+                strKept += (strKept.empty() ? "" : ":") + strPath;
+            if (nEnd == std::string::npos)
+                break;
+            nStart = nEnd + 1;
+        }
+        if (strKept.empty())
+            unsetenv(File.szName);
+        else if (strKept != strValue)
+            setenv(File.szName, strKept.c_str(), 1);
+    }
+}
+
+// The game needs some twenty descriptors (the X connection, GL, sound, the threads' wake-ups)
+// and a few more to keep the player's files. Qt draws plain windows through shared memory that
+// the X server hands over as a descriptor; with none left to receive it, the X library waits
+// for the reply for ever (the black ending screen of `ulimit -n 16`). So a low soft limit is
+// raised toward the hard one, and while it stays under FEW_DESCRIPTORS Qt draws without
+// shared memory.
+constexpr rlim_t FEW_DESCRIPTORS = 64;
+
+void SpareDescriptors()
+{
+    rlimit Limit;
+    if (getrlimit(RLIMIT_NOFILE, &Limit) != 0 || Limit.rlim_cur >= FEW_DESCRIPTORS)
+        return;
+    Limit.rlim_cur = std::min(Limit.rlim_max, FEW_DESCRIPTORS);
+    setrlimit(RLIMIT_NOFILE, &Limit);
+    if (getrlimit(RLIMIT_NOFILE, &Limit) != 0 || Limit.rlim_cur < FEW_DESCRIPTORS)
+        setenv("QT_XCB_NO_MITSHM", "1", 1);
 }
 
 #if defined(__has_feature)
@@ -325,6 +441,8 @@ int main(int argc, char** argv)
 {
     KeepStandardStreamsOpen();
     CatchSignals();
+    DropUnusableEnvironment();
+    SpareDescriptors();
     TCommandLine Line;
     int nExitCode = 0;
     {
@@ -355,6 +473,7 @@ int main(int argc, char** argv)
     TAssert::SetMessageHook(ShowFatal);
     TFModSoundManager::SetErrorHook(ShowFatal);
     WatchSignals(&App);
+    std::atexit(OnExit);
 
     int nStatus = 0;
     {
@@ -365,6 +484,8 @@ int main(int argc, char** argv)
         } else {
             nStatus = nExitCode;
         }
+        // Whatever ends the program from here has nothing left to keep.
+        s_bEnding = 1;
         if (Line.bStats)
             ReportStats(Form);
     }

@@ -341,7 +341,7 @@ bool ResolveReplay(const std::string& strName, std::string& strPath, std::string
 {
     const TReplayShelf Shelf;
     if (strName == "last" || strName == "best") {
-        const QString strFound = strName == "last" ? Shelf.Last() : Shelf.Best(TBestScores().GetEntries());
+        const QString strFound = strName == "last" ? Shelf.Last() : Shelf.Best();
         if (strFound.isEmpty()) {
             strError = "no replay kept in " + Shelf.GetFolder().toStdString() +
                        (strName == "best" ? " for a listed best score" : "");
