@@ -50,9 +50,11 @@ constexpr unsigned int SIGNAL_GRACE_SECONDS = 3;
 std::string HelpEpilogue()
 {
     std::string strText =
-        "\nKeys (Pad Left and Pad Right are the left stick or the pad's, Pad Up the pad's up or the\n"
-        "right trigger, Pad A the south button; keys/<command> in drelk2.conf changes them):\n" +
-        TBindings().HelpText() + "\nThe data file: the one --data names, else the first of\n";
+        "\nKeys:\n" + TBindings().HelpText() +
+        "Pad Left and Pad Right are the left stick or the pad's left and right, Pad Up the pad's up\n"
+        "or the right trigger, Pad A the south button. A line <command>=KEY, ... in the [keys] group\n"
+        "of drelk2.conf gives a command keys of your own.\n"
+        "\nThe data file: the one --data names, else the first of\n";
     for (const std::string& strPlace : TGameDriver::DataFilePlaces())
         strText += "  " + strPlace + "\n";
     strText +=
