@@ -198,9 +198,12 @@ def main():
                 print(f"{size} level {level:2d}: {stats['ticks']:.1f} ticks/s ({stats['ticks']:.1f}% of 100), "
                       f"{stats['frames']:.1f} frames/s, CPU {cpu:.1f}% of a core = {cpu / bare_cpu:.2f} x the bare viewer"
                       + describe(stats))
-        cpu, stats = measure_play(build, server, folder, "800x600", 1, seconds, ("--max-fps", "30"))
-        print(f"800x600 level  1 at --max-fps 30: {stats['ticks']:.1f} ticks/s, {stats['frames']:.1f} frames/s, "
-              f"CPU {cpu:.1f}% of a core" + describe(stats))
+        try:
+            cpu, stats = measure_play(build, server, folder, "800x600", 1, seconds, ("--max-fps", "30"))
+            print(f"800x600 level  1 at --max-fps 30: {stats['ticks']:.1f} ticks/s, {stats['frames']:.1f} frames/s, "
+                  f"CPU {cpu:.1f}% of a core" + describe(stats))
+        except GameError as error:  # a build from before the cap
+            print(f"800x600 level  1 at --max-fps 30: not measured ({error})")
         full_screen = XServer((1920, 1080))
         try:
             for level in (1, 10):

@@ -8,7 +8,7 @@ import time
 import numpy
 
 import drelk2_window as facts
-from drelk2_player import GameError, home_environment, rms, start_playing
+from drelk2_player import GameError, home_environment, rms, start_playing, wait_for
 
 
 def scores(drelk2, home):
@@ -52,7 +52,7 @@ def test_a_game_over_is_recorded_shown_at_the_end_and_listed(start_game, drelk2,
     play_to_game_over(game, window)
     game.screenshot("game over")
     # Recorded when the game ended, before the player leaves.
-    time.sleep(0.3)
+    wait_for(lambda: scores(drelk2, home)[0] != "No best scores yet.\n", "the game over was not recorded", 5)
     listed, errors = scores(drelk2, home)
     lines = listed.splitlines()
     assert len(lines) == 1 and "level 5" in lines[0], listed

@@ -7,7 +7,7 @@ import time
 import numpy
 
 import drelk2_window as facts
-from drelk2_player import rms, start_playing
+from drelk2_player import rms, start_playing, wait_motion
 
 
 def viewport(window):
@@ -86,13 +86,13 @@ def test_p_pauses_and_resumes(start_game):
     window = start_playing(game)
     left, top, width, height = viewport(window)
     game.key("p")
-    time.sleep(0.2)
+    wait_motion(game, (left, top, width, height), moving=False)
     first = game.screenshot("paused")[top:top + height, left:left + width]
     time.sleep(1.0)
     second = game.screenshot("still paused")[top:top + height, left:left + width]
     assert (first == second).all(), "the picture moved while paused"
     game.key("p")
-    time.sleep(0.5)
+    wait_motion(game, (left, top, width, height), moving=True)
     third = game.screenshot("resumed")[top:top + height, left:left + width]
     assert (third != second).any(), "the game did not resume"
 

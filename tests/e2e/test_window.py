@@ -9,7 +9,7 @@ import numpy
 import pytest
 
 import drelk2_window as facts
-from drelk2_player import Game, GameError, XServer, frame_motion, start_playing, wait_picture
+from drelk2_player import Game, GameError, XServer, frame_motion, start_playing, wait_motion, wait_picture
 
 SCALED_SCREEN_SIZE = (2560, 1600)
 # The ways a desktop scales its applications by two, with the screen each needs.
@@ -184,16 +184,14 @@ def test_another_window_taking_the_focus_pauses_the_game_until_p(start_game):
     assert not still(game, area, 0.3), "the game does not run"
     other = game.cover(0, 0, 100, 100)
     game.focus(other)
-    time.sleep(0.3)
+    wait_motion(game, area, moving=False)
     assert still(game, area), "the game runs on without the player"
     game.screenshot("paused while away")
     # Back in the game window, it waits for P, with the music.
     game.focus(window)
-    time.sleep(0.3)
     assert still(game, area), "the game resumed by itself"
     game.key("p")
-    time.sleep(0.2)
-    assert not still(game, area, 0.3), "P did not resume"
+    wait_motion(game, area, moving=True)
 
 
 def test_minimising_pauses_and_the_view_comes_back_drawn(start_game):
