@@ -49,6 +49,15 @@ void PutU32(std::vector<uint8_t>& Bytes, size_t nAt, uint32_t n)
     for (int i = 0; i < 4; ++i)
         Bytes[nAt + static_cast<size_t>(i)] = static_cast<uint8_t>(n >> (8 * i));
 }
+
+// A header field set to n, the checksum made good again: the file is wrong only in what it says.
+std::function<void(std::vector<uint8_t>&)> Says(size_t nAt, uint32_t n)
+{
+    return [nAt, n](std::vector<uint8_t>& Bytes) {
+        PutU32(Bytes, nAt, n);
+        Reseal(Bytes);
+    };
+}
 }  // namespace
 
 TEST(ReplayFileTest, AReplayReadsBackAsItWasWritten)
@@ -92,24 +101,9 @@ TEST(ReplayFileTest, BrokenFilesAreRefusedWithOneLineAndNothingKept)
         {"a byte more", [](std::vector<uint8_t>& B) { B.push_back(0); }, "more than a replay holds"},
         {"a later format", [](std::vector<uint8_t>& B) { PutU32(B, 8, 2); }, "replay format 2"},
         {"a flipped bit", [](std::vector<uint8_t>& B) { B[110] ^= 0x10; }, "checksum"},
-        {"a command count past its bytes",
-         [](std::vector<uint8_t>& B) {
-             PutU32(B, 88, 0xffffffffu);
-             Reseal(B);
-         },
-         "more commands than it holds"},
-        {"commands in fewer bytes than said",
-         [](std::vector<uint8_t>& B) {
-             PutU32(B, 88, 6);
-             Reseal(B);
-         },
-         "fewer bytes"},
-        {"a byte count past the file",
-         [](std::vector<uint8_t>& B) {
-             PutU32(B, 92, 0x7fffffffu);
-             Reseal(B);
-         },
-         "cut short"},
+        {"a command count past its bytes", Says(88, 0xffffffffu), "more commands than it holds"},
+        {"commands in fewer bytes than said", Says(88, 6), "fewer bytes"},
+        {"a byte count past the file", Says(92, 0x7fffffffu), "cut short"},
         {"a command that is not the game's",
          [](std::vector<uint8_t>& B) {
              B[104] = 8 | 7;
@@ -139,18 +133,8 @@ TEST(ReplayFileTest, BrokenFilesAreRefusedWithOneLineAndNothingKept)
              Reseal(B);
          },
          "outside the game's"},
-        {"digests for other ticks",
-         [](std::vector<uint8_t>& B) {
-             PutU32(B, 68, 310);
-             Reseal(B);
-         },
-         "digests for"},
-        {"more ticks than a day",
-         [](std::vector<uint8_t>& B) {
-             PutU32(B, 68, 0xffffffffu);
-             Reseal(B);
-         },
-         "longer than a replay can be"},
+        {"digests for other ticks", Says(68, 310), "digests for"},
+        {"more ticks than a day", Says(68, 0xffffffffu), "longer than a replay can be"},
         {"a version with more after its end",
          [](std::vector<uint8_t>& B) {
              B[16 + 15] = 'x';
@@ -163,24 +147,9 @@ TEST(ReplayFileTest, BrokenFilesAreRefusedWithOneLineAndNothingKept)
              Reseal(B);
          },
          "not text"},
-        {"a score below zero",
-         [](std::vector<uint8_t>& B) {
-             PutU32(B, 72, 0x80000000u);
-             Reseal(B);
-         },
-         "cannot be"},
-        {"a level below the start",
-         [](std::vector<uint8_t>& B) {
-             PutU32(B, 76, 1);
-             Reseal(B);
-         },
-         "cannot be"},
-        {"a field a later version fills",
-         [](std::vector<uint8_t>& B) {
-             PutU32(B, 100, 1);
-             Reseal(B);
-         },
-         "later version"},
+        {"a score below zero", Says(72, 0x80000000u), "cannot be"},
+        {"a level below the start", Says(76, 1), "cannot be"},
+        {"a field a later version fills", Says(100, 1), "later version"},
     };
     for (const auto& Case : CASES) {
         SCOPED_TRACE(Case.szCase);

@@ -55,6 +55,13 @@ protected:
         return File.open(QIODevice::ReadOnly) ? File.readAll() : QByteArray();
     }
     QStringList SetAside() const { return QDir(m_strFolder).entryList({"scores.damaged-*"}, QDir::AllEntries | QDir::System); }
+    // An empty folder and nothing said yet, for the next case of a table.
+    void StartAfresh()
+    {
+        QDir(m_strFolder).removeRecursively();
+        QDir().mkpath(m_strFolder);
+        m_vecSaid.clear();
+    }
 
     QTemporaryDir m_Dir;
     QString m_strFolder;
@@ -150,9 +157,7 @@ TEST_F(StoreTest, ADamagedTableIsSetAsideAndItsGoodLinesAndTheBackupKept)
     };
     for (const auto& Case : CASES) {
         SCOPED_TRACE(Case.szName);
-        QDir(m_strFolder).removeRecursively();
-        QDir().mkpath(m_strFolder);
-        m_vecSaid.clear();
+        StartAfresh();
         WriteFile("scores.bak", Backup);
         Case.pMake(Path("scores"));
         TBestScores Table = Open();
@@ -325,9 +330,7 @@ TEST_F(StoreTest, EveryShapeOfADamagedBackupIsSetAsideAndRecordingGoesOn)
     };
     for (const auto& Case : CASES) {
         SCOPED_TRACE(Case.szName);
-        QDir(m_strFolder).removeRecursively();
-        QDir().mkpath(m_strFolder);
-        m_vecSaid.clear();
+        StartAfresh();
         WriteFile("scores", Table);
         Case.pMake(QFile::encodeName(Path("scores.bak")));
         TBestScores Best = Open();
@@ -418,8 +421,7 @@ TEST_F(StoreTest, GamesEndingTogetherKeepEveryEntry)
     constexpr int GAMES = 8;
     for (int nRound = 0; nRound < 5; ++nRound) {
         SCOPED_TRACE(nRound);
-        QDir(m_strFolder).removeRecursively();
-        QDir().mkpath(m_strFolder);
+        StartAfresh();
         // Every game waits at the start line until the pipe closes, then records at once.
         int vStart[2];
         ASSERT_EQ(pipe(vStart), 0);
@@ -501,9 +503,7 @@ TEST_F(StoreTest, ATableTooLargeKeepsItsBestEntries)
     };
     for (const auto& Case : CASES) {
         SCOPED_TRACE(Case.szName);
-        QDir(m_strFolder).removeRecursively();
-        QDir().mkpath(m_strFolder);
-        m_vecSaid.clear();
+        StartAfresh();
         WriteFile("scores", Case.Bytes);
         std::vector<int32_t> vecKept = Case.vecKept;
         if (vecKept.empty()) {

@@ -118,6 +118,20 @@ bool LoadReplay(const QString& strName, TFormMain::TOptions& Options)
     return true;
 }
 
+// An option's whole number from nMin to nMax into nValue; false, said in one line, otherwise.
+bool ReadNumber(const QCommandLineParser& Parser, const QCommandLineOption& Option, int nMin, int nMax, int& nValue)
+{
+    bool bNumber = false;
+    const int nRead = Parser.value(Option).toInt(&bNumber);
+    if (!bNumber || nRead < nMin || nRead > nMax) {
+        std::fprintf(stderr, "drelk2: --%s wants a number from %d to %d, not '%s'\n",
+                     qPrintable(Option.names().constLast()), nMin, nMax, qPrintable(Parser.value(Option)));
+        return false;
+    }
+    nValue = nRead;
+    return true;
+}
+
 // --help and --version answer before any window or display is needed.
 bool ParseCommandLine(const QStringList& vecArgs, TCommandLine& Line, int& nExitCode)
 {
@@ -161,11 +175,8 @@ bool ParseCommandLine(const QStringList& vecArgs, TCommandLine& Line, int& nExit
         nExitCode = 0;
         return false;
     }
-    bool bNumber = false;
-    const int nLevel = Parser.value(Level).toInt(&bNumber);
-    if (!bNumber || nLevel < 1 || nLevel > TRules::MAX_LEVEL) {
-        std::fprintf(stderr, "drelk2: --level wants a number from 1 to %d, not '%s'\n", TRules::MAX_LEVEL,
-                     qPrintable(Parser.value(Level)));
+    int nLevel = 1;
+    if (!ReadNumber(Parser, Level, 1, TRules::MAX_LEVEL, nLevel)) {
         nExitCode = EXIT_USAGE;
         return false;
     }
@@ -178,15 +189,9 @@ bool ParseCommandLine(const QStringList& vecArgs, TCommandLine& Line, int& nExit
         nExitCode = TFormMain::EXIT_BAD_REPLAY;
         return false;
     }
-    if (Parser.isSet(MaxFps)) {
-        const int nMaxFps = Parser.value(MaxFps).toInt(&bNumber);
-        if (!bNumber || nMaxFps < 0 || nMaxFps > TFormMain::MAX_FPS) {
-            std::fprintf(stderr, "drelk2: --max-fps wants a number from 0 to %d, not '%s'\n", TFormMain::MAX_FPS,
-                         qPrintable(Parser.value(MaxFps)));
-            nExitCode = EXIT_USAGE;
-            return false;
-        }
-        Line.Options.nMaxFps = nMaxFps;
+    if (Parser.isSet(MaxFps) && !ReadNumber(Parser, MaxFps, 0, TFormMain::MAX_FPS, Line.Options.nMaxFps)) {
+        nExitCode = EXIT_USAGE;
+        return false;
     }
     Line.Options.nLevel = nLevel;
     Line.Options.strDataFile = Parser.value(Data).toStdString();
