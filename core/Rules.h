@@ -7,8 +7,10 @@
 struct TRules
 {
     // Raised whenever a change makes the same commands play another game (a draw, an order, a
-    // rounding, a number below): a replay recorded under other rules is refused, not misplayed.
-    static constexpr uint32_t VERSION = 1;
+    // rounding, a number below, what a digest covers): a replay recorded under other rules is
+    // refused, not misplayed. Only the rules raise it; a new release with the same rules plays
+    // every replay of the last. 2: the rules' own arithmetic, the same on every machine.
+    static constexpr uint32_t VERSION = 2;
 
     // The play field: x from -30 to 30, y from -20 to 20 in the plane z = 0.
     static constexpr float FIELD_HALF_WIDTH = 30.0f;
