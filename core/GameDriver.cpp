@@ -77,7 +77,7 @@ TBox3 TGameDriver::ShipModelBox(const TDataBanker& Bank)
 void TGameDriver::NewScene(TShow nShow)
 {
     if (nShow == SHOW_SCENE)
-        m_pScene = std::make_unique<TGameScene>(m_pSound.get(), m_pBank.get(), m_pRun->GetGame());
+        m_pScene = std::make_unique<TGameScene>(m_pSound.get(), m_pBank.get(), m_pRun->GetGame(), m_nEffectsDetail);
     m_pRun->GetGame().ClearEvents();
 }
 

@@ -19,6 +19,7 @@
 #include "core/GameRun.h"
 #include "core/Replay.h"
 #include "core/RulesData.h"
+#include "fx/Debris.h"
 
 #include <cstdint>
 #include <memory>
@@ -62,6 +63,10 @@ public:
     // The ship model's box in the ship's own frame, as the rules take it: the model's points'
     // box, turned the quarter about x exactly.
     static TBox3 ShipModelBox(const TDataBanker& Bank);
+
+    // How many sparks and fragments the games started from now on throw; never a change to the
+    // game itself.
+    void SetEffectsDetail(TEffectsDetail nDetail) { m_nEffectsDetail = nDetail; }
 
     // A fresh game at the level, running, recorded. A game that was there before is dropped
     // first.
@@ -120,4 +125,5 @@ private:
     TRulesData m_RulesData;
     std::unique_ptr<TGameRun> m_pRun;
     std::unique_ptr<TGameScene> m_pScene;
+    TEffectsDetail m_nEffectsDetail = TFxDebris::DEFAULT_DETAIL;
 };

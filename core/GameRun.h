@@ -22,7 +22,7 @@ class TGameRun
 {
 public:
     // The game timer's interval: a step of game time.
-    static constexpr uint32_t TICK_MS = 10;
+    static constexpr uint32_t TICK_MS = TRules::TICK_MS;
 
     // A fresh game at the level, running, as the player's Start begins it, recorded; the record
     // is stamped with the game's version.

@@ -19,7 +19,7 @@
 #include <algorithm>
 #include <cstdio>
 
-TGameScene::TGameScene(TFModSoundManager* pSM, const TDataBanker* pDB, const TGame& Game)
+TGameScene::TGameScene(TFModSoundManager* pSM, const TDataBanker* pDB, const TGame& Game, TEffectsDetail nDetail)
     : m_pSM(pSM), m_pDB(pDB), m_Timers(Game.GetClock().GetMs())
 {
     DRELK_ASSERT(m_pSM);
@@ -28,6 +28,9 @@ TGameScene::TGameScene(TFModSoundManager* pSM, const TDataBanker* pDB, const TGa
     CreateSceneRoots();
     CreateBackground();
     m_pShip = std::make_unique<TShipShape>(m_pRoot, m_pSM, m_pDB, m_Timers, *Game.GetShip());
+    SoTexture2* pRockTex = m_pDB->GetTexture(ID_PLAYLIST_BITMAPS, ID_BMP_ROCK);
+    DRELK_ASSERT(pRockTex);
+    m_pDebris = std::make_unique<TFxDebris>(m_pRoot, pRockTex, nDetail);
     CreateBanners();
     Follow(Game);
     Present(Game, 1.0);
@@ -42,6 +45,7 @@ TGameScene::~TGameScene()
     m_vecMissiles.clear();
     m_vecRocks.clear();
     m_pShip.reset();
+    m_pDebris.reset();
     m_pBkgnd.reset();
     m_pShipsBanner.reset();
     m_pLevelBanner.reset();
@@ -148,8 +152,11 @@ TAsteroidShape* TGameScene::FindRock(uint32_t nSerial) const
     return it != m_vecRocks.end() && it->nSerial == nSerial ? it->pShape.get() : nullptr;
 }
 
+// A tick's events happened between the tick before and this one: their debris starts from the
+// time frames show at the start of the tick.
 void TGameScene::PlayEvents(const TGame& Game)
 {
+    const double dTickStartMs = static_cast<double>(Game.GetClock().GetMs()) - TRules::TICK_MS;
     for (const TGameEvent& Event : Game.GetEvents()) {
         switch (Event.nKind) {
         case TGameEvent::MISSILE_FIRED:
@@ -160,10 +167,12 @@ void TGameScene::PlayEvents(const TGame& Game)
             break;
         case TGameEvent::SHIP_EXPLODED:
             m_pShip->Explode(Event.vPlace, Event.fScale);
+            m_pDebris->ShipBurst(Event.vPlace, dTickStartMs);
             break;
         case TGameEvent::ROCK_EXPLODED:
             if (TAsteroidShape* pShape = FindRock(Event.nSerial))
                 pShape->Explode(Event.vPlace, Event.bWithEffect);
+            m_pDebris->RockBurst(Event.vPlace, Event.nType, dTickStartMs);
             break;
         case TGameEvent::GAME_OVER:
             if (!m_bGameOverShown) {
@@ -233,6 +242,8 @@ void TGameScene::Present(const TGame& Game, double dAlpha)
     if (bRocksChanged)
         m_pRootAsteroids->touch();
     PresentMissiles(Game, dAlpha);
+    // The frame's own time: dAlpha of the way through the last tick.
+    m_pDebris->Present(static_cast<double>(Game.GetClock().GetMs()) - TRules::TICK_MS * (1.0 - dAlpha));
 }
 
 // Missiles look alike: the n-th missile in flight is drawn by the n-th shape, and the shapes

@@ -6,7 +6,7 @@
 // rocks, the banners, the music) and at each frame (where everything lies between two ticks).
 // Its effects' timers and generator are its own, so how it looks never changes the game.
 
-#include "base/Random.h"
+#include "fx/Debris.h"
 #include "fx/FxTimers.h"
 
 #include <cstdint>
@@ -28,9 +28,11 @@ class TShipShape;
 class TGameScene
 {
 public:
-    // The game's music, the scene roots, the background, the ship, the first level's rocks and
-    // the banners, in that order, as the game stands.
-    TGameScene(TFModSoundManager* pSM, const TDataBanker* pDB, const TGame& Game);
+    // The game's music, the scene roots, the background, the ship, the first level's rocks, the
+    // explosions' debris (as many pieces as nDetail asks) and the banners, in that order, as
+    // the game stands.
+    TGameScene(TFModSoundManager* pSM, const TDataBanker* pDB, const TGame& Game,
+               TEffectsDetail nDetail = TFxDebris::DEFAULT_DETAIL);
     ~TGameScene();
     TGameScene(const TGameScene&) = delete;
     TGameScene& operator=(const TGameScene&) = delete;
@@ -55,6 +57,7 @@ public:
     // The shape that showed the n-th missile in flight at the last frame, or null.
     TMissileShape* GetMissileShape(size_t n) const { return n < m_nMissilesShown ? m_vecMissiles[n].get() : nullptr; }
     const TFxTimers& GetTimers() const { return m_Timers; }
+    const TFxDebris& GetDebris() const { return *m_pDebris; }
     SoSeparator* GetMissilesRoot() const { return m_pRootMisls; }
     SoSeparator* GetAsteroidsRoot() const { return m_pRootAsteroids; }
 
@@ -86,6 +89,7 @@ private:
     SoSeparator* m_pRootBanners = nullptr;
     std::unique_ptr<TBackground2D> m_pBkgnd;
     std::unique_ptr<TShipShape> m_pShip;
+    std::unique_ptr<TFxDebris> m_pDebris;
     std::vector<TRockEntry> m_vecRocks;  // by serial, as the game lists them
     std::vector<std::unique_ptr<TMissileShape>> m_vecMissiles;
     size_t m_nMissilesShown = 0;

@@ -15,8 +15,10 @@ struct TRules
     // The play field: x from -30 to 30, y from -20 to 20 in the plane z = 0.
     static constexpr float FIELD_HALF_WIDTH = 30.0f;
     static constexpr float FIELD_HALF_HEIGHT = 20.0f;
-    // The fixed step of a tick: the single-precision 0.1, widened.
+    // The fixed step of a tick: the single-precision 0.1, widened; and the game clock's step,
+    // 10 ms, whether the game ticks or not.
     static constexpr double TICK_DT = static_cast<double>(0.1f);
+    static constexpr uint32_t TICK_MS = 10;
 
     // A key tick of left or right turns the ship this far; up thrusts with this amount, the
     // single-precision value widened to double when applied.

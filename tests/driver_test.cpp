@@ -6,6 +6,7 @@
 #include "objects/Asteroids.h"
 #include "objects/Ships.h"
 
+#include "core/GameScene.h"
 #include "databank/DataBanker.h"
 #include "tests/support/TestDataFile.h"
 
@@ -222,22 +223,39 @@ TEST_F(DriverTest, AHeaderThatTellsAnotherEndingFailsTheCheckNamingTheField)
     }
 }
 
-// What the game shows and how it sounds never changes the game: played with its scene or with
-// none, a record gives the same digests.
-TEST_F(DriverTest, AReplayPlaysTheSameWithItsSceneOrWithout)
+// What the game shows and how it sounds never changes the game: played with its scene, at every
+// detail of its sparks and fragments, or with no scene, a record gives the same digests.
+TEST_F(DriverTest, AReplayPlaysTheSameWithItsSceneAtEveryDetailOrWithout)
 {
     const TReplay Record = PlayScript();
-    for (TGameDriver::TShow nShow : {TGameDriver::SHOW_NOTHING, TGameDriver::SHOW_SCENE}) {
+    const struct
+    {
+        TGameDriver::TShow nShow;
+        TEffectsDetail nDetail;
+    } CASES[] = {{TGameDriver::SHOW_NOTHING, TEffectsDetail::NORMAL},
+                 {TGameDriver::SHOW_SCENE, TEffectsDetail::LOW},
+                 {TGameDriver::SHOW_SCENE, TEffectsDetail::NORMAL},
+                 {TGameDriver::SHOW_SCENE, TEffectsDetail::HIGH}};
+    for (const auto& Case : CASES) {
+        SCOPED_TRACE(TFxDebris::NameOf(Case.nDetail));
+        s_pDriver->SetEffectsDetail(Case.nDetail);
         std::string strError;
-        ASSERT_TRUE(s_pDriver->StartReplay(Record, strError, nShow)) << strError;
-        EXPECT_EQ(s_pDriver->GetScene() != nullptr, nShow == TGameDriver::SHOW_SCENE);
+        ASSERT_TRUE(s_pDriver->StartReplay(Record, strError, Case.nShow)) << strError;
+        EXPECT_EQ(s_pDriver->GetScene() != nullptr, Case.nShow == TGameDriver::SHOW_SCENE);
+        int nMostPieces = 0;
         while (!s_pDriver->IsReplayOver()) {
             s_pDriver->Step();
             s_pDriver->Present(0.5);
+            if (const TGameScene* pScene = s_pDriver->GetGameScene())
+                nMostPieces = std::max(nMostPieces, pScene->GetDebris().GetSparks() + pScene->GetDebris().GetFragments());
         }
         EXPECT_EQ(s_pDriver->GetReplayDeparture(), 0u);
         EXPECT_EQ(s_pDriver->GetRun()->CheckEnding(), "");
+        if (Case.nShow == TGameDriver::SHOW_SCENE) {
+            EXPECT_GT(nMostPieces, 0);  // the rocks the script hits did throw pieces
+        }
     }
+    s_pDriver->SetEffectsDetail(TFxDebris::DEFAULT_DETAIL);
 }
 
 // Each game owns its clock and its generator: two played side by side in one process, step

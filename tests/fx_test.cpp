@@ -3,6 +3,7 @@
 #include "base/MathConstants.h"
 #include "fx/Backgrounds.h"
 #include "fx/Banners.h"
+#include "fx/Debris.h"
 #include "fx/FxTimers.h"
 #include "fx/GraphicFx.h"
 #include "databank/DataBanker.h"
@@ -529,4 +530,102 @@ TEST_F(EngineTest, DeletingTakesTheFlameOut)
     delete pFx;
     EXPECT_EQ(m_pRoot->getNumChildren(), 0);
     EXPECT_EQ(m_vecFrames[0]->getRefCount(), 1);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Sparks and fragments
+
+namespace {
+class DebrisTest : public SceneTest
+{
+protected:
+    void SetUp() override
+    {
+        SceneTest::SetUp();
+        m_pTex = new SoTexture2;
+        m_pTex->ref();
+    }
+    void TearDown() override
+    {
+        m_pTex->unref();
+        SceneTest::TearDown();
+    }
+    // How far the drawn pieces reach from a point in the plane.
+    static float Reach(const SoCoordinate3* pCoords, float x, float y)
+    {
+        float fFar = 0;
+        for (int i = 0; i < pCoords->point.getNum(); ++i)
+            fFar = std::max(fFar, std::hypot(pCoords->point[i][0] - x, pCoords->point[i][1] - y));
+        return fFar;
+    }
+    SoTexture2* m_pTex = nullptr;
+};
+}  // namespace
+
+TEST_F(DebrisTest, HowManyPiecesFlyIsThePlayersChoice)
+{
+    const struct
+    {
+        TEffectsDetail nDetail;
+        int nLargeSparks, nLargeChips, nShipSparks;
+    } Cases[] = {{TEffectsDetail::LOW, 9, 0, 16}, {TEffectsDetail::NORMAL, 22, 8, 40}, {TEffectsDetail::HIGH, 44, 16, 80}};
+    for (const auto& Case : Cases) {
+        SCOPED_TRACE(TFxDebris::NameOf(Case.nDetail));
+        TFxDebris Debris(m_pRoot, m_pTex, Case.nDetail);
+        EXPECT_EQ(Debris.GetSparks() + Debris.GetFragments(), 0);
+        Debris.RockBurst(TFloat3(1, 2, 0), 2, 1000);
+        EXPECT_EQ(Debris.GetSparks(), Case.nLargeSparks);
+        EXPECT_EQ(Debris.GetFragments(), Case.nLargeChips);
+        Debris.ShipBurst(TFloat3(0, 0, 0), 1000);
+        EXPECT_EQ(Debris.GetSparks(), Case.nLargeSparks + Case.nShipSparks);
+        // Smaller rocks throw less.
+        TFxDebris Small(m_pRoot, m_pTex, Case.nDetail);
+        Small.RockBurst(TFloat3(1, 2, 0), 0, 1000);
+        EXPECT_LT(Small.GetSparks(), Case.nLargeSparks);
+    }
+}
+
+TEST_F(DebrisTest, PiecesFlyOutSlowAndAreGoneWithinTheirLife)
+{
+    TFxDebris Debris(m_pRoot, m_pTex, TEffectsDetail::NORMAL);
+    Debris.Present(500);
+    EXPECT_TRUE(scene::WorldBox(m_pRoot).isEmpty());  // nothing until a burst
+    Debris.RockBurst(TFloat3(5, -3, 0), 1, 1000);
+    Debris.Present(1000);
+    const std::vector<SoCoordinate3*> vecCoords = scene::FindAll<SoCoordinate3>(m_pRoot);
+    ASSERT_EQ(vecCoords.size(), 2u);  // sparks, then chips
+    const float fStart = Reach(vecCoords[0], 5, -3);
+    EXPECT_LT(fStart, 0.5f);
+    Debris.Present(1100);
+    const float fAt100 = Reach(vecCoords[0], 5, -3);
+    Debris.Present(1300);
+    const float fAt300 = Reach(vecCoords[0], 5, -3);
+    EXPECT_GT(fAt100, fStart + 0.3f);
+    EXPECT_GT(fAt300, fAt100);
+    EXPECT_LT(fAt300 - fAt100, 2 * (fAt100 - fStart));  // slowing down
+    EXPECT_GT(Reach(vecCoords[1], 5, -3), 0.2f);
+    EXPECT_FALSE(scene::WorldBox(m_pRoot).isEmpty());
+    // A frame drawn again at the same game time draws the same: a pause holds the pieces.
+    const SbVec3f vFirst = vecCoords[0]->point[0];
+    Debris.Present(1300);
+    EXPECT_EQ(vecCoords[0]->point[0], vFirst);
+    Debris.Present(2600);
+    EXPECT_EQ(Debris.GetSparks() + Debris.GetFragments(), 0);
+    EXPECT_TRUE(scene::WorldBox(m_pRoot).isEmpty());
+}
+
+TEST(DebrisSettingTest, OnlyTheThreeWordsAreTaken)
+{
+    const struct
+    {
+        const char* szWord;
+        bool bTaken;
+    } Cases[] = {{"low", true}, {"normal", true}, {"high", true}, {"", false}, {"LOW", false}, {"medium", false}, {"low ", false}};
+    for (const auto& Case : Cases) {
+        TEffectsDetail nDetail = TEffectsDetail::HIGH;
+        EXPECT_EQ(TFxDebris::ParseDetail(Case.szWord, nDetail), Case.bTaken) << "'" << Case.szWord << "'";
+        if (Case.bTaken) {
+            EXPECT_STREQ(TFxDebris::NameOf(nDetail), Case.szWord);
+        }
+    }
 }

@@ -87,6 +87,7 @@ private:
     void InitGame();
     void CreateViewer();
     void PaceFrames();
+    TEffectsDetail EffectsDetail() const;
     int MaxFps() const;
     void ShowStatus();
     void PauseForAbsence();

@@ -60,6 +60,7 @@ struct TOptions
     std::string strRecord;
     bool bAutopilot = false;
     bool bRulesData = false;
+    TEffectsDetail nEffects = TFxDebris::DEFAULT_DETAIL;
 };
 
 enum TParse { PARSE_RUN, PARSE_HELP, PARSE_VERSION, PARSE_FAILED };
@@ -86,6 +87,7 @@ public:
             {"record", "Write this run's replay to a file (with --replay: the same commands, recorded anew).", "FILE"},
             {"autopilot", "A steady player gives commands too, before each tick: long games and demos."},
             {"rules-data", "Print what the rules read from the data file (as a replay names it), in hex, and exit."},
+            {"effects", "How many sparks and fragments explosions throw: low, normal (default) or high.", "DETAIL"},
         });
         m_HelpOption = m_Parser.addHelpOption();
         m_VersionOption = m_Parser.addVersionOption();
@@ -118,6 +120,10 @@ public:
         Options.bBench = m_Parser.isSet("bench");
         Options.bAutopilot = m_Parser.isSet("autopilot");
         Options.bRulesData = m_Parser.isSet("rules-data");
+        if (m_Parser.isSet("effects") && !TFxDebris::ParseDetail(Value("effects"), Options.nEffects)) {
+            strError = "bad option '--effects " + Value("effects") + "' (low, normal or high)";
+            return PARSE_FAILED;
+        }
         if (!CheckCombination(Options, strError))
             return PARSE_FAILED;
         long nLevel = Options.nLevel;
@@ -256,6 +262,7 @@ bool Prepare(const TOptions& Options, TGameDriver& Driver, TSnapshot& Snapshot)
         std::fprintf(stderr, "drelk2-sim: %s: %s\n", Options.strData.c_str(), strError.c_str());
         return false;
     }
+    Driver.SetEffectsDetail(Options.nEffects);
     return true;
 }
 
