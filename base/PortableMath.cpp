@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 
 namespace {
 // pi/2 in four pieces of 30 significant bits: n times a piece is exact for |n| < 2^23, far
@@ -181,4 +182,20 @@ bool TPortableMath::FusesMultiplyAdd()
     volatile double a = 1.0 + 0x1p-27, b = 1.0 - 0x1p-27, c = 1.0;
     const double x = a, y = b, z = c;
     return x * y - z != 0.0;
+}
+
+uint64_t TPortableMath::SweepDigest()
+{
+    uint64_t nDigest = 0xcbf29ce484222325ull;
+    for (int i = 0; i < 100000; ++i) {
+        const double x = (i - 50000) * 0.0379 + i * 1e-7;
+        double s, c;
+        SinCos(x, s, c);
+        for (double d : {s, c, AddDegrees(x, (i % 45) - 22.0)}) {
+            uint64_t n;
+            std::memcpy(&n, &d, sizeof n);
+            nDigest = (nDigest ^ n) * 0x100000001b3ull;
+        }
+    }
+    return nDigest;
 }

@@ -7,6 +7,7 @@
 // game's own, since no C library promises their last bit.
 
 #include <cfloat>
+#include <cstdint>
 
 #if defined(__FAST_MATH__)
 #error "the rules need IEEE arithmetic: build them without -ffast-math or -Ofast"
@@ -30,4 +31,7 @@ public:
     static double AddDegrees(double dRadians, double dDegrees);
     // True when this build fuses a multiplication into an addition (it must not); for the tests.
     static bool FusesMultiplyAdd();
+    // A digest of the sine, cosine and turns above over a fixed sweep of angles: every build of
+    // the rules, on every machine, must give the same.
+    static uint64_t SweepDigest();
 };

@@ -35,6 +35,16 @@ TFxExplosion::TFxExplosion(SoGroup* pRoot, TFxTimers& Timers, TFModSoundSource* 
     DRELK_ASSERT(m_nTextures);
 }
 
+std::unique_ptr<TFxExplosion> TFxExplosion::FromBank(SoGroup* pRoot, TFxTimers& Timers, TFModSoundSource* pSnd,
+                                                     const TDataBanker* pDB, double dInterval, double dAngle, float fScale)
+{
+    constexpr float SIZE = 4.0f;
+    const TVecPtrTextures* pTextures = pDB->GetTextures(ID_PLAYLIST_XPLOSIONS);
+    DRELK_ASSERT(pTextures);
+    return std::make_unique<TFxExplosion>(pRoot, Timers, pSnd, pTextures, SbVec3f(0, 0, 0), SbVec2f(SIZE, SIZE),
+                                          dInterval, dAngle, fScale);
+}
+
 TFxExplosion::~TFxExplosion()
 {
     DRELK_ASSERT(m_pTimer);

@@ -14,6 +14,7 @@
 #include <Inventor/SbVec3f.h>
 
 #include <cstdint>
+#include <memory>
 
 class SoGroup;
 class SoMaterial;
@@ -34,6 +35,9 @@ public:
     // dAngle about z at a base scale of fScale.
     TFxExplosion(SoGroup* pRoot, TFxTimers& Timers, TFModSoundSource* pSnd, const TVecPtrTextures* pTextures,
                  const SbVec3f& vPosition, const SbVec2f& vSize, double dInterval, double dAngle, float fScale);
+    // The game's explosion at the origin: the bank's frames on a 4 x 4 quad.
+    static std::unique_ptr<TFxExplosion> FromBank(SoGroup* pRoot, TFxTimers& Timers, TFModSoundSource* pSnd,
+                                                  const TDataBanker* pDB, double dInterval, double dAngle, float fScale);
     // Stops the timer, deletes the sound and takes the effect's nodes out of the parent.
     ~TFxExplosion();
     TFxExplosion(const TFxExplosion&) = delete;

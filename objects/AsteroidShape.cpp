@@ -18,7 +18,6 @@
 #include <vector>
 
 namespace {
-constexpr float EXPLOSION_SIZE = 4.0f;
 constexpr double EXPLOSION_INTERVAL = 0.025;
 
 // The index list every rock shares, made once.
@@ -45,12 +44,9 @@ TAsteroidShape::TAsteroidShape(SoGroup* pRoot, TFModSoundManager* pSM, const TDa
 
     m_pSnd = TSoundLoader::CreateSource(pSM, pDB, ID_PLAYLIST_SOUNDS, TAsteroid::ClassOf(Rock.GetType()).nIdSound, false);
     DRELK_ASSERT(m_pSnd);
-    const TVecPtrTextures* pTexFx = pDB->GetTextures(ID_PLAYLIST_XPLOSIONS);
-    DRELK_ASSERT(pTexFx);
     // A sibling of the rock, so it stays on show after the rock is hidden.
-    m_pExplosion = std::make_unique<TFxExplosion>(pRoot, Timers, m_pSnd, pTexFx, SbVec3f(0, 0, 0),
-                                                  SbVec2f(EXPLOSION_SIZE, EXPLOSION_SIZE), EXPLOSION_INTERVAL,
-                                                  Rock.GetBlastAngle(), Rock.GetBlastScale());
+    m_pExplosion = TFxExplosion::FromBank(pRoot, Timers, m_pSnd, pDB, EXPLOSION_INTERVAL, Rock.GetBlastAngle(),
+                                          Rock.GetBlastScale());
 }
 
 TAsteroidShape::~TAsteroidShape() = default;

@@ -14,7 +14,6 @@
 #include <Inventor/nodes/SoTransform.h>
 
 namespace {
-constexpr float EXPLOSION_SIZE = 4.0f;
 constexpr double EXPLOSION_INTERVAL = 0.05;
 }  // namespace
 
@@ -37,12 +36,9 @@ TShipShape::TShipShape(SoGroup* pRoot, TFModSoundManager* pSM, const TDataBanker
     m_Frame.AttachTo(pRoot);
 
     m_pSndShot.reset(NewSource(pSM, pDB, ID_SOUND_LASER));
-    const TVecPtrTextures* pVecTex = pDB->GetTextures(ID_PLAYLIST_XPLOSIONS);
-    DRELK_ASSERT(pVecTex);
     // A sibling of the ship, not part of it: it stays where it is placed.
-    m_pExplosion = std::make_unique<TFxExplosion>(pRoot, Timers, NewSource(pSM, pDB, ID_SOUND_EXPLOSION_10), pVecTex,
-                                                  SbVec3f(0, 0, 0), SbVec2f(EXPLOSION_SIZE, EXPLOSION_SIZE),
-                                                  EXPLOSION_INTERVAL, Ship.GetBlastAngle(), Ship.GetBlastScale());
+    m_pExplosion = TFxExplosion::FromBank(pRoot, Timers, NewSource(pSM, pDB, ID_SOUND_EXPLOSION_10), pDB,
+                                          EXPLOSION_INTERVAL, Ship.GetBlastAngle(), Ship.GetBlastScale());
     SoTexture2* pTex = pDB->GetTexture(ID_PLAYLIST_BITMAPS, ID_BMP_ENGINE);
     DRELK_ASSERT(pTex);
     // Under the ship's own root after its transform: the flame moves, turns and scales with the

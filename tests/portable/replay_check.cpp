@@ -34,23 +34,6 @@ bool ReadRulesData(const char* szHex, TRulesData::TBytes& Bytes)
     return true;
 }
 
-// The same sweep as the unit tests' pinned digest.
-uint64_t MathDigest()
-{
-    uint64_t nDigest = 0xcbf29ce484222325ull;
-    for (int i = 0; i < 100000; ++i) {
-        const double x = (i - 50000) * 0.0379 + i * 1e-7;
-        double s, c;
-        TPortableMath::SinCos(x, s, c);
-        for (double d : {s, c, TPortableMath::AddDegrees(x, (i % 45) - 22.0)}) {
-            uint64_t n;
-            std::memcpy(&n, &d, sizeof n);
-            nDigest = (nDigest ^ n) * 0x100000001b3ull;
-        }
-    }
-    return nDigest;
-}
-
 bool Check(const TRulesData& Data, const char* szPath)
 {
     TReplay Replay;
@@ -94,7 +77,7 @@ int main(int argc, char** argv)
         return 2;
     }
     const TRulesData Data = TRulesData::FromBytes(Bytes);
-    std::printf("arithmetic digest %016" PRIx64 ", fused multiply-add %s\n", MathDigest(),
+    std::printf("arithmetic digest %016" PRIx64 ", fused multiply-add %s\n", TPortableMath::SweepDigest(),
                 TPortableMath::FusesMultiplyAdd() ? "USED" : "not used");
     bool bAll = !TPortableMath::FusesMultiplyAdd();
     for (int i = 2; i < argc; ++i)
