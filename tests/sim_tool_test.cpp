@@ -326,7 +326,7 @@ TEST(SimToolTest, AnUndecodableSoundIsNamedOnceAndTheGamePlaysTheSame)
     WriteTestDataFile(strGarbled, vecLists);
     const std::string strKeys = WriteScript("1 space\n2 left space\n30 space\n");
 
-    const std::string strArgs = " --ticks 60 --every 20 --keys " + ShellQuote(strKeys);
+    const std::string strArgs = " --scene --ticks 60 --every 20 --keys " + ShellQuote(strKeys);
     TCommandResult Good = Sim("--data " + ShellQuote(strGood) + strArgs);
     TCommandResult Garbled = Sim("--data " + ShellQuote(strGarbled) + strArgs);
     ASSERT_EQ(Good.nExitCode, 0) << Good.strOut;
@@ -342,7 +342,7 @@ TEST(SimToolTest, AnUndecodableSoundIsNamedOnceAndTheGamePlaysTheSame)
 TEST(SimToolTest, AHungSoundServerDoesNotHoldTheRun)
 {
     THungAudioServer Server;
-    const std::string strArgs = "--ticks 30 --every 10";
+    const std::string strArgs = "--scene --ticks 30 --every 10";
     TCommandResult Silent = Sim(strArgs);
     TCommandResult Hung = Sim(strArgs, "SDL_AUDIODRIVER=pulseaudio PULSE_SERVER=" + ShellQuote(Server.Address()) +
                                            " timeout 20");

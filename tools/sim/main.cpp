@@ -61,6 +61,7 @@ struct TOptions
     bool bAutopilot = false;
     bool bRulesData = false;
     TEffectsDetail nEffects = TFxDebris::DEFAULT_DETAIL;
+    bool bScene = false;
 };
 
 enum TParse { PARSE_RUN, PARSE_HELP, PARSE_VERSION, PARSE_FAILED };
@@ -88,6 +89,7 @@ public:
             {"autopilot", "A steady player gives commands too, before each tick: long games and demos."},
             {"rules-data", "Print what the rules read from the data file (as a replay names it), in hex, and exit."},
             {"effects", "How many sparks and fragments explosions throw: low, normal (default) or high.", "DETAIL"},
+            {"scene", "Build the game's scene and sounds (silent) as the window does, not only its rules; --shot does."},
         });
         m_HelpOption = m_Parser.addHelpOption();
         m_VersionOption = m_Parser.addVersionOption();
@@ -120,6 +122,7 @@ public:
         Options.bBench = m_Parser.isSet("bench");
         Options.bAutopilot = m_Parser.isSet("autopilot");
         Options.bRulesData = m_Parser.isSet("rules-data");
+        Options.bScene = m_Parser.isSet("scene") || m_Parser.isSet("shot");
         if (m_Parser.isSet("effects") && !TFxDebris::ParseDetail(Value("effects"), Options.nEffects)) {
             strError = "bad option '--effects " + Value("effects") + "' (low, normal or high)";
             return PARSE_FAILED;
@@ -266,11 +269,10 @@ bool Prepare(const TOptions& Options, TGameDriver& Driver, TSnapshot& Snapshot)
     return true;
 }
 
-// A run plays the game as the window plays it, its scene and sounds included (silent); a check
-// of a replay needs the rules alone.
+// The rules alone make the game and its state lines; the scene and its sounds only when asked.
 TGameDriver::TShow ShowFor(const TOptions& Options)
 {
-    return Options.bVerify && Options.strShot.empty() ? TGameDriver::SHOW_NOTHING : TGameDriver::SHOW_SCENE;
+    return Options.bScene ? TGameDriver::SHOW_SCENE : TGameDriver::SHOW_NOTHING;
 }
 
 // A key script's run: its keys before each of nTicks ticks, and those after the last.
