@@ -87,6 +87,7 @@ bool TFormMain::FormCreate(int& nExitCode)
     m_pSettings = std::make_unique<TPlayerSettings>();
     m_Bindings.ApplySettings([this](const QString& strKey) { return m_pSettings->GetValue(strKey); },
                              TKeptFiles::SayOnStandardError);
+    m_Driver.SetEffectsDetail(EffectsDetail());
     m_pEnding = std::make_unique<TGameEnding>(m_Driver);
     if (m_Options.pReplay) {
         if (!StartReplay(nExitCode))
@@ -241,6 +242,17 @@ int TFormMain::MaxFps() const
                                    "' is not a number of frames a second from 0 to " + std::to_string(MAX_FPS) +
                                    "; the screen's rate kept");
     return 0;
+}
+
+// How many sparks and fragments the settings ask for (a bad word named, and the default kept).
+TEffectsDetail TFormMain::EffectsDetail() const
+{
+    const QString strValue = m_pSettings->GetValue("effects").trimmed();
+    TEffectsDetail nDetail = TFxDebris::DEFAULT_DETAIL;
+    if (!strValue.isEmpty() && !TFxDebris::ParseDetail(strValue.toStdString(), nDetail))
+        TKeptFiles::SayOnStandardError("settings: effects: '" + strValue.left(40).toStdString() +
+                                       "' is not low, normal or high; normal kept");
+    return nDetail;
 }
 
 void TFormMain::ShowStatus()

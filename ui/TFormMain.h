@@ -73,7 +73,6 @@ public:
     // Escape and Q: the game stops and hides, and the ending screen ends the program.
     void ExitGame();
 
-    TGameViewer* GetViewer() const { return m_pViewer; }
     TStats GetStats() const;
 
 protected:
@@ -87,6 +86,7 @@ private:
     void InitGame();
     void CreateViewer();
     void PaceFrames();
+    TEffectsDetail EffectsDetail() const;
     int MaxFps() const;
     void ShowStatus();
     void PauseForAbsence();
