@@ -59,6 +59,10 @@ public:
     // file is there, otherwise a message naming the list, item and fault.
     explicit TDataBanker(const std::string& strDataFile);
     ~TDataBanker();
+    // What can be known of a data file at once, before a window shows: that it is there and is
+    // a container with a sound list table. False with the reason the constructor would give;
+    // only the constructor reads and checks the rest.
+    static bool Glance(const std::string& strDataFile, std::string& strError);
     TDataBanker(const TDataBanker&) = delete;
     TDataBanker& operator=(const TDataBanker&) = delete;
 

@@ -473,6 +473,9 @@ int main(int argc, char** argv)
     setenv("QT_QPA_PLATFORM", "xcb", 1);
     // Qt's own event dispatcher wakes for less than GLib's on the idle windows.
     setenv("QT_NO_GLIB", "1", 0);
+    // Plain windows draw without GL: the start-up window shows before the GL library is loaded,
+    // which only the game's viewer needs (it asks for its own GL window).
+    QApplication::setAttribute(Qt::AA_ForceRasterWidgets);
     QApplication App(argc, argv);
     pDisplayCheck.reset();
     QApplication::setApplicationName("drelk2");
