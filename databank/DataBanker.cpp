@@ -239,7 +239,7 @@ void TDataBanker::ReleaseSound(int32_t nPlaylist, int32_t nItem)
     pChunk->m_Data.nSize = 0;
 }
 
-TDataBanker::TItemBytes TDataBanker::GetBitmapBytes(int32_t nPlaylist, int32_t nItem) const
+TItemBytes TDataBanker::GetBitmapBytes(int32_t nPlaylist, int32_t nItem) const
 {
     const TVEChunk* pChunk = FindItem(nPlaylist, VECHUNK_BMP, nItem);
     if (!pChunk)

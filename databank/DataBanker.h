@@ -8,6 +8,7 @@
 
 #include "databank/AssetIds.h"
 #include "databank/ChunkList.h"
+#include "databank/ItemBytes.h"
 
 #include <array>
 #include <cstdint>
@@ -100,11 +101,6 @@ public:
 
     // A picture file item's bytes, for TPictureFile to decode; they stay the bank's. Empty when
     // the item is missing. The ending pictures decoded when the file was opened.
-    struct TItemBytes
-    {
-        const uint8_t* pBytes = nullptr;
-        int32_t nSize = 0;
-    };
     TItemBytes GetBitmapBytes(int32_t nPlaylist, int32_t nItem) const;
 
     // The model list's scene under a new separator (reference count zero), after a quarter turn
