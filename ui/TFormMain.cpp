@@ -21,6 +21,8 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
 #include <QTimer>
 
 #include <cstdio>
@@ -174,6 +176,7 @@ bool TFormMain::RunSplash(int& nExitCode)
             }
             pWindow->DataOpened(m_Driver.GetBank(), m_Driver.GetSound());
             QTimer::singleShot(0, this, [this] {
+                LoadGl();
                 m_Driver.GetSound()->HasDevice();
                 m_Pad.Start();
             });
@@ -207,6 +210,18 @@ bool TFormMain::RunSplash(int& nExitCode)
     if (m_Driver.IsMusicOn() != m_pSettings->IsMusicOn())
         m_Driver.Command(CMD_MUSIC);
     return true;
+}
+
+// The GL library and its driver, which only the game's viewer draws through, are loaded while
+// the start-up window is on screen rather than after Start: a context made and let go keeps
+// them loaded.
+void TFormMain::LoadGl()
+{
+    QOffscreenSurface Surface;
+    Surface.create();
+    QOpenGLContext Context;
+    if (Context.create())
+        Context.makeCurrent(&Surface);
 }
 
 // A replay plays at once, in the window the player last chose the shape of.

@@ -86,6 +86,7 @@ private:
     bool OpenData(std::string& strReason);
     void RefuseData(const std::string& strReason, int& nExitCode);
     bool RunSplash(int& nExitCode);
+    static void LoadGl();
     bool StartReplay(int& nExitCode);
     void InitGame();
     void CreateViewer();
