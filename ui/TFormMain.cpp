@@ -21,6 +21,8 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
 #include <QTimer>
 
 #include <cstdio>
@@ -82,36 +84,65 @@ bool TFormMain::FormCreate(int& nExitCode)
 {
     // The scene library's sensors and timers run in this window's event loop from here on.
     SoQt::init(this);
-    if (!OpenData(nExitCode))
-        return false;
-    m_pSettings = std::make_unique<TPlayerSettings>();
-    m_Bindings.ApplySettings([this](const QString& strKey) { return m_pSettings->GetValue(strKey); },
-                             TKeptFiles::SayOnStandardError);
-    m_Driver.SetEffectsDetail(EffectsDetail());
-    m_pEnding = std::make_unique<TGameEnding>(m_Driver);
     if (m_Options.pReplay) {
+        std::string strReason;
+        if (!OpenData(strReason)) {
+            RefuseData(strReason, nExitCode);
+            return false;
+        }
         if (!StartReplay(nExitCode))
             return false;
-    } else if (!RunSplash()) {
-        nExitCode = 0;
-        return false;
+    } else {
+        // A file that is not there, or is no data file at all, is refused before any window;
+        // the whole check waits until the start-up window is on screen.
+        std::string strError;
+        if (!TDataBanker::Glance(DataFile(), strError)) {
+            RefuseData(NamingTheFile(strError), nExitCode);
+            return false;
+        }
+        if (!RunSplash(nExitCode))
+            return false;
     }
     InitGame();
     return true;
 }
 
-bool TFormMain::OpenData(int& nExitCode)
+std::string TFormMain::DataFile() const
 {
-    const std::string strPath = m_Options.strDataFile.empty() ? TGameDriver::DefaultDataFile() : m_Options.strDataFile;
-    std::string strError;
-    if (m_Driver.Open(strPath, strError))
+    return m_Options.strDataFile.empty() ? TGameDriver::DefaultDataFile() : m_Options.strDataFile;
+}
+
+// Most of the bank's reasons name the file already.
+std::string TFormMain::NamingTheFile(const std::string& strError) const
+{
+    const std::string strPath = DataFile();
+    return strError.rfind(strPath, 0) == 0 ? strError : strPath + ": " + strError;
+}
+
+// The sound manager and the whole data file, checked, its textures made; then the player's
+// own files. False with the reason when the file cannot serve the game.
+bool TFormMain::OpenData(std::string& strReason)
+{
+    if (m_Driver.GetBank())
         return true;
-    // Most of the bank's reasons name the file already.
-    const std::string strReason = strError.rfind(strPath, 0) == 0 ? strError : strPath + ": " + strError;
+    std::string strError;
+    if (!m_Driver.Open(DataFile(), strError)) {
+        strReason = NamingTheFile(strError);
+        return false;
+    }
+    m_pSettings = std::make_unique<TPlayerSettings>();
+    m_Bindings.ApplySettings([this](const QString& strKey) { return m_pSettings->GetValue(strKey); },
+                             TKeptFiles::SayOnStandardError);
+    m_Driver.SetEffectsDetail(EffectsDetail());
+    m_pEnding = std::make_unique<TGameEnding>(m_Driver);
+    return true;
+}
+
+void TFormMain::RefuseData(const std::string& strReason, int& nExitCode)
+{
     std::fprintf(stderr, "drelk2: %s\n", strReason.c_str());
     ShowBadDataFile();
     nExitCode = 255;
-    return false;
 }
 
 void TFormMain::ShowBadDataFile()
@@ -126,24 +157,46 @@ void TFormMain::ShowBadDataFile()
     Box.exec();
 }
 
-// True when the player chose Start; the chosen size is then the window's.
-bool TFormMain::RunSplash()
+// True when the player chose Start; the chosen size is then the window's. False, with the exit
+// status, when the player left or the data file was refused.
+bool TFormMain::RunSplash(int& nExitCode)
 {
-    auto pSplash = std::make_unique<TFormSplash>(this, m_Driver.GetBank(), m_Driver.GetSound());
-    connect(pSplash.get(), &TFormSplash::Drawn, this, [this] {
+    auto pSplash = std::make_unique<TFormSplash>(this);
+    TFormSplash* pWindow = pSplash.get();
+    std::string strRefused;
+    connect(pWindow, &TFormSplash::Drawn, this, [this, pWindow, &strRefused] {
         if (m_nSplashShownMs < 0)
             m_nSplashShownMs = m_Clock.elapsed();
-        // Once the window shows and the sound device has settled: SDL starts its parts from
-        // one thread at a time.
-        QTimer::singleShot(0, this, [this] {
-            m_Driver.GetSound()->HasDevice();
-            m_Pad.Start();
+        // Once the window is on screen: the data file read and checked whole, then its music,
+        // and the sound device and the pads once it has settled (SDL starts its parts from one
+        // thread at a time). Gone with the window when the player leaves first.
+        QTimer::singleShot(0, pWindow, [this, pWindow, &strRefused] {
+            if (!OpenData(strRefused)) {
+                pWindow->done(TFormSplash::RESULT_CANCEL);
+                return;
+            }
+            pWindow->DataOpened(m_Driver.GetBank(), m_Driver.GetSound());
+            QTimer::singleShot(0, this, [this] {
+                LoadGl();
+                m_Driver.GetSound()->HasDevice();
+                m_Pad.Start();
+            });
         });
     });
-    connect(&m_Pad, &TPadInput::Pressed, pSplash.get(), &TFormSplash::PadPressed);
+    connect(&m_Pad, &TPadInput::Pressed, pWindow, &TFormSplash::PadPressed);
     const int nResult = pSplash->exec();
-    if (nResult != TFormSplash::RESULT_OK)
+    // Started before the check came round: it comes now.
+    if (strRefused.empty() && nResult == TFormSplash::RESULT_OK)
+        OpenData(strRefused);
+    if (!strRefused.empty()) {
+        pSplash.reset();
+        RefuseData(strRefused, nExitCode);
         return false;
+    }
+    if (nResult != TFormSplash::RESULT_OK) {
+        nExitCode = 0;
+        return false;
+    }
     m_nStartMs = m_Clock.elapsed();
     m_pShape->SetChosenSize(QSize(pSplash->GetResolution().first, pSplash->GetResolution().second));
     // The game opens where the player looked.
@@ -158,6 +211,18 @@ bool TFormMain::RunSplash()
     if (m_Driver.IsMusicOn() != m_pSettings->IsMusicOn())
         m_Driver.Command(CMD_MUSIC);
     return true;
+}
+
+// The GL library and its driver, which only the game's viewer draws through, are loaded while
+// the start-up window is on screen rather than after Start: a context made and let go keeps
+// them loaded.
+void TFormMain::LoadGl()
+{
+    QOffscreenSurface Surface;
+    Surface.create();
+    QOpenGLContext Context;
+    if (Context.create())
+        Context.makeCurrent(&Surface);
 }
 
 // A replay plays at once, in the window the player last chose the shape of.

@@ -80,8 +80,12 @@ protected:
     void closeEvent(QCloseEvent* pEvent) override;
 
 private:
-    bool OpenData(int& nExitCode);
-    bool RunSplash();
+    std::string DataFile() const;
+    std::string NamingTheFile(const std::string& strError) const;
+    bool OpenData(std::string& strReason);
+    void RefuseData(const std::string& strReason, int& nExitCode);
+    bool RunSplash(int& nExitCode);
+    static void LoadGl();
     bool StartReplay(int& nExitCode);
     void InitGame();
     void CreateViewer();

@@ -29,8 +29,6 @@ TFormSplash::TFormSplash(QWidget* pOwner, TDataBanker* pDB, TFModSoundManager* p
     m_pUi->setupUi(this);
     setWindowTitle(WindowNames::TITLE);
     setWindowRole(WindowNames::ROLE_STARTUP);
-    DRELK_ASSERT(pDB);
-    DRELK_ASSERT(pSM);
     connect(m_pUi->ButtonStart, &QPushButton::clicked, this, &TFormSplash::ButtonStartClick);
     connect(m_pUi->ButtonExit, &QPushButton::clicked, this, &TFormSplash::ButtonExitClick);
     connect(m_pUi->ComboBoxResolution, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
@@ -39,6 +37,16 @@ TFormSplash::TFormSplash(QWidget* pOwner, TDataBanker* pDB, TFModSoundManager* p
 }
 
 TFormSplash::~TFormSplash() = default;
+
+void TFormSplash::DataOpened(TDataBanker* pDB, TFModSoundManager* pSM)
+{
+    DRELK_ASSERT(pDB);
+    DRELK_ASSERT(pSM);
+    m_pDB = pDB;
+    m_pSM = pSM;
+    if (m_bDrawn)
+        StartMusic();
+}
 
 void TFormSplash::CenterOnScreen()
 {
@@ -75,7 +83,7 @@ void TFormSplash::paintEvent(QPaintEvent* pEvent)
 // Without its music the window is simply silent.
 void TFormSplash::StartMusic()
 {
-    if (m_pSnd)
+    if (m_pSnd || !m_pDB)
         return;
     m_pSnd.reset(TSoundLoader::CreateSource(m_pSM, m_pDB, ID_PLAYLIST_MUSICS, ID_MUSIC_SPLASH, false));
     DRELK_ASSERT(m_pSnd);

@@ -1,6 +1,7 @@
 #pragma once
 // The start-up window: the game's picture, the choice of window size, Start and Exit, with the
-// start-up music while it is on screen (loaded once the window is drawn, so that it shows at once). Shown modally; the result is RESULT_OK after Start and
+// start-up music while it is on screen (loaded once the window is drawn and the data file is
+// open, so that it shows at once). Shown modally; the result is RESULT_OK after Start and
 // RESULT_CANCEL after Exit or any other way of closing it.
 
 #include "input/Gamepad.h"
@@ -26,8 +27,13 @@ public:
     static constexpr int RESULT_OK = 1;
     static constexpr int RESULT_CANCEL = 2;
 
-    TFormSplash(QWidget* pOwner, TDataBanker* pDB, TFModSoundManager* pSM);
+    // The asset bank and the sound manager may come later, through DataOpened: the window shows
+    // before the data file is read.
+    TFormSplash(QWidget* pOwner, TDataBanker* pDB = nullptr, TFModSoundManager* pSM = nullptr);
     ~TFormSplash() override;
+
+    // The data file is open: the music plays from it once the window is drawn.
+    void DataOpened(TDataBanker* pDB, TFModSoundManager* pSM);
 
     // The chosen window size in pixels: (800, 600) until a choice is made.
     const std::pair<int, int>& GetResolution() const { return m_Resolution; }
