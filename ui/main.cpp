@@ -3,6 +3,7 @@
 
 #include "ui/TFormDebug.h"
 #include "ui/TFormMain.h"
+#include "ui/TWorldCommands.h"
 
 #include "base/Assert.h"
 #include "core/Rules.h"
@@ -64,6 +65,7 @@ std::string HelpEpilogue()
         "  1    no X display, or the X display went away\n"
         "  2    a bad command line\n"
         "  3    a replay that cannot be read, or was made with other rules or another data file\n"
+        "  4    --submit or --world: no world table set, or it did not answer or took nothing\n"
         "  255  a missing or bad data file, or an audio library error\n";
     return strText;
 }
@@ -97,15 +99,11 @@ std::string ScoresText()
 // The replay --replay names (a file, 'last' or 'best'), read whole; false with one line said.
 bool LoadReplay(const QString& strName, TFormMain::TOptions& Options)
 {
-    const TReplayShelf Shelf;
-    QString strPath = strName;
-    if (strName == "last" || strName == "best") {
-        strPath = strName == "last" ? Shelf.Last() : Shelf.Best();
-        if (strPath.isEmpty()) {
-            std::fprintf(stderr, "drelk2: no replay kept in %s%s\n", qPrintable(Shelf.GetFolder()),
-                         strName == "best" ? " for a listed best score" : "");
-            return false;
-        }
+    QString strWhy;
+    const QString strPath = TReplayShelf().Resolve(strName, strWhy);
+    if (strPath.isEmpty()) {
+        std::fprintf(stderr, "drelk2: %s\n", qPrintable(strWhy));
+        return false;
     }
     auto pReplay = std::make_shared<TReplay>();
     std::string strError;
@@ -149,6 +147,7 @@ bool ParseCommandLine(const QStringList& vecArgs, TCommandLine& Line, int& nExit
     const QCommandLineOption Replay("replay", "Play a replay in the game window: a file, 'last' (the last game) or "
                                               "'best' (the best score's).", "REPLAY");
     Parser.addOptions({Help, Version, Data, Level, Stats, FullScreen, Scores, MaxFps, Replay});
+    const TWorldCommands World(Parser);
     if (!Parser.parse(vecArgs)) {
         std::fprintf(stderr, "drelk2: %s (see --help)\n", qPrintable(Parser.errorText()));
         nExitCode = EXIT_USAGE;
@@ -175,6 +174,8 @@ bool ParseCommandLine(const QStringList& vecArgs, TCommandLine& Line, int& nExit
         nExitCode = 0;
         return false;
     }
+    if (World.Run(nExitCode))
+        return false;
     int nLevel = 1;
     if (!ReadNumber(Parser, Level, 1, TRules::MAX_LEVEL, nLevel)) {
         nExitCode = EXIT_USAGE;
