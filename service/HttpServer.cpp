@@ -142,8 +142,9 @@ THttpServer::~THttpServer()
     Stop();
 }
 
-bool THttpServer::Start(const std::string& strListen, unsigned nPerAddress, std::string& strError)
+bool THttpServer::Start(const std::string& strListen, const TLimits& Limits, std::string& strError)
 {
+    m_Limits = Limits;
     sockaddr_storage Address{};
     if (!ParseListen(strListen, Address, strError))
         return false;
@@ -157,7 +158,7 @@ bool THttpServer::Start(const std::string& strListen, unsigned nPerAddress, std:
         MHD_OPTION_EXTERNAL_LOGGER, &THttpCallbacks::Log, this,
         MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&Address),
         MHD_OPTION_CONNECTION_LIMIT, MAX_CONNECTIONS,
-        MHD_OPTION_PER_IP_CONNECTION_LIMIT, nPerAddress,
+        MHD_OPTION_PER_IP_CONNECTION_LIMIT, Limits.nPerAddress,
         MHD_OPTION_CONNECTION_TIMEOUT, IDLE_SECONDS,
         MHD_OPTION_CONNECTION_MEMORY_LIMIT, HEADER_BYTES,
         MHD_OPTION_THREAD_STACK_SIZE, static_cast<size_t>(512 * 1024),
@@ -212,7 +213,7 @@ bool THttpServer::Route(MHD_Connection* pConnection, const std::string& strUrl, 
             return true;
         }
         if (*pUploadSize > 0) {
-            if (std::chrono::steady_clock::now() - Request.tStart > std::chrono::seconds(BODY_SECONDS)) {
+            if (std::chrono::steady_clock::now() - Request.tStart > std::chrono::seconds(m_Limits.nBodySeconds)) {
                 m_Log("cut off a slow upload from " + Request.strAddress);
                 return false;
             }

@@ -145,7 +145,7 @@ TAnswer TScoreService::Submit(const std::string& strAddress, const std::string& 
     Score.Replay = Body;
     int64_t nId = 0, nRank = 0;
     const TScoreTable::TStore nStore = m_Table.Add(Score, nId, nRank, strError);
-    DatabaseAnswered(nStore != TScoreTable::STORE_UNAVAILABLE, strError);
+    DatabaseAnswered(nStore != TScoreTable::STORE_UNAVAILABLE, strError, true);
     if (nStore == TScoreTable::STORE_UNAVAILABLE)
         return Unavailable();
     if (nStore == TScoreTable::STORE_DUPLICATE)
@@ -213,14 +213,18 @@ TAnswer TScoreService::Replay(const std::string& strId)
     return Answer;
 }
 
-void TScoreService::DatabaseAnswered(bool bAnswered, const std::string& strError)
+void TScoreService::DatabaseAnswered(bool bAnswered, const std::string& strError, bool bWrote)
 {
     std::lock_guard<std::mutex> Guard(m_LogLock);
-    if (bAnswered == !m_bDatabaseDown)
-        return;
-    m_bDatabaseDown = !bAnswered;
-    m_Log(bAnswered ? std::string("the database answers again")
-                    : "the database is unavailable (" + strError + "); answering 503 until it is back");
+    if (!bAnswered) {
+        m_bWriteFailed = m_bWriteFailed || bWrote;
+        if (!m_bDatabaseDown)
+            m_Log("the database is unavailable (" + strError + "); answering 503 until it is back");
+        m_bDatabaseDown = true;
+    } else if (m_bDatabaseDown && (bWrote || !m_bWriteFailed)) {
+        m_Log("the database answers again");
+        m_bDatabaseDown = m_bWriteFailed = false;
+    }
 }
 
 TAnswer TScoreService::Unavailable()

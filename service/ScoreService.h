@@ -70,8 +70,10 @@ public:
     const TSubmissionQueue& GetQueue() const { return m_Queue; }
 
 private:
-    // Whether the database answered: a change is said once.
-    void DatabaseAnswered(bool bAnswered, const std::string& strError);
+    // Whether the database answered (bWrote: a write): a change is said once. A database that
+    // failed a write (a full disk) is back only when a write goes through again: reads may well
+    // go on in the meantime.
+    void DatabaseAnswered(bool bAnswered, const std::string& strError, bool bWrote = false);
     TAnswer Unavailable();
 
     TScoreTable& m_Table;
@@ -84,4 +86,5 @@ private:
     TSha256 m_DataSha{};
     std::mutex m_LogLock;
     bool m_bDatabaseDown = false;
+    bool m_bWriteFailed = false;
 };

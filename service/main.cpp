@@ -61,7 +61,7 @@ struct TOptions
     std::string strListen = "127.0.0.1:8080";
     std::string strData = TGameDriver::DefaultDataFile();
     TScoreService::TSettings Settings;
-    unsigned nPerAddress = 16;
+    THttpServer::TLimits Http;
     TCheckLimits Limits;
     bool bSetAside = false;
     bool bIdentify = false;
@@ -87,6 +87,7 @@ public:
             {"rate", "serve: submissions an address may make a minute, 0 for no limit (default 6).", "N"},
             {"burst", "serve: ... and in a row (default 10).", "N"},
             {"per-address", "serve: connections an address may hold open (default 16).", "N"},
+            {"body-seconds", "serve: the longest a replay may take to arrive (default 30).", "N"},
             {"check-seconds", "CPU seconds one replay may take to verify (default 120).", "N"},
             {"check-memory", "Memory one checker may take, in MiB (default 1024).", "N"},
             {"set-aside", "reverify: take the games that no longer verify out of the table."},
@@ -133,15 +134,16 @@ public:
         Options.bSetAside = m_Parser.isSet("set-aside");
         Options.bIdentify = m_Parser.isSet("identify");
         Options.Settings.nCheckers = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-        int nPerAddress = static_cast<int>(Options.nPerAddress);
+        int nPerAddress = static_cast<int>(Options.Http.nPerAddress);
         const bool bOk = Count("checkers", 1, 256, Options.Settings.nCheckers, strError) &&
                          Count("waiting", 0, 4096, Options.Settings.nWaiting, strError) &&
                          Count("rate", 0, 100000, Options.Settings.nPerMinute, strError) &&
                          Count("burst", 1, 100000, Options.Settings.nBurst, strError) &&
                          Count("per-address", 1, static_cast<int>(THttpServer::MAX_CONNECTIONS), nPerAddress, strError) &&
+                         Count("body-seconds", 1, 3600, Options.Http.nBodySeconds, strError) &&
                          Count("check-seconds", 1, 86400, Options.Limits.nCpuSeconds, strError) &&
                          Count("check-memory", 64, 65536, Options.Limits.nMemoryMb, strError);
-        Options.nPerAddress = static_cast<unsigned>(nPerAddress);
+        Options.Http.nPerAddress = static_cast<unsigned>(nPerAddress);
         return bOk ? PARSE_RUN : PARSE_FAILED;
     }
 
@@ -155,7 +157,8 @@ private:
             {"db", {"serve", "reverify"}},       {"listen", {"serve"}},
             {"checkers", {"serve"}},             {"waiting", {"serve"}},
             {"rate", {"serve"}},                 {"burst", {"serve"}},
-            {"per-address", {"serve"}},          {"set-aside", {"reverify"}},
+            {"per-address", {"serve"}},          {"body-seconds", {"serve"}},
+            {"set-aside", {"reverify"}},
             {"identify", {"check"}},
         };
         for (const auto& Owner : OWNERS) {
@@ -255,7 +258,7 @@ int RunServe(const TOptions& Options)
     sigaddset(&Stop, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &Stop, nullptr);
     THttpServer Server(Service, Log);
-    if (!Server.Start(Options.strListen, Options.nPerAddress, strError)) {
+    if (!Server.Start(Options.strListen, Options.Http, strError)) {
         Log(strError);
         return EXIT_FAILED;
     }

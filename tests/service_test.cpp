@@ -487,7 +487,7 @@ TEST_F(ScoreServiceTest, OverHttpAReplayGoesInAndTheTableComesOut)
 {
     THttpServer Server(*m_pService, [this](const std::string& strLine) { m_vecLog.push_back(strLine); });
     std::string strError;
-    ASSERT_TRUE(Server.Start("127.0.0.1:0", 8, strError)) << strError;
+    ASSERT_TRUE(Server.Start("127.0.0.1:0", THttpServer::TLimits{}, strError)) << strError;
     const unsigned nPort = Server.GetPort();
     ASSERT_NE(nPort, 0u);
 
