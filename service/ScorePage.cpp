@@ -16,6 +16,7 @@ th, td { padding: .45rem .4rem; text-align: left; border-bottom: 1px solid #333;
 th { color: #ffd24a; font-weight: normal; font-size: .85rem; text-transform: uppercase; }
 td.n, th.n { text-align: right; font-variant-numeric: tabular-nums; }
 td.name { overflow-wrap: anywhere; word-break: break-word; max-width: 12rem; }
+td.date { white-space: nowrap; }
 a { color: #7cc4ff; }
 @media (max-width: 30rem) { .level { display: none; } body { padding: .5rem; font-size: 15px; } }
 )";
@@ -89,7 +90,7 @@ std::string TScorePage::Html(const std::vector<TScoreRow>& vecRows)
         const std::string strId = std::to_string(Row.nId);
         strPage += "<tr><td class=\"n\">" + std::to_string(Row.nRank) + "</td><td class=\"name\">" +
                    EscapeHtml(Row.strName) + "</td><td class=\"n\">" + std::to_string(Row.nScore) +
-                   "</td><td class=\"n level\">" + std::to_string(Row.nLevel) + "</td><td>" + ShortDate(Row.nDate) +
+                   "</td><td class=\"n level\">" + std::to_string(Row.nLevel) + "</td><td class=\"date\">" + ShortDate(Row.nDate) +
                    "</td><td><a href=\"/replays/" + strId + "\" download=\"" + strId +
                    ".drelk2-replay\">replay</a></td></tr>\n";
     }
