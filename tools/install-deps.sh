@@ -15,7 +15,7 @@ TEST_TOOLS=(
   clang libclang-rt-14-dev libbenchmark-dev
   xdotool x11-utils imagemagick gdb python3-pytest python3-xlib python3-numpy
   postgresql-15 postgresql-client-15 chromium
-  desktop-file-utils appstream lintian man-db strace
+  desktop-file-utils appstream lintian man-db strace systemd
 )
 
 case "${1:-build}" in
