@@ -21,25 +21,20 @@ a { color: #7cc4ff; }
 @media (max-width: 30rem) { .level { display: none; } body { padding: .5rem; font-size: 15px; } }
 )";
 
-std::string ShortDate(int64_t nDate)
+std::string FormatDate(int64_t nDate, const char* szFormat)
 {
     const std::time_t nTime = static_cast<std::time_t>(nDate);
     std::tm Tm{};
     gmtime_r(&nTime, &Tm);
     char szDate[32];
-    std::strftime(szDate, sizeof szDate, "%Y-%m-%d", &Tm);
+    std::strftime(szDate, sizeof szDate, szFormat, &Tm);
     return szDate;
 }
 }  // namespace
 
 std::string TScorePage::IsoDate(int64_t nDate)
 {
-    const std::time_t nTime = static_cast<std::time_t>(nDate);
-    std::tm Tm{};
-    gmtime_r(&nTime, &Tm);
-    char szDate[32];
-    std::strftime(szDate, sizeof szDate, "%Y-%m-%dT%H:%M:%SZ", &Tm);
-    return szDate;
+    return FormatDate(nDate, "%Y-%m-%dT%H:%M:%SZ");
 }
 
 std::string TScorePage::EscapeHtml(const std::string& strText)
@@ -90,7 +85,7 @@ std::string TScorePage::Html(const std::vector<TScoreRow>& vecRows)
         const std::string strId = std::to_string(Row.nId);
         strPage += "<tr><td class=\"n\">" + std::to_string(Row.nRank) + "</td><td class=\"name\">" +
                    EscapeHtml(Row.strName) + "</td><td class=\"n\">" + std::to_string(Row.nScore) +
-                   "</td><td class=\"n level\">" + std::to_string(Row.nLevel) + "</td><td class=\"date\">" + ShortDate(Row.nDate) +
+                   "</td><td class=\"n level\">" + std::to_string(Row.nLevel) + "</td><td class=\"date\">" + FormatDate(Row.nDate, "%Y-%m-%d") +
                    "</td><td><a href=\"/replays/" + strId + "\" download=\"" + strId +
                    ".drelk2-replay\">replay</a></td></tr>\n";
     }

@@ -236,14 +236,22 @@ int RunCheck(const TOptions& Options)
     return Verdict.nKind == TVerdict::VERIFIED ? 0 : Verdict.nKind == TVerdict::REFUSED ? EXIT_REFUSED : EXIT_FAILED;
 }
 
-int RunServe(const TOptions& Options)
+// The table the options name; null with the line said.
+std::unique_ptr<TScoreTable> OpenTable(const TOptions& Options)
 {
     std::string strError;
     std::unique_ptr<TScoreTable> pTable = TScoreTable::Open(Options.strDb, strError);
-    if (!pTable) {
+    if (!pTable)
         Log(strError);
+    return pTable;
+}
+
+int RunServe(const TOptions& Options)
+{
+    const std::unique_ptr<TScoreTable> pTable = OpenTable(Options);
+    if (!pTable)
         return EXIT_FAILED;
-    }
+    std::string strError;
     const TReplayChecker Checker(SELF, Options.strData, Options.Limits);
     TScoreService Service(*pTable, Checker, Options.Settings, Log);
     if (!Service.Start(strError)) {
@@ -275,14 +283,19 @@ int RunServe(const TOptions& Options)
 
 int RunReverify(const TOptions& Options)
 {
+    const std::unique_ptr<TScoreTable> pTable = OpenTable(Options);
+    if (!pTable)
+        return EXIT_FAILED;
+    // A data file that cannot serve would make every game unchecked: said once, first.
     std::string strError;
-    std::unique_ptr<TScoreTable> pTable = TScoreTable::Open(Options.strDb, strError);
-    if (!pTable) {
-        Log(strError);
+    const TReplayChecker Checker(SELF, Options.strData, Options.Limits);
+    uint32_t nRulesVersion = 0;
+    TSha256 DataSha{};
+    std::vector<int64_t> vecIds;
+    if (!Checker.Identify(nRulesVersion, DataSha, strError)) {
+        Log(Options.strData + ": " + strError);
         return EXIT_FAILED;
     }
-    const TReplayChecker Checker(SELF, Options.strData, Options.Limits);
-    std::vector<int64_t> vecIds;
     if (!pTable->ListIds(vecIds, strError)) {
         Log(strError);
         return EXIT_FAILED;

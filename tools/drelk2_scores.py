@@ -12,10 +12,12 @@ import signal
 import socket
 import subprocess
 import tempfile
+import threading
 import time
 import urllib.error
 import urllib.parse
 import urllib.request
+from concurrent.futures import ThreadPoolExecutor
 
 PG_BIN = "/usr/lib/postgresql/15/bin"
 LISTENING = re.compile(r"listening on http://([^/]+)/")
@@ -209,3 +211,43 @@ class Postgres:
             self.stop()
         finally:
             shutil.rmtree(self.folder, ignore_errors=True)
+
+
+def submit_through_a_kill(service, replays, clients, kill_after):
+    """Every replay submitted by `clients` clients at once, the service killed with SIGKILL once
+    `kill_after` have been answered 201 and started again on its port; a client whose connection
+    is lost, or that is told to come back later, tries again. Returns {replay bytes: id} of the
+    201 answers; every other answer must be 409 (a game committed before the kill, whose answer
+    went with the connection)."""
+    answered = {}
+    lock = threading.Lock()
+
+    def send(data):
+        for _ in range(300):
+            try:
+                answer = submit(service.url, "Load", data, timeout=120)
+            except OSError:
+                time.sleep(0.2)  # the service is down: again until it is back
+                continue
+            if answer.status == 503:
+                time.sleep(float(answer.headers.get("Retry-After", "1")))
+                continue
+            assert answer.status in (201, 409), answer
+            if answer.status == 201:
+                with lock:
+                    answered[data] = answer.json()["id"]
+            return
+        raise AssertionError("never answered")
+
+    def killer():
+        while len(answered) < kill_after:
+            time.sleep(0.05)
+        service.kill()
+        service.restart_on_same_port()
+
+    kill_thread = threading.Thread(target=killer)
+    kill_thread.start()
+    with ThreadPoolExecutor(clients) as pool:
+        list(pool.map(send, replays))
+    kill_thread.join()
+    return answered

@@ -4,13 +4,10 @@ stopped costs 503 and one log line, and the services come back by themselves whe
 load of submissions through a SIGKILL loses none that was answered."""
 import os
 import subprocess
-import threading
-import time
-from concurrent.futures import ThreadPoolExecutor
 
 import pytest
 
-from drelk2_scores import Postgres, Service, make_replays, read, request, scores, submit
+from drelk2_scores import Postgres, Service, make_replays, read, request, scores, submit, submit_through_a_kill
 
 NO_RATE = ("--rate", "0")
 
@@ -91,34 +88,7 @@ def test_submissions_through_a_kill_are_all_there(service, database, build_dir, 
     made = make_replays(build_dir, str(tmp_path / "load"), 60, 100, first_seed=3000)
     expected = {read(path): (score, level, ticks) for path, score, level, ticks in made}
     table = service(database, "--per-address", "32")
-    answered = {}
-    lock = threading.Lock()
-
-    def send(data):
-        for _ in range(200):
-            try:
-                answer = submit(table.url, "Load", data, timeout=120)
-            except OSError:
-                time.sleep(0.2)
-                continue
-            if answer.status == 201:
-                with lock:
-                    answered[data] = answer.json()["id"]
-            assert answer.status in (201, 409), answer
-            return
-        raise AssertionError("never answered")
-
-    def killer():
-        while len(answered) < 20:
-            time.sleep(0.05)
-        table.kill()
-        table.restart_on_same_port()
-
-    kill_thread = threading.Thread(target=killer)
-    kill_thread.start()
-    with ThreadPoolExecutor(10) as pool:
-        list(pool.map(send, expected))
-    kill_thread.join()
+    answered = submit_through_a_kill(table, list(expected), 10, kill_after=20)
     by_id = {row["id"]: row for row in scores(table.url)}
     assert len(by_id) == 60
     for data, row_id in answered.items():
