@@ -1,6 +1,7 @@
 #include "service/ReplayVerifier.h"
 
 #include "core/Rules.h"
+#include "sound/FModSoundManager.h"
 
 #include <dirent.h>
 #include <sys/resource.h>
@@ -64,6 +65,9 @@ bool TReplayVerifier::Open(const std::string& strDataFile, std::string& strError
         strError = strDataFile + ": " + strError;
         return false;
     }
+    // The sound device opens in the background, on a thread of its own: it is open before the
+    // process may start no more threads and open no more files.
+    m_Driver.GetSound()->HasDevice();
     // Nothing is drawn: the scene is never written.
     m_Driver.SetFramesPresent(true);
     return true;
