@@ -13,19 +13,21 @@
 #include <cstring>
 
 namespace {
-// The sanitizers reserve terabytes of address space up front: under them the memory limit is
-// left to the machine.
+// The sanitizers reserve terabytes of address space up front, and check what an object points
+// to through a pipe of their own: under them the memory limit is left to the machine, and a few
+// descriptors are left free.
 #if defined(__SANITIZE_ADDRESS__)
-constexpr bool LIMIT_ADDRESS_SPACE = false;
+constexpr bool SANITIZED = true;
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer)
-constexpr bool LIMIT_ADDRESS_SPACE = false;
+constexpr bool SANITIZED = true;
 #else
-constexpr bool LIMIT_ADDRESS_SPACE = true;
+constexpr bool SANITIZED = false;
 #endif
 #else
-constexpr bool LIMIT_ADDRESS_SPACE = true;
+constexpr bool SANITIZED = false;
 #endif
+constexpr rlim_t SANITIZER_DESCRIPTORS = 8;
 
 bool SetLimit(int nResource, rlim_t nSoft, rlim_t nHard, const char* szName, std::string& strError)
 {
@@ -55,7 +57,7 @@ bool TReplayVerifier::LimitProcess(const TCheckLimits& Limits, std::string& strE
     const auto nCpu = static_cast<rlim_t>(Limits.nCpuSeconds);
     const auto nBytes = static_cast<rlim_t>(Limits.nMemoryMb) * 1024 * 1024;
     return SetLimit(RLIMIT_CPU, nCpu, nCpu + 1, "CPU time", strError) &&
-           (!LIMIT_ADDRESS_SPACE || SetLimit(RLIMIT_AS, nBytes, nBytes, "memory", strError)) &&
+           (SANITIZED || SetLimit(RLIMIT_AS, nBytes, nBytes, "memory", strError)) &&
            SetLimit(RLIMIT_FSIZE, 0, 0, "file size", strError) && SetLimit(RLIMIT_CORE, 0, 0, "core dumps", strError);
 }
 
@@ -77,7 +79,7 @@ void TReplayVerifier::LockFiles()
 {
     // The descriptor count the limit allows is reached: every further open fails. The opendir
     // that counts them has closed its own.
-    const rlim_t nOpen = OpenDescriptors();
+    const rlim_t nOpen = OpenDescriptors() + (SANITIZED ? SANITIZER_DESCRIPTORS : 0);
     const rlimit Files = {nOpen, nOpen};
     setrlimit(RLIMIT_NOFILE, &Files);
     const rlimit Processes = {0, 0};

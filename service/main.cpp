@@ -203,8 +203,6 @@ int RunCheck(const TOptions& Options)
 {
     // Whatever the service left open is not the checker's.
     close_range(3, ~0u, 0);
-    if (chdir("/") != 0)
-        return EXIT_FAILED;
     // A write past the size limit fails instead of ending the checker.
     signal(SIGXFSZ, SIG_IGN);
     // No sound device is needed: the game plays on SDL's silent driver.
@@ -215,6 +213,9 @@ int RunCheck(const TOptions& Options)
         std::printf("failed %s\n", strError.c_str());
         return EXIT_FAILED;
     }
+    // The data file open, no folder is held.
+    if (chdir("/") != 0)
+        return EXIT_FAILED;
     if (Options.bIdentify) {
         std::printf("%s\n", Verifier.Identity().c_str());
         return 0;
