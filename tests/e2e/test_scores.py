@@ -232,8 +232,13 @@ def test_reverify_finds_the_games_that_no_longer_verify_and_sets_them_aside(serv
     assert [r["name"] for r in scores(table.url)] == ["P2"]
 
 
-def test_command_lines_and_databases_that_cannot_serve_get_one_line(build_dir, tmp_path):
+def test_command_lines_and_databases_that_cannot_serve_get_one_line(build_dir, games, tmp_path):
     exe = os.path.join(build_dir, "drelk2-scores")
+    # The checker on its own, its data file named from where it runs.
+    with open(games[0][0], "rb") as replay:
+        checked = subprocess.run([exe, "check", "--data", "Drelk_II.bin"], stdin=replay, capture_output=True,
+                                 text=True, cwd=build_dir, timeout=60)
+    assert checked.returncode == 0 and checked.stdout == "verified {3} {1} {2} 5\n".format(*games[0]), checked
     cases = [
         ((), 2, "a command is needed"),
         (("fly",), 2, "unknown command"),
