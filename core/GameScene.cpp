@@ -1,6 +1,7 @@
 #include "core/GameScene.h"
 
 #include "base/Assert.h"
+#include "base/ObjectFrame.h"
 #include "base/SceneHook.h"
 #include "core/Game.h"
 #include "databank/DataBanker.h"
@@ -14,7 +15,11 @@
 #include "objects/Ships.h"
 #include "sound/FModSoundManager.h"
 
+#include <Inventor/nodes/SoCoordinate3.h>
+#include <Inventor/nodes/SoFaceSet.h>
+#include <Inventor/nodes/SoMaterial.h>
 #include <Inventor/nodes/SoSeparator.h>
+#include <Inventor/nodes/SoTexture2.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -52,6 +57,7 @@ TGameScene::~TGameScene()
     m_pScoresBanner.reset();
     m_pGameOverBanner.reset();
     m_pBkSnd.reset();
+    Rehearse(false);
     m_pRoot->unref();
 }
 
@@ -227,6 +233,49 @@ void TGameScene::Stop()
         m_pBkSnd->SetPlaying(false);
         m_bMusicPlaying = false;
     }
+}
+
+void TGameScene::Rehearse(bool bOn)
+{
+    if (!bOn) {
+        if (m_pRehearsal) {
+            m_pRehearsalDebris.reset();
+            m_pRoot->removeChild(m_pRehearsal);
+            m_pRehearsal->unref();
+            m_pRehearsal = nullptr;
+        }
+        return;
+    }
+    if (m_pRehearsal)
+        return;
+    m_pRehearsal = new SoSeparator;
+    m_pRehearsal->ref();
+    // Each texture the effects and missiles use, on a small square in view, blended as they are.
+    SoMaterial* pFading = new SoMaterial;
+    pFading->transparency.setValue(0.5f);
+    m_pRehearsal->addChild(pFading);
+    TVecPtrTextures vecTextures;
+    if (const TVecPtrTextures* pFrames = m_pDB->GetTextures(ID_PLAYLIST_XPLOSIONS))
+        vecTextures = *pFrames;
+    for (int32_t nItem : {ID_BMP_MISSILE, ID_BMP_ENGINE})
+        if (SoTexture2* pTex = m_pDB->GetTexture(ID_PLAYLIST_BITMAPS, nItem))
+            vecTextures.push_back(pTex);
+    for (SoTexture2* pTex : vecTextures) {
+        m_pRehearsal->addChild(pTex);
+        m_pRehearsal->addChild(TObjectFrame::NewQuad(SbVec2f(1.0f, 1.0f)));
+        m_pRehearsal->addChild(new SoFaceSet);
+    }
+    // Sparks and chips as an explosion throws them, and every letter the banners can show.
+    SoTexture2* pRockTex = m_pDB->GetTexture(ID_PLAYLIST_BITMAPS, ID_BMP_ROCK);
+    m_pRehearsalDebris = std::make_unique<TFxDebris>(m_pRehearsal, pRockTex, TEffectsDetail::HIGH);
+    m_pRehearsalDebris->RockBurst(TFloat3(0, 0, 0), TAsteroid::LARGE, 0);
+    m_pRehearsalDebris->ShipBurst(TFloat3(0, 0, 0), 0);
+    m_pRehearsalDebris->Present(100);
+    for (float fSize : {0.75f, 2.0f}) {
+        TBanner Letters(m_pRehearsal, SbVec3f(-10.0f, 0.0f, 10.0f), "", fSize);
+        Letters.SetText("Game Over ships: level: score: 0123456789");
+    }
+    m_pRoot->addChild(m_pRehearsal);
 }
 
 void TGameScene::Present(const TGame& Game, double dAlpha)

@@ -50,6 +50,11 @@ public:
     void Present(const TGame& Game, double dAlpha);
     // The player has left or the replay is over: the music stops with the game.
     void Stop();
+    // Everything the game may show later (each explosion frame, a missile, the flame, sparks
+    // and chips, the banners' every letter and digit, "Game Over"), added to the scene for one
+    // frame drawn unseen, so that the renderer has made it ready before play needs it; and taken
+    // out again. The game is not touched.
+    void Rehearse(bool bOn);
 
     // For measuring what is drawn, and for the tests.
     TShipShape* GetShipShape() const { return m_pShip.get(); }
@@ -106,4 +111,6 @@ private:
     bool m_bMusicPlaying = false;
     bool m_bMusicLoud = true;
     bool m_bStopped = false;
+    SoSeparator* m_pRehearsal = nullptr;
+    std::unique_ptr<TFxDebris> m_pRehearsalDebris;
 };

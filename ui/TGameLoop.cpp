@@ -125,9 +125,29 @@ void TGameLoop::Start()
     m_pSceneSensor = new SoNodeSensor(SceneChanged, this);
     m_pSceneSensor->setPriority(0);
     m_pSceneSensor->attach(m_Driver.GetScene());
+    Rehearse();
     m_PlayClock.RestartSchedule(PlayClockUs());
     Sync();
     ScheduleFrame();
+}
+
+// Before the first frame, everything the game may show later is drawn once unseen, so that no
+// first shot, explosion or "Game Over" has the renderer stop the game to get it ready.
+void TGameLoop::Rehearse()
+{
+    TGameScene* pScene = m_Driver.GetGameScene();
+    if (!m_pViewer || !pScene)
+        return;
+    const SbBool bNotify = m_pSceneSensor->isScheduled();
+    pScene->Rehearse(true);
+    // The scene library caches what stays the same from frame to frame after a few frames:
+    // those are drawn here too.
+    for (int i = 0; i < 3; ++i)
+        m_pViewer->DrawUnseen();
+    pScene->Rehearse(false);
+    m_pViewer->DrawUnseen();
+    if (!bNotify)
+        m_pSceneSensor->unschedule();
 }
 
 void TGameLoop::GameCommand(TCommand nCommand)

@@ -103,6 +103,7 @@ private:
     // The refresh rate of the screen the window is on (0 or nonsense: 60).
     void FollowScreen(QScreen* pScreen);
     bool TicksDue() const;
+    void Rehearse();
     void Sync();
     qint64 WallUs() const { return m_Clock.nsecsElapsed() / 1000; }
     // The clock the ticks are due on: microseconds of play, sped up while a replay plays faster.

@@ -2,7 +2,12 @@
 
 #include "base/Assert.h"
 
+#include <Inventor/SoSceneManager.h>
+
+#include <QGLWidget>
 #include <QWidget>
+
+#include <GL/gl.h>
 
 TGameViewer::TGameViewer(QWidget* pParent, std::function<void()> pRequestFrame)
     : SoQtExaminerViewer(pParent, "3DViewer", TRUE, SoQtFullViewer::BUILD_ALL, SoQtViewer::BROWSER, FALSE),
@@ -47,4 +52,15 @@ void TGameViewer::redraw()
     SoQtExaminerViewer::redraw();
     if (m_nFramesOwed > 0)
         --m_nFramesOwed;
+}
+
+void TGameViewer::DrawUnseen()
+{
+    QGLWidget* pArea = qobject_cast<QGLWidget*>(getGLWidget());
+    if (!pArea || !hasNormalGLArea())
+        return;
+    pArea->makeCurrent();
+    getSceneManager()->render(TRUE, TRUE);
+    // The work done now, not at the next frame's swap.
+    glFinish();
 }

@@ -23,6 +23,9 @@ public:
     TGameViewer(QWidget* pParent, std::function<void()> pRequestFrame);
     // A frame is still owed to an exposed or resized view: ask for the next when one is done.
     bool OwesFrame() const { return m_nFramesOwed > 0; }
+    // The scene drawn once into the back buffer and never shown: what it holds is made ready in
+    // the renderer (textures loaded, its programs built) before a frame must show it.
+    void DrawUnseen();
 
 protected:
     void sizeChanged(const SbVec2s& Size) override;
