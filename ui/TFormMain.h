@@ -4,6 +4,11 @@
 // replay), owns the viewer and the parts that each do one job of the window, and sends each
 // command where it belongs; it holds no rule of the game.
 //
+// What plays in it, one after the other: a replay watched from the start-up window or the demo
+// (the start-up window left untouched) bring the player back to the start-up window, a replay
+// through its ending screen, the demo at any key, click or pad button; a game, or the replay
+// the command line names, ends the program through the ending screen.
+//
 //   TWindowShape    the window's shape and place, full screen
 //   TPlayerAway     the player going away, which pauses the game
 //   TCommandInput   keys and pad presses turned into commands through the binding table
@@ -23,6 +28,7 @@
 #include <string>
 
 class TCommandInput;
+class TFormSplash;
 class TGameEnding;
 class TGameViewer;
 class TPlayerAway;
@@ -79,11 +85,27 @@ public:
 protected:
     // A close request (the window manager, Alt+F4) leaves the game as Escape does.
     void closeEvent(QCloseEvent* pEvent) override;
+    // While the demo plays: any key or click ends it.
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
 private:
+    // What the window plays.
+    enum TSession { SESSION_GAME, SESSION_REPLAY, SESSION_WATCH, SESSION_DEMO };
+
     bool OpenData(int& nExitCode);
-    bool RunSplash();
+    // The start-up window until a game, a replay or the demo starts: false when the player left.
+    bool RunStartUp();
+    void MakeSplash();
+    void StartGame();
+    bool StartWatching(const TReplay& Replay, const QString& strPath, TSession nSession);
     bool StartReplay(int& nExitCode);
+    // The start-up window was left untouched: the demo, when there is one and it is wanted.
+    void OnIdle();
+    void EndDemo();
+    void BackToStartUp();
+    // A fresh loop for the next game or replay.
+    void NewSession();
+    void ApplyVolumes(bool bSilent);
     void InitGame();
     void CreateViewer();
     void PaceFrames();
@@ -106,6 +128,9 @@ private:
     TCommandInput* m_pInput = nullptr;
     TGameLoop* m_pLoop = nullptr;
     std::unique_ptr<TGameEnding> m_pEnding;
+    std::unique_ptr<TFormSplash> m_pSplash;
+    TSession m_nSession = SESSION_GAME;
+    std::shared_ptr<const TReplay> m_pDemo;
     // While a game runs: a session ended from outside (a signal, the display gone) keeps its
     // score and its replay first.
     std::unique_ptr<TSessionEnd::THook> m_pSessionEnd;

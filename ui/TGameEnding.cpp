@@ -80,11 +80,12 @@ QString TGameEnding::ScoreLine() const
     return strLine;
 }
 
-void TGameEnding::ShowEnding(QWidget* pOwner, TPadInput& Pad)
+void TGameEnding::ShowEnding(QWidget* pOwner, TPadInput& Pad, bool bEndsProgram)
 {
     TDlgEnding Ending(pOwner, m_Driver.GetBank(), m_Driver.GetSound());
     Ending.SetScoreLine(ScoreLine());
+    Ending.SetEndsProgram(bEndsProgram);
     QObject::connect(&Pad, &TPadInput::Pressed, &Ending, &TDlgEnding::PadPressed);
-    // The ending screen ends the program when it finishes.
+    // The ending screen ends the program when it finishes, or returns.
     Ending.exec();
 }

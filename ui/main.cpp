@@ -12,6 +12,7 @@
 #include "input/Bindings.h"
 #include "sound/FModSoundManager.h"
 #include "store/BestScores.h"
+#include "store/PlayerSettings.h"
 #include "store/ReplayShelf.h"
 #include "store/SessionEnd.h"
 
@@ -46,14 +47,29 @@ constexpr int EXIT_USAGE = 2;
 // blocked open, no descriptor left): long enough for the scores' lock wait and a write.
 constexpr unsigned int SIGNAL_GRACE_SECONDS = 3;
 
+// The keys in force: the table with the player's own from the settings file, which is only read.
+// What cannot be used there (an unknown command, a key two commands share) is said.
+TBindings BindingsInForce()
+{
+    const TPlayerSettings Settings(TPlayerSettings::DefaultFile(), TKeptFiles::SayOnStandardError,
+                                   TPlayerSettings::ACCESS_READ);
+    TBindings Bindings;
+    Bindings.ApplySettings([&Settings](const QString& strKey) { return Settings.GetValue(strKey); },
+                           TKeptFiles::SayOnStandardError, Settings.GetKeys("keys"));
+    return Bindings;
+}
+
 // What --help tells beyond the options: the keys, where the data file is looked for, the exit statuses.
 std::string HelpEpilogue()
 {
     std::string strText =
-        "\nKeys:\n" + TBindings().HelpText() +
+        "\nKeys (as drelk2.conf sets them; the start-up window's Keys & pad changes them):\n" +
+        BindingsInForce().HelpText() +
         "Pad Left and Pad Right are the left stick or the pad's left and right, Pad Up the pad's up\n"
-        "or the right trigger, Pad A the south button. A line <command>=KEY, ... in the [keys] group\n"
-        "of drelk2.conf gives a command keys of your own.\n"
+        "or the right trigger, Pad Down the pad's down, Pad A, Pad B, Pad X and Pad Y the south,\n"
+        "east, west and north buttons, Pad LB and Pad RB the shoulder buttons. A line\n"
+        "<command>=KEY, ... in the [keys] group of drelk2.conf gives a command keys of your own\n"
+        "(None: no key, Pad None: no pad button).\n"
         "\nThe data file: the one --data names, else the first of\n";
     for (const std::string& strPlace : TGameDriver::DataFilePlaces())
         strText += "  " + strPlace + "\n";

@@ -1,0 +1,157 @@
+#include "ui/TFormScores.h"
+
+#include "ui_TFormScores.h"
+
+#include "ui/TGameStyle.h"
+#include "ui/TPadNavigation.h"
+#include "ui/TReplayPicker.h"
+#include "ui/WindowNames.h"
+
+#include "store/ReplayShelf.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+
+namespace {
+constexpr int ROW_HEIGHT = 20;
+enum { COLUMN_PLACE, COLUMN_SCORE, COLUMN_LEVEL, COLUMN_DATE, COLUMN_REPLAY };
+
+QTableWidgetItem* Cell(const QString& strText, Qt::Alignment nAlign = Qt::AlignRight | Qt::AlignVCenter)
+{
+    auto* pItem = new QTableWidgetItem(strText);
+    pItem->setTextAlignment(static_cast<int>(nAlign));
+    return pItem;
+}
+}  // namespace
+
+TFormScores::TFormScores(QWidget* pOwner, const TGameDriver& Driver)
+    : QDialog(pOwner, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+      m_pUi(std::make_unique<Ui::TFormScores>()),
+      m_Driver(Driver)
+{
+    m_pUi->setupUi(this);
+    setWindowTitle(WindowNames::TITLE);
+    setWindowRole(WindowNames::ROLE_SCORES);
+    TGameStyle::Apply(this, pOwner);
+    QTableWidget* pTable = m_pUi->TableScores;
+    pTable->verticalHeader()->setDefaultSectionSize(ROW_HEIGHT);
+    pTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    pTable->horizontalHeader()->setStretchLastSection(true);
+    const int vWidths[] = {30, 80, 56, 140};
+    for (int i = 0; i < 4; ++i)
+        pTable->setColumnWidth(i, vWidths[i]);
+    pTable->setFixedHeight(pTable->horizontalHeader()->sizeHint().height() + TBestScores::MAX_ENTRIES * ROW_HEIGHT + 2);
+    pTable->installEventFilter(this);
+    connect(pTable, &QTableWidget::itemSelectionChanged, this, &TFormScores::SelectionChanged);
+    connect(pTable, &QTableWidget::itemDoubleClicked, this, &TFormScores::ButtonWatchClick);
+    connect(m_pUi->ButtonWatch, &QPushButton::clicked, this, &TFormScores::ButtonWatchClick);
+    connect(m_pUi->ButtonWatchLast, &QPushButton::clicked, this, &TFormScores::ButtonWatchLastClick);
+    connect(m_pUi->ButtonClose, &QPushButton::clicked, this, &TFormScores::reject);
+    Fill();
+}
+
+TFormScores::~TFormScores() = default;
+
+// The table and the replays as they are now; the list chooses the best game.
+void TFormScores::Fill()
+{
+    const TBestScores Scores(TBestScores::DefaultFolder(), TKeptFiles::SayOnStandardError, TBestScores::ACCESS_SHOW);
+    const TReplayShelf Shelf;
+    QTableWidget* pTable = m_pUi->TableScores;
+    m_vecRows.clear();
+    for (const TBestScores::TEntry& Entry : Scores.GetEntries()) {
+        TRow Row{Entry, Shelf.PathOf(Entry), QString()};
+        if (!Row.strReplay.isEmpty())
+            TReplayPicker::Load(Row.strReplay, m_Driver, Row.strWhyNot);
+        m_vecRows.push_back(Row);
+    }
+    pTable->setRowCount(static_cast<int>(m_vecRows.size()));
+    for (int i = 0; i < pTable->rowCount(); ++i) {
+        const TRow& Row = m_vecRows[static_cast<size_t>(i)];
+        pTable->setItem(i, COLUMN_PLACE, Cell(QString::number(i + 1)));
+        pTable->setItem(i, COLUMN_SCORE, Cell(QString::number(Row.Entry.nScore)));
+        pTable->setItem(i, COLUMN_LEVEL, Cell(QString::number(Row.Entry.nLevel)));
+        pTable->setItem(i, COLUMN_DATE, Cell(Row.Entry.When.toLocalTime().toString("yyyy-MM-dd hh:mm"),
+                                             Qt::AlignLeft | Qt::AlignVCenter));
+        const QString strReplay = Row.strReplay.isEmpty() ? QString() : Row.strWhyNot.isEmpty() ? "replay" : Row.strWhyNot;
+        pTable->setItem(i, COLUMN_REPLAY, Cell(strReplay, Qt::AlignLeft | Qt::AlignVCenter));
+    }
+    m_strLast = Shelf.Last();
+    m_pUi->ButtonWatchLast->setEnabled(!m_strLast.isEmpty());
+    if (!m_vecRows.empty())
+        pTable->selectRow(0);
+    SelectionChanged();
+    pTable->setFocus();
+}
+
+const TBestScores::TEntry* TFormScores::SelectedEntry() const
+{
+    const int nRow = m_pUi->TableScores->currentRow();
+    if (nRow < 0 || nRow >= static_cast<int>(m_vecRows.size()))
+        return nullptr;
+    return &m_vecRows[static_cast<size_t>(nRow)].Entry;
+}
+
+void TFormScores::SelectionChanged()
+{
+    const int nRow = m_pUi->TableScores->currentRow();
+    QString strHint;
+    bool bWatch = false;
+    if (m_vecRows.empty()) {
+        strHint = "No best scores yet: play a game!";
+    } else if (nRow >= 0 && nRow < static_cast<int>(m_vecRows.size())) {
+        const TRow& Row = m_vecRows[static_cast<size_t>(nRow)];
+        bWatch = !Row.strReplay.isEmpty() && Row.strWhyNot.isEmpty();
+        if (Row.strReplay.isEmpty())
+            strHint = "This game's replay is not kept.";
+        else if (!bWatch)
+            strHint = "This game's replay cannot be played here: " + Row.strWhyNot + ".";
+        else
+            strHint = "Enter or Watch plays this game again.";
+    }
+    m_pUi->ButtonWatch->setEnabled(bWatch);
+    m_pUi->LabelHint->setText(strHint);
+}
+
+void TFormScores::ButtonWatchClick()
+{
+    const int nRow = m_pUi->TableScores->currentRow();
+    if (nRow >= 0 && nRow < static_cast<int>(m_vecRows.size()) && m_pUi->ButtonWatch->isEnabled())
+        Watch(m_vecRows[static_cast<size_t>(nRow)].strReplay);
+}
+
+void TFormScores::ButtonWatchLastClick()
+{
+    if (!m_strLast.isEmpty())
+        Watch(m_strLast);
+}
+
+// Read again when chosen: the file may have changed since the list was made.
+void TFormScores::Watch(const QString& strPath)
+{
+    QString strWhy;
+    m_pReplay = TReplayPicker::Load(strPath, m_Driver, strWhy);
+    if (!m_pReplay) {
+        m_pUi->LabelHint->setText("That replay cannot be played here: " + strWhy + ".");
+        return;
+    }
+    m_strReplayPath = strPath;
+    done(RESULT_WATCH);
+}
+
+bool TFormScores::eventFilter(QObject* pWatched, QEvent* pEvent)
+{
+    if (pWatched == m_pUi->TableScores && pEvent->type() == QEvent::KeyPress) {
+        const int nKey = static_cast<QKeyEvent*>(pEvent)->key();
+        if (nKey == Qt::Key_Return || nKey == Qt::Key_Enter) {
+            ButtonWatchClick();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(pWatched, pEvent);
+}
+
+void TFormScores::PadPressed(TGamepad::TButton nButton)
+{
+    TPadNavigation::Press(this, nButton);
+}

@@ -1,0 +1,18 @@
+#pragma once
+// The look of the windows the start-up window opens (best scores, controls, options): the
+// start-up window's own, white bold Verdana on black, grey bevelled frames, the list's dark
+// blue for what is chosen, and a gold mark on whatever has the keyboard, so that a player
+// without a mouse always sees where they are. Each is borderless, stays on top, and opens
+// centred over the window that opens it.
+
+class QWidget;
+
+class TGameStyle
+{
+public:
+    // Applies the look to a window built from its layout; pOver is the window it opens over.
+    static void Apply(QWidget* pWindow, QWidget* pOver);
+    // The colour of a line that says something went wrong, and of a choice being made.
+    static const char* const WARNING_COLOUR;
+    static const char* const CAPTURE_COLOUR;
+};
