@@ -395,15 +395,27 @@ TEST_F(UiTest, InFullScreenTheViewKeepsTheFieldsShapeBetweenBars)
                                                                                    << Case.Panel.height();
 }
 
+namespace {
+// The controls window on the default bindings, kept in a home of its own, shown, with the keyboard.
+struct TControlsAtHand
+{
+    TControlsAtHand() { ShowActive(Window); }
+    THome Home;
+    TPlayerSettings Settings{Home.SettingsFile()};
+    TBindings Bindings;
+    TFormControls Window{nullptr, Bindings, Settings, nullptr};
+    QTableWidget* pTable = Window.findChild<QTableWidget*>("TableKeys");
+};
+}  // namespace
+
 TEST_F(UiTest, TheControlsWindowRebindsWithTheKeyboardAloneAndKeepsEveryChange)
 {
-    THome Home;
-    TPlayerSettings Settings(Home.SettingsFile());
-    TBindings Bindings;
-    TFormControls Controls(nullptr, Bindings, Settings, nullptr);
-    ShowActive(Controls);
+    TControlsAtHand At;
+    THome& Home = At.Home;
+    TBindings& Bindings = At.Bindings;
+    TFormControls& Controls = At.Window;
+    QTableWidget* pTable = At.pTable;
     EXPECT_EQ(Controls.windowRole(), WindowNames::ROLE_CONTROLS);
-    auto* pTable = Controls.findChild<QTableWidget*>("TableKeys");
     ASSERT_TRUE(pTable);
     auto Text = [pTable](TCommand nCommand, int nColumn) { return pTable->item(nCommand, nColumn)->text().toStdString(); };
     // The table's commands in its order, opening on the first.
@@ -475,12 +487,10 @@ TEST_F(UiTest, TheControlsWindowRebindsWithTheKeyboardAloneAndKeepsEveryChange)
 
 TEST_F(UiTest, TheControlsWindowWorksWithAPadAlone)
 {
-    THome Home;
-    TPlayerSettings Settings(Home.SettingsFile());
-    TBindings Bindings;
-    TFormControls Controls(nullptr, Bindings, Settings, nullptr);
-    ShowActive(Controls);
-    auto* pTable = Controls.findChild<QTableWidget*>("TableKeys");
+    TControlsAtHand At;
+    THome& Home = At.Home;
+    TFormControls& Controls = At.Window;
+    QTableWidget* pTable = At.pTable;
     for (int i = 0; i < CMD_MUSIC; ++i)
         Controls.PadPressed(TGamepad::PAD_DOWN);
     Controls.PadPressed(TGamepad::PAD_RIGHT);

@@ -77,7 +77,6 @@ void TFormControls::Fill()
         for (int nColumn = 0; nColumn < pTable->columnCount(); ++nColumn) {
             QTableWidgetItem* pItem = pTable->item(nRow, nColumn);
             pItem->setText(m_Bindings.SlotText(static_cast<TCommand>(nRow), COLUMN_SLOTS[nColumn], PadType()));
-            pItem->setForeground(Qt::white);
         }
 }
 
@@ -119,7 +118,7 @@ void TFormControls::Wait()
     QTableWidgetItem* pItem = pTable->currentItem();
     const bool bPad = CurrentSlot() == TBindings::SLOT_PAD;
     pItem->setText(bPad ? "press a button..." : "press a key...");
-    pItem->setForeground(QColor(TGameStyle::CAPTURE_COLOUR));
+    TGameStyle::SetWaiting(pTable, true);
     Hint(QString("%1: press a key or a pad button (Escape or %2 cancels)")
              .arg(m_Bindings.Of(CurrentCommand()).szLabel, TGamepad::Label(TGamepad::PAD_BACK, PadType())),
          TGameStyle::CAPTURE_COLOUR);
@@ -133,6 +132,7 @@ void TFormControls::StopWaiting()
         return;
     m_bWaiting = false;
     m_pUi->TableKeys->releaseKeyboard();
+    TGameStyle::SetWaiting(m_pUi->TableKeys, false);
     Fill();
 }
 

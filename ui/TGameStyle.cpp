@@ -1,7 +1,9 @@
 #include "ui/TGameStyle.h"
 
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QScreen>
+#include <QStyle>
 #include <QWidget>
 
 const char* const TGameStyle::WARNING_COLOUR = "#ff8060";
@@ -16,7 +18,10 @@ QLabel#LabelTitle { font: bold 15px "Verdana"; }
 QLabel#LabelHint, QLabel#LabelHowTo { color: #b0b0b0; font: 11px "Verdana"; }
 QPushButton { font: bold 11px "Verdana"; min-height: 21px; padding: 0 10px; }
 QCheckBox { color: white; background: transparent; font: bold 11px "Verdana"; spacing: 6px; }
-QCheckBox:focus, QLabel[focused="true"] { color: #ffd040; }
+QCheckBox:focus { color: #ffd040; }
+QCheckBox::indicator { width: 11px; height: 11px; border: 1px solid #808080; background: black; }
+QCheckBox::indicator:checked { background: #8090e0; border: 1px solid #c0c0c0; }
+QCheckBox::indicator:focus { border: 1px solid #ffd040; }
 QComboBox { color: white; background: black; font: 11px "Verdana"; border: 1px solid #808080; padding-left: 3px; min-height: 19px; }
 QComboBox:focus { border: 1px solid #ffd040; }
 QComboBox QAbstractItemView { color: white; background: black; selection-background-color: #303a70; }
@@ -28,15 +33,25 @@ QTableWidget { color: white; background: black; alternate-background-color: #0c0
                border: 1px solid #808080; font: 11px "Verdana"; selection-background-color: #303a70;
                selection-color: white; outline: 0; }
 QTableWidget:focus { border: 1px solid #ffd040; }
+QTableWidget[waiting="true"] { selection-color: #ffd040; selection-background-color: #403410; }
 QTableWidget::item:focus { border: 1px solid #ffd040; }
-QHeaderView::section { color: #c0c0c0; background: #141414; border: none; border-bottom: 1px solid #808080;
+QTableCornerButton::section { background: #141414; border: none; border-bottom: 1px solid #808080; }
+)";
+// A list's headers take their look from a sheet of their own: the window's does not reach every
+// state of their sections.
+const char HEADER_SHEET[] = R"(
+QHeaderView { background: #141414; border: none; }
+QHeaderView::section { color: #c0c0c0; background-color: #141414; border: none; border-bottom: 1px solid #404040;
                        font: bold 11px "Verdana"; padding: 2px 4px; }
+QHeaderView::section:horizontal { border-bottom: 1px solid #808080; }
 )";
 }  // namespace
 
 void TGameStyle::Apply(QWidget* pWindow, QWidget* pOver)
 {
     pWindow->setStyleSheet(STYLE_SHEET);
+    for (QHeaderView* pHeader : pWindow->findChildren<QHeaderView*>())
+        pHeader->setStyleSheet(HEADER_SHEET);
     pWindow->setFixedSize(pWindow->size());
     // The frame lies under the window's widgets, round its edge.
     if (auto* pBevel = pWindow->findChild<QWidget*>("Bevel")) {
@@ -47,4 +62,12 @@ void TGameStyle::Apply(QWidget* pWindow, QWidget* pOver)
     // Over the window that opened it, or the screen's middle.
     const QRect Over = pOver && pOver->isVisible() ? pOver->frameGeometry() : QGuiApplication::primaryScreen()->geometry();
     pWindow->move(Over.x() + (Over.width() - pWindow->width()) / 2, Over.y() + (Over.height() - pWindow->height()) / 2);
+}
+
+void TGameStyle::SetWaiting(QWidget* pList, bool bWaiting)
+{
+    pList->setProperty("waiting", bWaiting);
+    pList->style()->unpolish(pList);
+    pList->style()->polish(pList);
+    pList->update();
 }

@@ -15,4 +15,6 @@ public:
     // The colour of a line that says something went wrong, and of a choice being made.
     static const char* const WARNING_COLOUR;
     static const char* const CAPTURE_COLOUR;
+    // Marks a list as waiting for a key (its chosen cell in the choice's colour), or not.
+    static void SetWaiting(QWidget* pList, bool bWaiting);
 };

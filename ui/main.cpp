@@ -63,13 +63,13 @@ TBindings BindingsInForce()
 std::string HelpEpilogue()
 {
     std::string strText =
-        "\nKeys (as drelk2.conf sets them; the start-up window's Keys & pad changes them):\n" +
-        BindingsInForce().HelpText() +
+        "\nKeys:\n" + BindingsInForce().HelpText() +
         "Pad Left and Pad Right are the left stick or the pad's left and right, Pad Up the pad's up\n"
         "or the right trigger, Pad Down the pad's down, Pad A, Pad B, Pad X and Pad Y the south,\n"
         "east, west and north buttons, Pad LB and Pad RB the shoulder buttons. A line\n"
         "<command>=KEY, ... in the [keys] group of drelk2.conf gives a command keys of your own\n"
-        "(None: no key, Pad None: no pad button).\n"
+        "(None: no key, Pad None: no pad button); the start-up window's Keys & pad sets them too.\n"
+        "These are the keys in force.\n"
         "\nThe data file: the one --data names, else the first of\n";
     for (const std::string& strPlace : TGameDriver::DataFilePlaces())
         strText += "  " + strPlace + "\n";
