@@ -1,9 +1,11 @@
 #include "ui/TGameStyle.h"
 
+#include <QAbstractButton>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QScreen>
 #include <QStyle>
+#include <QTableView>
 #include <QWidget>
 
 const char* const TGameStyle::WARNING_COLOUR = "#ff8060";
@@ -35,15 +37,17 @@ QTableWidget { color: white; background: black; alternate-background-color: #0c0
 QTableWidget:focus { border: 1px solid #ffd040; }
 QTableWidget[waiting="true"] { selection-color: #ffd040; selection-background-color: #403410; }
 QTableWidget::item:focus { border: 1px solid #ffd040; }
-QTableCornerButton::section { background: #141414; border: none; border-bottom: 1px solid #808080; }
 )";
-// A list's headers take their look from a sheet of their own: the window's does not reach every
-// state of their sections.
+// A list's headers and its corner take their look from sheets of their own: the window's does not
+// reach every state of their sections.
 const char HEADER_SHEET[] = R"(
 QHeaderView { background: #141414; border: none; }
 QHeaderView::section { color: #c0c0c0; background-color: #141414; border: none; border-bottom: 1px solid #404040;
                        font: bold 11px "Verdana"; padding: 2px 4px; }
 QHeaderView::section:horizontal { border-bottom: 1px solid #808080; }
+)";
+const char CORNER_SHEET[] = R"(
+QTableCornerButton::section { background: #141414; border: none; border-bottom: 1px solid #808080; }
 )";
 }  // namespace
 
@@ -52,6 +56,9 @@ void TGameStyle::Apply(QWidget* pWindow, QWidget* pOver)
     pWindow->setStyleSheet(STYLE_SHEET);
     for (QHeaderView* pHeader : pWindow->findChildren<QHeaderView*>())
         pHeader->setStyleSheet(HEADER_SHEET);
+    for (QTableView* pTable : pWindow->findChildren<QTableView*>())
+        for (QAbstractButton* pCorner : pTable->findChildren<QAbstractButton*>(QString(), Qt::FindDirectChildrenOnly))
+            pCorner->setStyleSheet(CORNER_SHEET);
     pWindow->setFixedSize(pWindow->size());
     // The frame lies under the window's widgets, round its edge.
     if (auto* pBevel = pWindow->findChild<QWidget*>("Bevel")) {
