@@ -14,7 +14,7 @@ CMAKE_FLAGS  ?=
 FIRST_TESTING = $(if $(wildcard $(BUILD)/CMakeCache.txt),,-DBUILD_TESTING=OFF)
 CONFIGURE     = cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=$(PREFIX)
 
-.PHONY: all deps deps-test build build-tests run test san fuzz bench install package clean
+.PHONY: all deps deps-test build build-tests run test san portable fuzz bench install package clean
 
 all: build
 
@@ -47,6 +47,12 @@ san: build-tests
 	  -DDRELK_SANITIZE=ON -DDRELK_FUZZ=ON -DDRELK_DATA_FILE=$(abspath $(BUILD))/Drelk_II.bin \
 	  -DDRELK_GEN_DIR=$(abspath $(BUILD))/gen
 	cmake --build $(SANBUILD) -j$(JOBS)
+
+# The replays played by the rules built every way the game is built for (GCC and Clang, -O0 to
+# -O3, x86-64-v3, a distribution's flags, i386, aarch64 under qemu-user): each must verify them
+# all. CI runs it after the tests.
+portable: build
+	tools/check-portable.sh $(BUILD)
 
 # Runs each fuzz target (or those of FUZZ_TARGETS) for FUZZ_SECONDS on a working corpus seeded
 # from tests/fuzz/corpus.

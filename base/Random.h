@@ -1,9 +1,8 @@
 #pragma once
-// The one pseudo-random generator of the game. Every draw comes from here, in an order the
-// game code fixes: the rules draw during a tick, the effects' timers between ticks on the game
-// clock, and a new level reseeds it from game time. So the same commands on the same ticks make
-// the same draws, in the window as in a headless run.
-// state = state * 22695477 + 1 (mod 2^32); a draw is bits 16..30 of the new state.
+// A pseudo-random generator: state = state * 22695477 + 1 (mod 2^32); a draw is bits 16..30 of
+// the new state. A game owns one for its rules, drawn in an order the rules fix, so the same
+// commands on the same ticks make the same draws wherever the game runs; the effects own
+// another, so that how they look never moves the rules' draws.
 
 #include <cstdint>
 
@@ -11,15 +10,19 @@ class TRandom
 {
 public:
     static constexpr int32_t MAX = 32767;
+    // The start-up state is 1.
+    static constexpr uint32_t START_STATE = 1;
+
+    explicit TRandom(uint32_t nState = START_STATE) : m_nState(nState) {}
 
     // An integer from 0 to MAX.
-    static int32_t Draw();
+    int32_t Draw();
+    // A draw scaled to [0, 1].
+    double DrawUnit() { return Draw() / static_cast<double>(MAX); }
     // Sets the state to s and discards one draw.
-    static void Seed(uint32_t s);
-    // Back to the start-up state (1), as at program start; for tools and tests.
-    static void Reset();
-    static uint32_t GetState();
+    void Seed(uint32_t s);
+    uint32_t GetState() const { return m_nState; }
 
 private:
-    static uint32_t s_nState;
+    uint32_t m_nState;
 };

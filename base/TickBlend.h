@@ -3,11 +3,10 @@
 // part of the way to the next tick shows it that part of the way from where it was at the last
 // tick to where it is now: places in a straight line, angles the short way round. A jump (a wrap
 // at the field's edge, a spawn, a respawn) is shown where it lands until the next tick, never
-// blended across. Nothing here is read by the rules.
+// blended across. The rules keep it beside their state, and never read it.
 
+#include "base/Float3.h"
 #include "base/MathConstants.h"
-
-#include <Inventor/SbVec3f.h>
 
 #include <cmath>
 
@@ -15,7 +14,7 @@ class TTickBlend
 {
 public:
     // At the start of a tick: where the object is now is where the frames start from.
-    void Keep(const SbVec3f& vPlace, double dAngle)
+    void Keep(const TFloat3& vPlace, double dAngle)
     {
         m_vPlace = vPlace;
         m_dAngle = dAngle;
@@ -23,9 +22,10 @@ public:
     }
     // The object did not move there: it is shown there at once.
     void Jump() { m_bJumped = true; }
+    bool HasJumped() const { return m_bJumped; }
 
     // At dAlpha (0 at the last tick, 1 at this one) of the way to where it is now.
-    SbVec3f Place(const SbVec3f& vNow, double dAlpha) const
+    TFloat3 Place(const TFloat3& vNow, double dAlpha) const
     {
         if (m_bJumped || dAlpha >= 1.0)
             return vNow;
@@ -42,7 +42,7 @@ public:
     }
 
 private:
-    SbVec3f m_vPlace;
+    TFloat3 m_vPlace;
     double m_dAngle = 0;
     bool m_bJumped = true;  // a new object has no last tick: it is shown where it is
 };

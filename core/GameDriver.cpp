@@ -2,26 +2,26 @@
 
 #include "base/Assert.h"
 #include "base/ExecutablePath.h"
-#include "base/GameClock.h"
-#include "base/Random.h"
+#include "core/GameScene.h"
 #include "databank/DataBanker.h"
 #include "sound/FModSoundManager.h"
 
+#include <Inventor/SbViewportRegion.h>
 #include <Inventor/SoDB.h>
+#include <Inventor/actions/SoGetBoundingBoxAction.h>
+#include <Inventor/nodes/SoSeparator.h>
 
-#include <algorithm>
 #include <filesystem>
-
 
 TGameDriver::TGameDriver()
 {
     SoDB::init();
-    TGameClock::Reset(0);
 }
 
 TGameDriver::~TGameDriver()
 {
-    m_pGame.reset();
+    m_pScene.reset();
+    m_pRun.reset();
     m_pBank.reset();
     m_pSound.reset();
 }
@@ -51,220 +51,141 @@ bool TGameDriver::Open(const std::string& strDataFile, std::string& strError)
         strError = Error.what();
         return false;
     }
-    m_DataSha = m_pBank->GetSha256();
+    m_RulesData.ShipBox = ShipModelBox(*m_pBank);
     return true;
 }
 
-TGame& TGameDriver::NewGame(int nLevel)
+TBox3 TGameDriver::ShipModelBox(const TDataBanker& Bank)
+{
+    SoSeparator* pModel = Bank.LoadShapeFromBin(ID_PLAYLIST_MODELS, false);
+    DRELK_ASSERT(pModel);
+    pModel->ref();
+    // The box of the model's own points: a model without transforms (the game's own) gives the
+    // extremes of its coordinates as they are written, which every machine reads alike.
+    SoGetBoundingBoxAction Action{SbViewportRegion()};
+    Action.apply(pModel);
+    const SbBox3f Box = Action.getBoundingBox();
+    pModel->unref();
+    if (Box.isEmpty())
+        return TBox3();
+    const SbVec3f vMin = Box.getMin(), vMax = Box.getMax();
+    // The quarter turn about x that lays the model into the play plane, done exactly:
+    // (x, y, z) goes to (x, -z, y).
+    return TBox3(TFloat3(vMin[0], -vMax[2], vMin[1]), TFloat3(vMax[0], -vMin[2], vMax[1]));
+}
+
+void TGameDriver::NewScene(TShow nShow)
+{
+    if (nShow == SHOW_SCENE)
+        m_pScene = std::make_unique<TGameScene>(m_pSound.get(), m_pBank.get(), m_pRun->GetGame(), m_nEffectsDetail);
+    m_pRun->GetGame().ClearEvents();
+}
+
+TGame& TGameDriver::Start(int nLevel, TShow nShow)
 {
     DRELK_ASSERT(m_pBank);
     DRELK_ASSERT(m_pSound);
-    // The old game's effects leave the clock as they go.
-    m_pGame.reset();
-    TGameClock::Reset(0);
-    TRandom::Reset();
-    m_nTicks = 0;
-    m_bLeft = false;
-    m_pReplay.reset();
-    m_bReplayOver = false;
-    m_nDeparture = 0;
-    m_nDigestsChecked = 0;
-    m_pGame = std::make_unique<TGame>(m_pBank.get(), m_pSound.get());
-    m_pGame->Build(nLevel);
-    m_pGame->SetRunning(true);
-    return *m_pGame;
+    // The old game's scene goes before the game it shows.
+    m_pScene.reset();
+    m_pRun = std::make_unique<TGameRun>(m_RulesData, nLevel, DRELK_VERSION);
+    NewScene(nShow);
+    return m_pRun->GetGame();
 }
 
-TGame& TGameDriver::Start(int nLevel)
+bool TGameDriver::StartReplay(const TReplay& Replay, std::string& strError, TShow nShow)
 {
-    TGame& Game = NewGame(nLevel);
-    m_Record = TReplay();
-    m_Record.nRulesVersion = TRules::VERSION;
-    m_Record.strGameVersion = DRELK_VERSION;
-    m_Record.DataSha = m_DataSha;
-    m_Record.nStartLevel = nLevel;
-    return Game;
-}
-
-bool TGameDriver::StartReplay(const TReplay& Replay, std::string& strError)
-{
-    strError = TReplayFile::WhyNotPlayable(Replay, TRules::VERSION, m_DataSha);
-    if (!strError.empty())
+    DRELK_ASSERT(m_pBank);
+    std::unique_ptr<TGameRun> pRun = TGameRun::Replaying(m_RulesData, Replay, strError);
+    if (!pRun)
         return false;
-    NewGame(Replay.nStartLevel);
-    m_pReplay = std::make_unique<TReplay>(Replay);
-    m_nNextCommand = 0;
+    m_pScene.reset();
+    m_pRun = std::move(pRun);
+    NewScene(nShow);
     return true;
-}
-
-void TGameDriver::Command(TCommand nCommand)
-{
-    DRELK_ASSERT(!m_pReplay);
-    DRELK_ASSERT(IsGameCommand(nCommand));
-    TGame& Game = Started();
-    if (m_bLeft)
-        return;
-    m_Record.vecCommands.push_back({m_nTicks + 1, nCommand});
-    Game.Command(nCommand);
-}
-
-bool TGameDriver::IsTicking() const
-{
-    return m_pGame && m_pGame->IsTicking() && !m_bLeft && !m_bReplayOver;
 }
 
 SoSeparator* TGameDriver::GetScene() const
 {
-    return m_pGame ? m_pGame->GetRoot() : nullptr;
+    return m_pScene ? m_pScene->GetRoot() : nullptr;
+}
+
+// The scene follows every change of the game: a step, a command, the end.
+void TGameDriver::AfterChange()
+{
+    TGame& Game = m_pRun->GetGame();
+    if (m_pScene) {
+        m_pScene->Follow(Game);
+        if (m_pRun->HasLeft() || m_pRun->IsReplayOver())
+            m_pScene->Stop();
+    }
+    Game.ClearEvents();
+}
+
+void TGameDriver::Command(TCommand nCommand)
+{
+    Started().Command(nCommand);
+    AfterChange();
+}
+
+bool TGameDriver::Step()
+{
+    TGameRun& Run = Started();
+    if (Run.HasLeft() || Run.IsReplayOver())
+        return false;
+    const bool bTicked = Run.Step();
+    AfterChange();
+    return bTicked;
+}
+
+void TGameDriver::Present(double dAlpha)
+{
+    Started();
+    if (m_pScene)
+        m_pScene->Present(m_pRun->GetGame(), dAlpha);
+}
+
+bool TGameDriver::IsTicking() const
+{
+    return m_pRun && m_pRun->IsTicking();
 }
 
 bool TGameDriver::IsRunning() const
 {
-    TGame& Game = Started();
+    const TGame& Game = Started().GetGame();
     return Game.GetGameState() == GS_PLAYING || Game.GetGameState() == GS_RESPAWN;
 }
 
 bool TGameDriver::IsMusicOn() const
 {
-    return Started().IsMusicOn();
+    return Started().GetGame().IsMusicOn();
 }
 
 bool TGameDriver::IsGameOver() const
 {
-    return Started().IsGameOver();
+    return Started().GetGame().IsGameOver();
 }
 
 int32_t TGameDriver::GetScore() const
 {
-    return Started().GetScore();
+    return Started().GetGame().GetScore();
 }
 
 int32_t TGameDriver::GetLevel() const
 {
-    return Started().GetLevel();
-}
-
-bool TGameDriver::Step()
-{
-    TGame& Game = Started();
-    if (m_bLeft || m_bReplayOver)
-        return false;
-    if (m_pReplay) {
-        if (m_nTicks >= m_pReplay->nTicks) {
-            FinishReplay();
-            return false;
-        }
-        ApplyReplayCommands(m_nTicks + 1);
-    }
-    // While paused the game timer is off: the step passes without a game tick.
-    const bool bTicked = Game.IsTicking();
-    if (bTicked)
-        Game.GameTick(TRules::TICK_DT);
-    TGameClock::Advance(TICK_MS);
-    ++m_nTicks;
-    if (!m_bFramesPresent)
-        Game.Present(1.0);
-    if (m_nTicks % TReplay::DIGEST_TICKS == 0) {
-        if (m_pReplay)
-            CheckDigest(m_pReplay->vecDigests[m_nTicks / TReplay::DIGEST_TICKS - 1], m_nTicks);
-        else if (m_nTicks <= TReplay::MAX_TICKS)
-            m_Record.vecDigests.push_back(Game.Digest());
-    }
-    return bTicked;
-}
-
-void TGameDriver::ApplyReplayCommands(uint32_t nTick)
-{
-    const std::vector<TReplayCommand>& vecCommands = m_pReplay->vecCommands;
-    for (; m_nNextCommand < vecCommands.size() && vecCommands[m_nNextCommand].nTick <= nTick; ++m_nNextCommand)
-        m_pGame->Command(vecCommands[m_nNextCommand].nCommand);
-}
-
-void TGameDriver::CheckDigest(uint64_t nExpected, uint32_t nTick)
-{
-    if (m_pGame->Digest() == nExpected)
-        ++m_nDigestsChecked;
-    else if (m_nDeparture == 0)
-        m_nDeparture = nTick;
-}
-
-// The commands given after the last tick, then the state the game was left in.
-void TGameDriver::FinishReplay()
-{
-    ApplyReplayCommands(m_nTicks + 1);
-    CheckDigest(m_pReplay->nFinalDigest, m_nTicks);
-    m_bReplayOver = true;
-    m_pGame->SetRunning(false);
+    return Started().GetGame().GetLevel();
 }
 
 void TGameDriver::Leave()
 {
-    TGame& Game = Started();
-    if (m_bLeft)
+    TGameRun& Run = Started();
+    if (Run.HasLeft())
         return;
-    if (!m_pReplay) {
-        m_Record.nTicks = m_nTicks;
-        m_Record.nScore = Game.GetScore();
-        m_Record.nLevel = Game.GetLevel();
-        m_Record.nFinalDigest = Game.Digest();
-    }
-    m_bLeft = true;
-    Game.SetRunning(false);
+    Run.Leave();
+    AfterChange();
 }
 
-TReplay TGameDriver::GetRecord() const
+TGameRun& TGameDriver::Started() const
 {
-    if (m_pReplay)
-        return *m_pReplay;
-    TReplay Record = m_Record;
-    if (!m_bLeft) {
-        const TGame& Game = Started();
-        Record.nTicks = m_nTicks;
-        Record.nScore = Game.GetScore();
-        Record.nLevel = Game.GetLevel();
-        Record.nFinalDigest = Game.Digest();
-    }
-    return Record;
-}
-
-double TGameDriver::AlphaAt(uint64_t nNowUs) const
-{
-    const uint64_t nLastDueUs = GetLastDueUs();
-    if (nNowUs <= nLastDueUs)
-        return 0.0;
-    return std::min(1.0, static_cast<double>(nNowUs - nLastDueUs) / static_cast<double>(TICK_US));
-}
-
-void TGameDriver::PresentAt(uint64_t nNowUs)
-{
-    Started().Present(AlphaAt(nNowUs));
-}
-
-void TGameDriver::RestartSchedule(uint64_t nNowUs)
-{
-    m_nNextDueUs = nNowUs + TICK_US;
-}
-
-int TGameDriver::RunDueTicks(uint64_t nNowUs, int nMaxDue)
-{
-    DRELK_ASSERT(nMaxDue > 0);
-    if (nNowUs < m_nNextDueUs)
-        return 0;
-    uint64_t nDue = (nNowUs - m_nNextDueUs) / TICK_US + 1;
-    const uint64_t nMax = static_cast<uint64_t>(nMaxDue);
-    if (nDue > nMax) {
-        m_nDropped += nDue - nMax;
-        m_nNextDueUs += (nDue - nMax) * TICK_US;
-        nDue = nMax;
-    }
-    for (uint64_t i = 0; i < nDue; ++i)
-        Step();
-    m_nNextDueUs += nDue * TICK_US;
-    return static_cast<int>(nDue);
-}
-
-TGame& TGameDriver::Started() const
-{
-    DRELK_ASSERT(m_pGame);
-    return *m_pGame;
+    DRELK_ASSERT(m_pRun);
+    return *m_pRun;
 }

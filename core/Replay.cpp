@@ -2,6 +2,8 @@
 
 #include "base/Assert.h"
 #include "base/Digest.h"
+#include "core/Rules.h"
+#include "objects/Asteroids.h"
 #include "databank/RegularFile.h"
 
 #include <algorithm>
@@ -16,6 +18,15 @@ constexpr int COMMAND_BITS = 3;  // a command number fits in three bits
 static_assert(CMD_GAME_COUNT <= (1 << COMMAND_BITS), "a replay's commands fit in three bits");
 // 8 x a day's ticks plus a command needs 30 bits: five 7-bit groups are room enough.
 constexpr int MAX_NUMBER_BYTES = 5;
+// A shot scores at most what the most valuable rock is worth.
+int64_t MostPointsAShot()
+{
+    int64_t nMost = 0;
+    for (int nType : {TAsteroid::SMALL, TAsteroid::MEDIUM, TAsteroid::LARGE})
+        nMost = std::max<int64_t>(nMost, TAsteroid::ClassOf(nType).nPoints);
+    return nMost;
+}
+const int64_t MOST_POINTS_A_SHOT = MostPointsAShot();
 
 void PutU32(std::vector<uint8_t>& Out, uint32_t n)
 {
@@ -132,12 +143,12 @@ std::vector<uint8_t> TReplayFile::Serialize(const TReplay& Replay)
         nLastTick = Command.nTick;
     }
     std::vector<uint8_t> Out(MAGIC, MAGIC + sizeof MAGIC);
-    PutU32(Out, TReplay::FORMAT_VERSION);
+    PutU32(Out, Replay.nFormat);
     PutU32(Out, Replay.nRulesVersion);
     std::vector<uint8_t> Version(TReplay::VERSION_BYTES, 0);
     std::copy(Replay.strGameVersion.begin(), Replay.strGameVersion.end(), Version.begin());
     Out.insert(Out.end(), Version.begin(), Version.end());
-    Out.insert(Out.end(), Replay.DataSha.begin(), Replay.DataSha.end());
+    Out.insert(Out.end(), Replay.RulesData.begin(), Replay.RulesData.end());
     PutU32(Out, static_cast<uint32_t>(Replay.nStartLevel));
     PutU32(Out, Replay.nTicks);
     PutU32(Out, static_cast<uint32_t>(Replay.nScore));
@@ -166,7 +177,9 @@ bool TReplayFile::Parse(const std::vector<uint8_t>& Bytes, TReplay& Replay, std:
         return Fail(strError, "larger than a replay can be (" + std::to_string(TReplay::MAX_BYTES) + " bytes)");
     const uint8_t* p = Bytes.data();
     const uint32_t nFormat = GetU32(p + 8);
-    if (nFormat != TReplay::FORMAT_VERSION)
+    // The first format is laid out alike (its data field held the data file's SHA-256): its
+    // commands can still be read, and recorded anew, though its rules refuse its game.
+    if (nFormat != TReplay::FORMAT_VERSION && nFormat != 1)
         return Fail(strError, "replay format " + std::to_string(nFormat) + ", not the " +
                                   std::to_string(TReplay::FORMAT_VERSION) + " this game reads");
     const uint32_t nCommands = GetU32(p + 88);
@@ -182,10 +195,11 @@ bool TReplayFile::Parse(const std::vector<uint8_t>& Bytes, TReplay& Replay, std:
         return Fail(strError, "damaged: its checksum does not match");
 
     TReplay Read;
+    Read.nFormat = nFormat;
     Read.nRulesVersion = GetU32(p + 12);
     if (!ReadVersion(p + 16, Read.strGameVersion))
         return Fail(strError, "its game version is not text");
-    std::copy(p + 32, p + 64, Read.DataSha.begin());
+    std::copy(p + 32, p + 64, Read.RulesData.begin());
     Read.nStartLevel = GetI32(p + 64);
     Read.nTicks = GetU32(p + 68);
     Read.nScore = GetI32(p + 72);
@@ -193,16 +207,25 @@ bool TReplayFile::Parse(const std::vector<uint8_t>& Bytes, TReplay& Replay, std:
     Read.nFinalDigest = GetU64(p + 80);
     if (GetU32(p + 100) != 0)
         return Fail(strError, "made by a later version of the game");
-    if (Read.nStartLevel < 1 || Read.nLevel < Read.nStartLevel || Read.nScore < 0)
-        return Fail(strError, "its levels or score cannot be");
     if (Read.nTicks > TReplay::MAX_TICKS)
         return Fail(strError, std::to_string(Read.nTicks) + " ticks, longer than a replay can be (" +
                                   std::to_string(TReplay::MAX_TICKS) + ")");
+    if (Read.nStartLevel < 1 || Read.nStartLevel > TRules::MAX_LEVEL)
+        return Fail(strError, "its start level " + std::to_string(Read.nStartLevel) + " is not one a game starts at (1 to " +
+                                  std::to_string(TRules::MAX_LEVEL) + ")");
+    // A level ends at the earliest LEVEL_END_TICKS ticks after its last rock.
+    const int64_t nHighestLevel = static_cast<int64_t>(Read.nStartLevel) + Read.nTicks / TRules::LEVEL_END_TICKS;
+    if (Read.nLevel < Read.nStartLevel || Read.nLevel > nHighestLevel)
+        return Fail(strError, "its final level " + std::to_string(Read.nLevel) + " cannot be reached from level " +
+                                  std::to_string(Read.nStartLevel) + " in " + std::to_string(Read.nTicks) + " ticks");
     if (nDigests != Read.nTicks / TReplay::DIGEST_TICKS)
         return Fail(strError, std::to_string(nDigests) + " digests for " + std::to_string(Read.nTicks) + " ticks");
     const uint8_t* pCommands = p + HEADER_BYTES;
     if (!ReadCommands(pCommands, pCommands + nCommandBytes, nCommands, Read.nTicks, Read.vecCommands, strError))
         return false;
+    if (Read.nScore < 0 || Read.nScore > MostScoreOf(Read))
+        return Fail(strError, "its final score " + std::to_string(Read.nScore) + " cannot be made with its " +
+                                  std::to_string(MostScoreOf(Read) / MOST_POINTS_A_SHOT) + " shots");
     const uint8_t* pDigests = pCommands + nCommandBytes;
     Read.vecDigests.reserve(nDigests);
     for (uint32_t i = 0; i < nDigests; ++i)
@@ -223,21 +246,21 @@ bool TReplayFile::Load(const std::string& strPath, TReplay& Replay, std::string&
     return true;
 }
 
-std::string TReplayFile::WhyNotPlayable(const TReplay& Replay, uint32_t nRulesVersion, const TSha256& DataSha)
+std::string TReplayFile::WhyNotPlayable(const TReplay& Replay, uint32_t nRulesVersion, const TRulesData::TBytes& RulesData)
 {
     if (Replay.nRulesVersion != nRulesVersion)
         return "recorded under the rules of version " + std::to_string(Replay.nRulesVersion) + " (game " +
                Replay.strGameVersion + "); this game plays version " + std::to_string(nRulesVersion);
-    if (Replay.DataSha != DataSha)
-        return "recorded with another data file (SHA-256 " + ShortHex(Replay.DataSha) + "..., this one is " +
-               ShortHex(DataSha) + "...)";
+    if (Replay.RulesData != RulesData)
+        return "recorded with another data file (its " + TRulesData::Describe(Replay.RulesData) + ", this one's " +
+               TRulesData::Describe(RulesData) + ")";
     return std::string();
 }
 
-std::string TReplayFile::ShortHex(const TSha256& Sha)
+int64_t TReplayFile::MostScoreOf(const TReplay& Replay)
 {
-    char szHex[17];
-    for (int i = 0; i < 8; ++i)
-        std::snprintf(szHex + 2 * i, 3, "%02x", Sha[static_cast<size_t>(i)]);
-    return szHex;
+    int64_t nShots = 0;
+    for (const TReplayCommand& Command : Replay.vecCommands)
+        nShots += Command.nCommand == CMD_FIRE;
+    return nShots * MOST_POINTS_A_SHOT;
 }

@@ -1,12 +1,15 @@
 #pragma once
-// A recorded game: what it was played with (the rules' version, the game's version, the data
-// file's SHA-256, the starting level), every command with the tick it came before, a digest of
-// the game's state after every DIGEST_TICKS ticks and at the end, and how it ended (ticks run,
-// score, level). A game is a function of its commands, so this is the whole game.
+// A recorded game: what it was played with (the rules' version, the game's version, what the
+// rules read from the data file, the starting level), every command with the tick it came
+// before, a digest of the game's state after every DIGEST_TICKS ticks and at the end, and how it
+// ended (ticks run, score, level). A game is a function of its commands, so this is the whole
+// game, on any machine the game is built for.
 //
 // A replay is a player's file from anywhere: Parse checks the magic, every count and every
 // command against the bytes actually there (sizes added up in 64 bits), caps what it allocates,
-// checks the file's own checksum, and keeps nothing unless the whole file is one good replay.
+// checks the file's own checksum, bounds every field of the header as tightly as the game
+// allows, and keeps nothing unless the whole file is one good replay. What only playing the game
+// can tell (the digests, the final score and level) the driver checks as it plays.
 //
 // The file, all numbers little-endian:
 //     0  "DRK2RPLY"                      64  start level (i32)
@@ -14,18 +17,17 @@
 //    12  rules version (u32)             72  score (i32), 76  level (i32)
 //    16  game version, 16 bytes, ends    80  digest of the final state (u64)
 //        in a zero byte                  88  commands (u32), 92  their bytes (u32)
-//    32  data file's SHA-256 (32 bytes)  96  digests (u32), 100 zero (u32)
+//    32  the rules' data (32 bytes)      96  digests (u32), 100 zero (u32)
 //   104  the commands: each a LEB128 number, 8 x (ticks since the last command) + command
 //        then the digests (u64 each), then an FNV-1a digest of every byte before it (u64).
 
 #include "core/Commands.h"
+#include "core/RulesData.h"
 
 #include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
-
-using TSha256 = std::array<uint8_t, 32>;
 
 struct TReplayCommand
 {
@@ -39,7 +41,9 @@ struct TReplayCommand
 
 struct TReplay
 {
-    static constexpr uint32_t FORMAT_VERSION = 1;
+    // 2: the data field holds what the rules read from the data file, not the file's SHA-256
+    // (format 1, still read for its commands).
+    static constexpr uint32_t FORMAT_VERSION = 2;
     static constexpr uint32_t DIGEST_TICKS = 100;
     // A day of play; a longer game keeps no replay. A day's digests alone take 691 KB.
     static constexpr uint32_t MAX_TICKS = 24u * 60 * 60 * 100;
@@ -48,9 +52,10 @@ struct TReplay
     static constexpr uint64_t MAX_BYTES = 4u * 1024 * 1024;
     static constexpr size_t VERSION_BYTES = 16;
 
+    uint32_t nFormat = FORMAT_VERSION;
     uint32_t nRulesVersion = 0;
     std::string strGameVersion;
-    TSha256 DataSha{};
+    TRulesData::TBytes RulesData{};
     int32_t nStartLevel = 1;
     uint32_t nTicks = 0;
     int32_t nScore = 0;
@@ -76,9 +81,9 @@ public:
     static bool Load(const std::string& strPath, TReplay& Replay, std::string& strError);
 
     // Empty when this game plays the replay as it was played; otherwise why not (other rules,
-    // another data file).
-    static std::string WhyNotPlayable(const TReplay& Replay, uint32_t nRulesVersion, const TSha256& DataSha);
+    // another data file's ship).
+    static std::string WhyNotPlayable(const TReplay& Replay, uint32_t nRulesVersion, const TRulesData::TBytes& RulesData);
 
-    // "1a2b..." for a person to compare.
-    static std::string ShortHex(const TSha256& Sha);
+    // The most points a game can hold after so many shots: each missile ends in at most one rock.
+    static int64_t MostScoreOf(const TReplay& Replay);
 };

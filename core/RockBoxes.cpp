@@ -5,16 +5,16 @@
 #include <algorithm>
 
 namespace {
-// Far wider than the rounding of a transformed corner on a 60 x 40 field, far narrower than a rock.
+// Far wider than the rounding of a turned corner on a 60 x 40 field, far narrower than a rock.
 constexpr float BOUNDS_MARGIN = 1e-3f;
 }  // namespace
 
-SbBox3f TRockBoxes::Widened(const SbBox3f& Bounds)
+TBox3 TRockBoxes::Widened(const TBox3& Bounds)
 {
-    if (Bounds.isEmpty())
-        return SbBox3f();
-    const SbVec3f vMargin(BOUNDS_MARGIN, BOUNDS_MARGIN, BOUNDS_MARGIN);
-    return SbBox3f(Bounds.getMin() - vMargin, Bounds.getMax() + vMargin);
+    if (Bounds.IsEmpty())
+        return TBox3();
+    const TFloat3 vMargin(BOUNDS_MARGIN, BOUNDS_MARGIN, BOUNDS_MARGIN);
+    return TBox3(Bounds.GetMin() - vMargin, Bounds.GetMax() + vMargin);
 }
 
 void TRockBoxes::ListNewRocks()
@@ -26,7 +26,7 @@ void TRockBoxes::ListNewRocks()
     }
 }
 
-const SbXfBox3f& TRockBoxes::ExactBox(TEntry& Entry)
+const TCollisionBox& TRockBoxes::ExactBox(TEntry& Entry)
 {
     if (Entry.nBox < 0) {
         Entry.nBox = static_cast<int>(m_vecBoxes.size());
@@ -35,7 +35,7 @@ const SbXfBox3f& TRockBoxes::ExactBox(TEntry& Entry)
     return m_vecBoxes[static_cast<size_t>(Entry.nBox)];
 }
 
-const SbXfBox3f& TRockBoxes::BoxOf(size_t nIndex)
+const TCollisionBox& TRockBoxes::BoxOf(size_t nIndex)
 {
     const auto it = std::lower_bound(m_vecLive.begin(), m_vecLive.end(), nIndex,
                                      [](const TEntry& Entry, size_t n) { return Entry.nIndex < n; });
@@ -43,24 +43,24 @@ const SbXfBox3f& TRockBoxes::BoxOf(size_t nIndex)
     return ExactBox(*it);
 }
 
-int TRockBoxes::FirstHolding(const SbVec3f& vPoint)
+int TRockBoxes::FirstHolding(const TFloat3& vPoint)
 {
     ListNewRocks();
     for (TEntry& Entry : m_vecLive) {
-        if (Entry.Bounds.intersect(vPoint) && Entry.pRock->IsAlive() && ExactBox(Entry).intersect(vPoint))
+        if (Entry.Bounds.Holds(vPoint) && Entry.pRock->IsAlive() && ExactBox(Entry).Holds(vPoint))
             return static_cast<int>(Entry.nIndex);
     }
     return -1;
 }
 
-int TRockBoxes::FirstMeeting(const SbXfBox3f& Box)
+int TRockBoxes::FirstMeeting(const TCollisionBox& Box)
 {
-    if (Box.isEmpty())
+    if (Box.IsEmpty())
         return -1;
     ListNewRocks();
-    const SbBox3f Bounds = Widened(Box.project());
+    const TBox3 Bounds = Widened(Box.GetWorldBounds());
     for (TEntry& Entry : m_vecLive) {
-        if (Entry.Bounds.intersect(Bounds) && Entry.pRock->IsAlive() && Box.intersect(ExactBox(Entry)))
+        if (Entry.Bounds.Meets(Bounds) && Entry.pRock->IsAlive() && Box.Meets(ExactBox(Entry)))
             return static_cast<int>(Entry.nIndex);
     }
     return -1;

@@ -6,9 +6,7 @@
 // bounds only rule out what the exact test would reject.
 
 #include "objects/Asteroids.h"
-
-#include <Inventor/SbBox3f.h>
-#include <Inventor/SbXfBox3f.h>
+#include "objects/CollisionBox.h"
 
 #include <vector>
 
@@ -20,26 +18,26 @@ public:
     explicit TRockBoxes(const TVecPtrAsteroids& vecRocks) : m_vecRocks(vecRocks) {}
 
     // The first live rock in list order whose box holds the point, or -1.
-    int FirstHolding(const SbVec3f& vPoint);
+    int FirstHolding(const TFloat3& vPoint);
     // The first live rock in list order whose box meets the given box, or -1.
-    int FirstMeeting(const SbXfBox3f& Box);
+    int FirstMeeting(const TCollisionBox& Box);
     // The box of a rock that FirstHolding or FirstMeeting has just given.
-    const SbXfBox3f& BoxOf(size_t nIndex);
+    const TCollisionBox& BoxOf(size_t nIndex);
 
 private:
     struct TEntry
     {
         const TAsteroid* pRock;
-        size_t nIndex;   // in the list
-        SbBox3f Bounds;  // holds the box in the world, a little widened against rounding
-        int nBox;        // in m_vecBoxes once made, else -1
+        size_t nIndex;  // in the list
+        TBox3 Bounds;   // holds the box in the world, a little widened against rounding
+        int nBox;       // in m_vecBoxes once made, else -1
     };
     void ListNewRocks();
-    const SbXfBox3f& ExactBox(TEntry& Entry);
-    static SbBox3f Widened(const SbBox3f& Bounds);
+    const TCollisionBox& ExactBox(TEntry& Entry);
+    static TBox3 Widened(const TBox3& Bounds);
 
     const TVecPtrAsteroids& m_vecRocks;
     std::vector<TEntry> m_vecLive;  // the rocks alive when listed, in list order
     size_t m_nListed = 0;           // how much of the list has been looked at
-    std::vector<SbXfBox3f> m_vecBoxes;
+    std::vector<TCollisionBox> m_vecBoxes;
 };

@@ -7,14 +7,18 @@
 struct TRules
 {
     // Raised whenever a change makes the same commands play another game (a draw, an order, a
-    // rounding, a number below): a replay recorded under other rules is refused, not misplayed.
-    static constexpr uint32_t VERSION = 1;
+    // rounding, a number below, what a digest covers): a replay recorded under other rules is
+    // refused, not misplayed. Only the rules raise it; a new release with the same rules plays
+    // every replay of the last. 2: the rules' own arithmetic, the same on every machine.
+    static constexpr uint32_t VERSION = 2;
 
     // The play field: x from -30 to 30, y from -20 to 20 in the plane z = 0.
     static constexpr float FIELD_HALF_WIDTH = 30.0f;
     static constexpr float FIELD_HALF_HEIGHT = 20.0f;
-    // The fixed step of a tick: the single-precision 0.1, widened.
+    // The fixed step of a tick: the single-precision 0.1, widened; and the game clock's step,
+    // 10 ms, whether the game ticks or not.
     static constexpr double TICK_DT = static_cast<double>(0.1f);
+    static constexpr uint32_t TICK_MS = 10;
 
     // A key tick of left or right turns the ship this far; up thrusts with this amount, the
     // single-precision value widened to double when applied.

@@ -1,14 +1,11 @@
 #include "fx/GraphicFx.h"
 
 #include "base/Assert.h"
-#include "base/Digest.h"
-#include "base/GameClock.h"
 #include "base/MathConstants.h"
 #include "base/ObjectFrame.h"
-#include "base/Random.h"
+#include "fx/FxTimers.h"
 #include "sound/FModSoundManager.h"
 
-#include <Inventor/SbRotation.h>
 #include <Inventor/nodes/SoCoordinate3.h>
 #include <Inventor/nodes/SoFaceSet.h>
 #include <Inventor/nodes/SoGroup.h>
@@ -19,38 +16,14 @@
 #include <Inventor/nodes/SoTransform.h>
 #include <Inventor/sensors/SoTimerSensor.h>
 
-#include <cmath>
-
-namespace {
-
-// An effect's timer fires only while the effect runs: a field of idle effects costs nothing,
-// paused or not, however many rocks it holds.
-void SwitchTimer(SoTimerSensor* pTimer, bool& bRunning, bool bRun)
-{
-    if (bRun == bRunning)
-        return;
-    bRunning = bRun;
-    if (bRun)
-        TGameClock::Schedule(pTimer);
-    else
-        TGameClock::Unschedule(pTimer);
-}
-
-// A draw scaled to [0, 1].
-double DrawUnit()
-{
-    return TRandom::Draw() / double(TRandom::MAX);
-}
-
-}  // namespace
-
 // ---------------------------------------------------------------------------------------------
 // TFxExplosion
 
-TFxExplosion::TFxExplosion(SoGroup* pRoot, TFModSoundSource* pSnd, const TVecPtrTextures* pTextures,
-                           const SbVec3f& vPosition, const SbVec2f& vSize, double dInterval)
-    : m_pRoot(pRoot), m_pSnd(pSnd), m_dInterval(dInterval), m_pTextures(pTextures), m_vPosition(vPosition),
-      m_vSize(vSize)
+TFxExplosion::TFxExplosion(SoGroup* pRoot, TFxTimers& Timers, TFModSoundSource* pSnd,
+                           const TVecPtrTextures* pTextures, const SbVec3f& vPosition, const SbVec2f& vSize,
+                           double dInterval, double dAngle, float fScale)
+    : m_pRoot(pRoot), m_Timers(Timers), m_pSnd(pSnd), m_dInterval(dInterval), m_pTextures(pTextures),
+      m_vPosition(vPosition), m_vSize(vSize), m_Turn(SbVec3f(0, 0, 1), static_cast<float>(dAngle)), m_fScale(fScale)
 {
     DRELK_ASSERT(m_pRoot);
     DRELK_ASSERT(pSnd);
@@ -60,17 +33,22 @@ TFxExplosion::TFxExplosion(SoGroup* pRoot, TFModSoundSource* pSnd, const TVecPtr
     DRELK_ASSERT(pTextures);
     m_nTextures = static_cast<int>(pTextures->size());
     DRELK_ASSERT(m_nTextures);
-    // Orientation and base scale are chosen once per effect, angle first, when it is made:
-    // the draws keep their place in the game's sequence whenever the nodes are built.
-    const double dAngle = DrawUnit() * PI;
-    m_Turn.setValue(SbVec3f(0, 0, 1), static_cast<float>(dAngle));
-    m_fScale = static_cast<float>(1.5 + 0.5 * DrawUnit());
+}
+
+std::unique_ptr<TFxExplosion> TFxExplosion::FromBank(SoGroup* pRoot, TFxTimers& Timers, TFModSoundSource* pSnd,
+                                                     const TDataBanker* pDB, double dInterval, double dAngle, float fScale)
+{
+    constexpr float SIZE = 4.0f;
+    const TVecPtrTextures* pTextures = pDB->GetTextures(ID_PLAYLIST_XPLOSIONS);
+    DRELK_ASSERT(pTextures);
+    return std::make_unique<TFxExplosion>(pRoot, Timers, pSnd, pTextures, SbVec3f(0, 0, 0), SbVec2f(SIZE, SIZE),
+                                          dInterval, dAngle, fScale);
 }
 
 TFxExplosion::~TFxExplosion()
 {
     DRELK_ASSERT(m_pTimer);
-    TGameClock::Unschedule(m_pTimer);
+    m_Timers.Unschedule(m_pTimer);
     delete m_pTimer;
     DRELK_ASSERT(m_pSnd);
     delete m_pSnd;
@@ -130,12 +108,6 @@ void TFxExplosion::OnTimer()
     ++m_nFrame;
 }
 
-void TFxExplosion::AddToDigest(TDigest& Digest) const
-{
-    Digest.Add(m_bActive);
-    Digest.Add(m_nFrame);
-}
-
 void TFxExplosion::Stop()
 {
     SetRunning(false);
@@ -155,9 +127,17 @@ void TFxExplosion::Start()
     SetRunning(true);
 }
 
+// An effect's timer fires only while the effect runs: a field of idle effects costs nothing,
+// paused or not, however many rocks it holds.
 void TFxExplosion::SetRunning(bool bRun)
 {
-    SwitchTimer(m_pTimer, m_bActive, bRun);
+    if (bRun == m_bActive)
+        return;
+    m_bActive = bRun;
+    if (bRun)
+        m_Timers.Schedule(m_pTimer);
+    else
+        m_Timers.Unschedule(m_pTimer);
 }
 
 void TFxExplosion::Show(bool bShow)
@@ -186,40 +166,24 @@ void TFxExplosion::SetScale(float fScale)
 // ---------------------------------------------------------------------------------------------
 // TFxEngine
 
-uint32_t TFxEngine::s_nLastSoundTick = 0;
-bool TFxEngine::s_bSoundStarted = false;
-int TFxEngine::s_nSoundStarts = 0;
-
 const SbRotation TFxEngine::FLAME_TURN(SbVec3f(0, 0, 1), static_cast<float>(-PI / 2));
 
 TFxEngine::TFxEngine(SoGroup* pRoot, TFModSoundSource* pSnd, SoTexture2* pTex, const SbVec3f& vPosition,
-                     const SbVec2f& vSize, double dInterval)
-    : m_pRoot(pRoot), m_pSnd(pSnd), m_dInterval(dInterval), m_vSize(vSize), m_vPosition(vPosition)
+                     const SbVec2f& vSize)
+    : m_pRoot(pRoot), m_pSnd(pSnd), m_vSize(vSize)
 {
     DRELK_ASSERT(m_pRoot);
     DRELK_ASSERT(m_pSnd);
-    m_pTimer = new SoTimerSensor(TimerCallback, this);
-    DRELK_ASSERT(m_pTimer);
-    m_pTimer->setInterval(SbTime(m_dInterval));
     Build(pTex, vPosition);
 }
 
 TFxEngine::~TFxEngine()
 {
-    DRELK_ASSERT(m_pTimer);
-    TGameClock::Unschedule(m_pTimer);
-    delete m_pTimer;
     DRELK_ASSERT(m_pThisRoot);
     m_pThisRoot->removeAllChildren();
     delete m_pSnd;
     // The hook, held since the switch was made, then takes it down even if the owner has
     // emptied its own subtree first.
-}
-
-void TFxEngine::TimerCallback(void* pData, SoSensor*)
-{
-    if (pData)
-        static_cast<TFxEngine*>(pData)->OnTimer();
 }
 
 void TFxEngine::Build(SoTexture2* pTex, const SbVec3f& vPosition)
@@ -239,92 +203,28 @@ void TFxEngine::Build(SoTexture2* pTex, const SbVec3f& vPosition)
     m_Hook.AttachTo(pRoot);
 }
 
-void TFxEngine::Start()
-{
-    m_nSteps = 0;
-    SetRunning(true);
-    Show(true);
-    DRELK_ASSERT(m_pSnd);
-    if (TakeSoundTurn()) {
-        m_pSnd->Play();
-        m_pSnd->SetPlaying(true);
-    }
-}
-
-// True when the engine sound may be restarted now; then the restart is recorded. The elapsed
-// time is taken modulo 2^32, so the limit holds at any tick count and across its wrap.
-bool TFxEngine::TakeSoundTurn()
-{
-    const uint32_t nNow = TGameClock::GetTickCount();
-    const uint32_t nElapsed = nNow - s_nLastSoundTick;
-    if (s_bSoundStarted && nElapsed <= SOUND_GAP_MS)
-        return false;
-    s_nLastSoundTick = nNow;
-    s_bSoundStarted = true;
-    ++s_nSoundStarts;
-    return true;
-}
-
-void TFxEngine::ResetSoundLimit()
-{
-    s_nLastSoundTick = 0;
-    s_bSoundStarted = false;
-    s_nSoundStarts = 0;
-}
-
-void TFxEngine::OnTimer()
-{
-    if (!m_bActive)
-        return;
-    const double w = m_vSize[0], h = m_vSize[1];
-    // The height is drawn first.
-    const double sy = h + DrawUnit() * h * 0.1;
-    const double sx = w + DrawUnit() * w * 0.5;
-    DRELK_ASSERT(m_pXf);
-    m_vScale.setValue(static_cast<float>(sx), static_cast<float>(sy), 1.0f);
-    m_pXf->scaleFactor.setValue(m_vScale);
-    if (++m_nSteps >= BURST_STEPS)
-        Stop();
-}
-
-void TFxEngine::AddToDigest(TDigest& Digest) const
-{
-    Digest.Add(m_bActive);
-    Digest.Add(m_nSteps);
-    Digest.Add(m_bShown);
-    for (int i = 0; i < 3; ++i)
-        Digest.Add(m_vScale[i]);
-}
-
-void TFxEngine::Stop()
-{
-    m_nSteps = 0;
-    SetRunning(false);
-    Show(false);
-}
-
-void TFxEngine::SetRunning(bool bRun)
-{
-    SwitchTimer(m_pTimer, m_bActive, bRun);
-}
-
-void TFxEngine::Show(bool bShow)
+void TFxEngine::Present(bool bShown, float fWidth, float fHeight)
 {
     DRELK_ASSERT(m_pSwitch);
-    m_bShown = bShow;
-    m_pSwitch->whichChild.setValue(bShow ? SO_SWITCH_ALL : SO_SWITCH_NONE);
+    m_bShown = bShown;
+    const int nWhich = bShown ? SO_SWITCH_ALL : SO_SWITCH_NONE;
+    if (m_pSwitch->whichChild.getValue() != nWhich)
+        m_pSwitch->whichChild.setValue(nWhich);
+    const SbVec3f vScale(fWidth, fHeight, 1.0f);
+    if (bShown && m_pXf->scaleFactor.getValue() != vScale)
+        m_pXf->scaleFactor.setValue(vScale);
 }
 
-SbXfBox3f TFxEngine::GetBoundingBox() const
+// The elapsed time is taken modulo 2^32, so the gap holds at any time and across its wrap.
+void TFxEngine::Restart(uint32_t nNowMs)
 {
-    if (!m_bShown)
-        return SbXfBox3f();
-    // As a traversal finds it: the quad's box under the transform, the matrix multiplied into
-    // the flame's own identity the way the traversal does.
-    SbMatrix Matrix, Local = SbMatrix::identity();
-    Matrix.setTransform(m_vPosition, FLAME_TURN, m_vScale, SbRotation::identity(), SbVec3f(0, 0, 0));
-    Local.multLeft(Matrix);
-    SbXfBox3f Box(TObjectFrame::QuadBox(m_vSize));
-    Box.transform(Local);
-    return Box;
+    const uint32_t nElapsed = nNowMs - m_nLastSoundMs;
+    if (m_bSoundStarted && nElapsed <= SOUND_GAP_MS)
+        return;
+    m_nLastSoundMs = nNowMs;
+    m_bSoundStarted = true;
+    ++m_nSoundStarts;
+    DRELK_ASSERT(m_pSnd);
+    m_pSnd->Play();
+    m_pSnd->SetPlaying(true);
 }

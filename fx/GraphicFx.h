@@ -1,11 +1,10 @@
 #pragma once
-// Short animations in the scene, each on a timer sensor of its own that fires while the effect
-// runs (from its start to its stop), so idle effects cost nothing.
+// Short animations in the scene.
 //  - TFxExplosion: a flip-book quad stepping through frame textures, fading over the second half,
-//    with an explosion sound at each start.
-//  - TFxEngine: the ship's flame, a quad whose size flickers for a short burst after each start;
-//    the engine sound is restarted at most once every 150 ms across all flames.
-// The timers go through TGameClock, so headless runs step them in virtual time.
+//    with an explosion sound at each start, on a timer sensor that fires only while it runs.
+//  - TFxEngine: the ship's flame, a quad whose flicker the rules decide (it is part of the
+//    ship's box), and the engine sound, restarted at most once every 150 ms.
+// The timers run on the game's clock (TFxTimers), so headless runs step them in game time.
 
 #include "base/SceneHook.h"
 #include "databank/DataBanker.h"
@@ -13,12 +12,11 @@
 #include <Inventor/SbRotation.h>
 #include <Inventor/SbVec2f.h>
 #include <Inventor/SbVec3f.h>
-#include <Inventor/SbXfBox3f.h>
 
 #include <cstdint>
+#include <memory>
 
 class SoGroup;
-class TDigest;
 class SoMaterial;
 class SoSensor;
 class SoSeparator;
@@ -27,15 +25,19 @@ class SoTexture2;
 class SoTimerSensor;
 class SoTransform;
 class TFModSoundSource;
+class TFxTimers;
 
 class TFxExplosion
 {
 public:
     // Takes ownership of pSnd. The frames stay the bank's; there must be at least one. The
-    // effect is hidden until the first Start, and its nodes are made then. Makes two draws now
-    // (rotation, then base scale).
-    TFxExplosion(SoGroup* pRoot, TFModSoundSource* pSnd, const TVecPtrTextures* pTextures,
-                 const SbVec3f& vPosition, const SbVec2f& vSize, double dInterval);
+    // effect is hidden until the first Start, and its nodes are made then. It lies turned by
+    // dAngle about z at a base scale of fScale.
+    TFxExplosion(SoGroup* pRoot, TFxTimers& Timers, TFModSoundSource* pSnd, const TVecPtrTextures* pTextures,
+                 const SbVec3f& vPosition, const SbVec2f& vSize, double dInterval, double dAngle, float fScale);
+    // The game's explosion at the origin: the bank's frames on a 4 x 4 quad.
+    static std::unique_ptr<TFxExplosion> FromBank(SoGroup* pRoot, TFxTimers& Timers, TFModSoundSource* pSnd,
+                                                  const TDataBanker* pDB, double dInterval, double dAngle, float fScale);
     // Stops the timer, deletes the sound and takes the effect's nodes out of the parent.
     ~TFxExplosion();
     TFxExplosion(const TFxExplosion&) = delete;
@@ -45,7 +47,7 @@ public:
     void Stop();
     void Show(bool bShow);
     void SetPosition(const SbVec3f& vPosition);
-    // Replaces the random base scale for good.
+    // Replaces the base scale for good.
     void SetScale(float fScale);
 
     // One step of the flip-book; the timer calls it.
@@ -53,8 +55,6 @@ public:
 
     bool IsActive() const { return m_bActive; }
     int GetFrame() const { return m_nFrame; }
-    // What the next firings depend on: running or not, the frame.
-    void AddToDigest(TDigest& Digest) const;
     // Null until the first Start.
     SoSeparator* GetRootNode() const { return m_pThisRoot; }
 
@@ -64,6 +64,7 @@ private:
     void SetRunning(bool bRun);
 
     SoGroup* m_pRoot = nullptr;
+    TFxTimers& m_Timers;
     SoSeparator* m_pThisRoot = nullptr;
     SoTransform* m_pXf = nullptr;
     SoSwitch* m_pSwitch = nullptr;
@@ -87,63 +88,42 @@ private:
 class TFxEngine
 {
 public:
-    // Takes ownership of pSnd; pTex is added to the flame's subtree. Hidden until started.
-    TFxEngine(SoGroup* pRoot, TFModSoundSource* pSnd, SoTexture2* pTex, const SbVec3f& vPosition,
-              const SbVec2f& vSize, double dInterval);
-    // Stops the timer, empties and unhooks the flame's nodes, deletes the sound.
+    static constexpr uint32_t SOUND_GAP_MS = 150;
+
+    // Takes ownership of pSnd; pTex is added to the flame's subtree. Hidden until shown. The
+    // flame lies at vPosition in pRoot's frame, turned a quarter clockwise.
+    TFxEngine(SoGroup* pRoot, TFModSoundSource* pSnd, SoTexture2* pTex, const SbVec3f& vPosition, const SbVec2f& vSize);
+    // Empties and unhooks the flame's nodes, deletes the sound.
     ~TFxEngine();
     TFxEngine(const TFxEngine&) = delete;
     TFxEngine& operator=(const TFxEngine&) = delete;
 
-    // Shows the flame for a fresh burst; restarts the engine sound unless one was started less
-    // than SOUND_GAP_MS ago.
-    void Start();
-    void Stop();
-    void Show(bool bShow);
+    // The flame as the rules have it: shown or not, and the flicker's scale of its square.
+    void Present(bool bShown, float fWidth, float fHeight);
+    // A thrust at game time nNowMs: the engine sound restarts unless it did less than
+    // SOUND_GAP_MS ago.
+    void Restart(uint32_t nNowMs);
 
-    // One flicker of the burst; the timer calls it. Makes two draws (height, then width).
-    void OnTimer();
-
-    bool IsActive() const { return m_bActive; }
-    int GetSteps() const { return m_nSteps; }
-    // What the next firings and the ship's box depend on: running, steps, the flicker, shown.
-    void AddToDigest(TDigest& Digest) const;
-    // The flame's box in its parent's frame, as a bounding-box traversal of the parent finds it
-    // below the flame's switch; empty while the flame is hidden.
-    SbXfBox3f GetBoundingBox() const;
-
-    static constexpr uint32_t SOUND_GAP_MS = 150;
-    static constexpr int BURST_STEPS = 16;
-    // How many times any flame has restarted its sound since the last reset.
-    static int GetSoundStarts() { return s_nSoundStarts; }
-    // Back to the program's start: the next start plays its sound. For tools and tests.
-    static void ResetSoundLimit();
+    bool IsShown() const { return m_bShown; }
+    // How many times the sound has restarted.
+    int GetSoundStarts() const { return m_nSoundStarts; }
+    SoTransform* GetTransform() const { return m_pXf; }
 
 private:
-    static void TimerCallback(void* pData, SoSensor* pSensor);
     void Build(SoTexture2* pTex, const SbVec3f& vPosition);
-    void SetRunning(bool bRun);
-    bool TakeSoundTurn();
 
     SoGroup* m_pRoot = nullptr;
     SoSeparator* m_pThisRoot = nullptr;
     SoSwitch* m_pSwitch = nullptr;
     TSceneHook m_Hook;  // takes the switch down with the flame
     TFModSoundSource* m_pSnd = nullptr;
-    double m_dInterval = 0;
-    SoTimerSensor* m_pTimer = nullptr;
-    bool m_bActive = false;
-    int m_nSteps = 0;
     SbVec2f m_vSize;
     SoTransform* m_pXf = nullptr;
-    // What the nodes show, for the box: the place, the flicker's scale, shown or not.
-    SbVec3f m_vPosition;
-    SbVec3f m_vScale{1, 1, 1};
     bool m_bShown = false;
+    uint32_t m_nLastSoundMs = 0;
+    bool m_bSoundStarted = false;
+    int m_nSoundStarts = 0;
 
     // A quarter turn clockwise about z.
     static const SbRotation FLAME_TURN;
-    static uint32_t s_nLastSoundTick;
-    static bool s_bSoundStarted;
-    static int s_nSoundStarts;
 };

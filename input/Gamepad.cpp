@@ -75,6 +75,8 @@ TGamepad::TType TGamepad::GetType() const
 
 TGamepad::TGamepad()
 {
+    // Signals are the program's own business, not SDL's quit events.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) != 0) {
         std::fprintf(stderr, "drelk2: no gamepads: %s\n", SDL_GetError());
         return;

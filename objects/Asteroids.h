@@ -1,31 +1,17 @@
 #pragma once
 // An asteroid: a rock with a mesh generated at random when it is made, drifting in the plane
-// z = 0 and tumbling about its own axis. It explodes with its own sound; the smallest class also
-// shows an animated explosion. Its place, tumble and state are plain members; Present writes
-// them to its nodes.
+// z = 0 and tumbling about its own axis. Plain state only (place, speed, tumble, mesh, alive):
+// the game's scene draws it, its explosion and its sound from here.
 
-#include "base/SceneHook.h"
+#include "base/Float3.h"
 #include "base/TickBlend.h"
-
-#include <Inventor/SbBox3f.h>
-#include <Inventor/SbRotation.h>
-#include <Inventor/SbVec2f.h>
-#include <Inventor/SbVec3f.h>
-#include <Inventor/SbXfBox3f.h>
+#include "objects/CollisionBox.h"
 
 #include <cstdint>
 #include <vector>
 
-class SoGroup;
-class SoSeparator;
-class SoSwitch;
-class SoTexture2;
-class SoTransform;
-class TDataBanker;
-class TFModSoundManager;
-class TFModSoundSource;
 class TDigest;
-class TFxExplosion;
+class TRandom;
 
 class TAsteroid
 {
@@ -48,82 +34,74 @@ public:
     static const TClass& ClassOf(int nType);
 
     // nType: 0 small, 1 medium, 2 large. The position's z is ignored. Makes 128 draws for the
-    // mesh, then two for its explosion.
-    TAsteroid(SoGroup* pRoot, TFModSoundManager* pSM, TDataBanker* pDB, const SbVec3f& vPosition,
-              const SbVec3f& vExtents, int nType);
-    // Deletes the explosion (and its sound) and takes the asteroid's nodes out of the parent.
-    ~TAsteroid();
-    TAsteroid(const TAsteroid&) = delete;
-    TAsteroid& operator=(const TAsteroid&) = delete;
+    // mesh, then two for its explosion (its turn, then its size).
+    TAsteroid(TRandom& Random, const TFloat3& vPosition, const TFloat3& vExtents, int nType, uint32_t nSerial);
 
-    void SetVelocity(const SbVec2f& v);
-    SbVec3f GetVelocity() const { return m_vSpeed; }
+    void SetVelocity(float fX, float fY) { m_vSpeed = TFloat3(fX, fY, 0.0f); }
+    TFloat3 GetVelocity() const { return m_vSpeed; }
     // Restarts the tumble from angle 0.
-    void SetSpin(double dRate, const SbVec3f& vAxis);
+    void SetSpin(double dRate, const TFloat3& vAxis);
     // Tumbles by rate x dt and drifts by velocity x dt.
     void Move(double dt);
 
-    SbVec3f GetPosition() const { return m_vPosition; }
-    // Where its transform shows it now, which a frame drawn between ticks places between two of
-    // its positions; for measuring what is drawn, never for the rules.
-    SbVec3f GetShownPosition() const;
+    TFloat3 GetPosition() const { return m_vPosition; }
     // Put there, not drifted there: a wrap or a place at a level's start, shown where it lands.
-    void SetPosition(const SbVec3f& vPosition);
+    void SetPosition(const TFloat3& vPosition);
     void SetVisible(bool bVisible) { m_bVisible = bVisible; }
+    bool IsVisible() const { return m_bVisible; }
 
-    // Dead and hidden for good. The animation shows only for the small class with bWithEffect;
-    // otherwise only the sound plays.
+    // Dead and hidden for good. Its explosion's animation shows only for the small class shot
+    // (bWithEffect); otherwise only its sound plays.
     void Explode(bool bWithEffect);
+    bool ShowsExplosion(bool bWithEffect) const { return bWithEffect && ClassOf(m_nType).bShowsExplosion; }
 
     // The collision box: the mesh's box in the rock's own frame, shrunk to three quarters, under
-    // the rock's place and tumble; empty while hidden. The box a bounding-box traversal of the
-    // shown rock finds, without the traversal.
-    SbXfBox3f GetBoundingBox() const;
+    // the rock's place and tumble; empty while hidden.
+    TCollisionBox GetBoundingBox() const;
     // A box in the world that holds the collision box, from the place and the box's reach
-    // alone, without a matrix; empty while hidden.
-    SbBox3f GetWorldBounds() const;
+    // alone; empty while hidden.
+    TBox3 GetWorldBounds() const;
 
     bool IsAlive() const { return m_bAlive; }
     int GetType() const { return m_nType; }
+    uint32_t GetSerial() const { return m_nSerial; }
 
-    // Class, place, speed, tumble, alive and shown, with the explosion.
+    // Class, place, speed, tumble, alive and shown.
     void AddToDigest(TDigest& Digest) const;
 
     // At the start of a tick: the frames until the next one start from here.
     void BeginTick() { m_Blend.Keep(m_vPosition, m_dSpinAngle); }
-    // Writes the place and the tumble dAlpha of the way from the last tick to this one (1: as
-    // the rock is now), and the visibility, to the nodes; true when any changed.
-    bool Present(double dAlpha = 1.0);
-    SoSeparator* GetRootNode() const { return m_pThisRoot; }
-    TFxExplosion* GetExplosion() const { return m_pFxXplosion; }
+    const TTickBlend& GetBlend() const { return m_Blend; }
+
+    // What the scene draws: the mesh's points, the tumble, the explosion's turn and size.
+    const TFloat3* GetMeshPoints() const { return m_vecPoints.data(); }
+    double GetSpinAngle() const { return m_dSpinAngle; }
+    double GetSpinRate() const { return m_dSpinRate; }
+    TFloat3 GetSpinAxis() const { return m_vSpinAxis; }
+    double GetBlastAngle() const { return m_dBlastAngle; }
+    float GetBlastScale() const { return m_fBlastScale; }
 
     // The mesh, apart so it can be checked and reused: 66 points for the given extents (128
     // draws, ring by ring, z jitter before x), and the fixed 576-entry index list.
-    static void MakeMeshPoints(const SbVec3f& vExtents, SbVec3f* pPoints);
+    static void MakeMeshPoints(TRandom& Random, const TFloat3& vExtents, TFloat3* pPoints);
     static void MakeMeshIndices(int32_t* pIndices);
 
 private:
-    void BuildMesh(SoGroup* pRoot, SoTexture2* pTex, const SbVec3f& vExtents);
-
+    int m_nType;
+    uint32_t m_nSerial;
     bool m_bAlive = true;
-    SoTransform* m_pXf = nullptr;
-    SoSwitch* m_pSwitch = nullptr;
+    bool m_bVisible = true;
+    TFloat3 m_vPosition;
+    TFloat3 m_vSpeed;
+    TFloat3 m_vSpinAxis{0.0f, 0.0f, 1.0f};
     double m_dSpinAngle = 0;
     double m_dSpinRate = 0;
-    int m_nType = 0;
-    SbVec3f m_vSpeed;
-    SbVec3f m_vSpinAxis;
-    TFModSoundSource* m_pSnd = nullptr;
-    TFxExplosion* m_pFxXplosion = nullptr;
-    SoGroup* m_pRoot = nullptr;
-    SoSeparator* m_pThisRoot = nullptr;
-    TSceneHook m_Hook;  // takes the subtree down with the rock
-    SbVec3f m_vPosition;
-    SbRotation m_Rotation;  // the tumble
+    std::vector<TFloat3> m_vecPoints;
+    TBox3 m_LocalBox;    // the mesh's box in the rock's own frame, unshrunk
+    float m_fReach = 0;  // the farthest corner of the shrunk box from the rock's centre
+    double m_dBlastAngle = 0;
+    float m_fBlastScale = 1;
     TTickBlend m_Blend;
-    bool m_bVisible = true;
-    SbBox3f m_LocalBox;   // the shrunk box of the mesh in the rock's own frame
-    float m_fReach = 0;   // the farthest corner of m_LocalBox from the rock's centre
 };
 
 // Every asteroid of the current level, destroyed ones included until the next level purges

@@ -87,6 +87,9 @@ SDL_AudioDeviceID FindNewDevice(const std::vector<SDL_AudioDeviceID>& vecBefore)
 // 0 or the failing call's (negative) result; on failure nothing stays open.
 int OpenDevice(SDL_AudioDeviceID& nDevice)
 {
+    // SDL would turn SIGINT and SIGTERM into quit events that nothing here reads, and a
+    // program without handlers of its own (drelk2-sim) would no longer end on them.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     int nResult = SDL_InitSubSystem(SDL_INIT_AUDIO);
     if (nResult < 0)
         return nResult;

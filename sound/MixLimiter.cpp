@@ -27,7 +27,6 @@ void TMixLimiter::Attach()
     m_vLowest.assign(m_nAttackFrames, 1.0);
     m_dRelease = 1.0 - std::exp(-1.0 / (RELEASE_SECONDS * nRate));
     m_dGain = 1.0;
-    m_fLowestGain = 1.0f;
     // Nothing of this runs on the audio thread before the hook is set (SDL_mixer sets it
     // under its audio lock).
     m_vOffsets.assign(static_cast<size_t>(std::max(0, Mix_AllocateChannels(-1))), 0);
@@ -126,7 +125,6 @@ void TMixLimiter::Limit(int16_t* pOut, int nCount)
             dWindow += m_vLowest[nSpan + f] - m_vLowest[f];
         const double dSmooth = std::min(m_vNeeds[f], dWindow / double(nSpan));
         m_dGain = std::min(dSmooth, m_dGain + (1.0 - m_dGain) * m_dRelease);
-        m_fLowestGain = std::min(m_fLowestGain, static_cast<float>(m_dGain));
         for (int c = 0; c < m_nOutputChannels; ++c) {
             const size_t i = f * static_cast<size_t>(m_nOutputChannels) + static_cast<size_t>(c);
             const int32_t nSum = m_vSum[i] + pOut[i];

@@ -26,8 +26,6 @@ public:
     // Routes the playback just started on a channel through the sum. SDL_mixer forgets a
     // channel's hooks whenever its playback ends or restarts, so every start needs this.
     void Watch(int nChannel);
-    // The lowest gain the limiter has applied since Attach (1 when it never acted).
-    float LowestGain() const { return m_fLowestGain; }
 
 private:
     static void AddChannel(int nChannel, void* pStream, int nBytes, void* pLimiter);
@@ -41,7 +39,6 @@ private:
     size_t m_nAttackFrames = 1;   // how long the gain takes to fall ahead of a peak
     double m_dRelease = 0.0;      // per-frame coefficient of its recovery
     double m_dGain = 1.0;         // the gain at the end of the last buffer
-    float m_fLowestGain = 1.0f;
     bool m_bAdded = false;        // a channel has added to this buffer's sum
     bool m_bAtRest = true;        // the last buffer needed no gain below 1, nor does its window
     std::vector<int32_t> m_vSum;  // this buffer's sum of the watched channels

@@ -59,7 +59,6 @@ public:
     const std::vector<TEntry>& GetEntries() const { return m_vecEntries; }
     // The best score so far, 0 without one.
     int32_t GetBest() const { return m_vecEntries.empty() ? 0 : m_vecEntries.front().nScore; }
-    QString GetPath() const { return m_strPath; }
 
     // A finished game. Its place in the table (1 for a new best), or 0 when it scored nothing
     // or is not among the ten best. Under the folder's lock the table on disk is read again and

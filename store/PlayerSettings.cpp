@@ -16,9 +16,8 @@ const char KEY_FULL_SCREEN[] = "fullscreen";
 const char KEY_MUSIC_VOLUME[] = "music_volume";
 const char KEY_EFFECTS_VOLUME[] = "effects_volume";
 const char KEY_MAX_FPS[] = "maxfps";
-const char KEY_EFFECTS[] = "effects";
 const char KEY_ATTRACT[] = "attract";
-const char* const EFFECTS_NAMES[] = {"low", "normal", "high"};
+
 const char GROUP_GENERAL[] = "General";
 
 // "GROUP/KEY" as the file's group and key; "a/b/c" is key "b\c" of group "a", as QSettings
@@ -288,15 +287,6 @@ int TPlayerSettings::GetEffectsVolume() const
     return ReadPercent(KEY_EFFECTS_VOLUME);
 }
 
-TPlayerSettings::TEffects TPlayerSettings::GetEffects() const
-{
-    const QString strValue = GetValue(QString(GROUP_GENERAL) + '/' + KEY_EFFECTS).trimmed();
-    for (int i = EFFECTS_LOW; i <= EFFECTS_HIGH; ++i)
-        if (strValue.compare(EFFECTS_NAMES[i], Qt::CaseInsensitive) == 0)
-            return static_cast<TEffects>(i);
-    return EFFECTS_NORMAL;
-}
-
 bool TPlayerSettings::IsAttractOn() const
 {
     return ReadFlag(KEY_ATTRACT, true);
@@ -318,12 +308,6 @@ void TPlayerSettings::SetMaxFps(int nMaxFps)
 {
     DRELK_ASSERT(nMaxFps >= 0);
     SetValue(QString(GROUP_GENERAL) + '/' + KEY_MAX_FPS, QString::number(nMaxFps));
-}
-
-void TPlayerSettings::SetEffects(TEffects nEffects)
-{
-    DRELK_ASSERT(nEffects >= EFFECTS_LOW && nEffects <= EFFECTS_HIGH);
-    SetValue(QString(GROUP_GENERAL) + '/' + KEY_EFFECTS, EFFECTS_NAMES[nEffects]);
 }
 
 void TPlayerSettings::SetAttractOn(bool bOn)

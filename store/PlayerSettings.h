@@ -1,12 +1,13 @@
 #pragma once
 // What the game remembers of the player's choices between runs (music on or off, the volumes,
-// full screen, the frame cap, the effects' detail, the demo, and whatever else is given a key),
+// full screen, the frame cap, the demo, and whatever else is given a key),
 // in the game's config folder (~/.config/drelk2/drelk2.conf).
 //
 // The file is INI text as QSettings writes it: groups ("[General]", "[keys]") of "key=value"
 // lines; in [General] music=true|false, music_volume=0..100, effects_volume=0..100,
-// fullscreen=true|false, maxfps=N, effects=low|normal|high and attract=true|false. A value
-// that cannot be read is no choice: the default holds. It is read defensively (a
+// fullscreen=true|false, maxfps=N, effects=low|normal|high (read by the game window) and
+// attract=true|false. A value that cannot be read is no choice: the default holds. It is read
+// defensively (a
 // regular file of at most 64 KiB; a link to one is followed), and written whole through the
 // store under the config folder's lock: the file is read again, the one changed key merged in,
 // and every other key, group and comment kept as it was. A file that cannot serve is moved
@@ -29,8 +30,6 @@ public:
 
     // The frame caps the options window offers (0: the screen's rate).
     static constexpr int FRAME_CAPS[] = {0, 30, 60, 120, 144};
-    // How many sparks and fragments the effects draw.
-    enum TEffects { EFFECTS_LOW, EFFECTS_NORMAL, EFFECTS_HIGH };
     // What the file is opened for: to keep choices (the folder is made, leftovers removed, a
     // damaged file set aside), or only to read them (drelk2 --help: nothing made or moved).
     enum TAccess { ACCESS_KEEP, ACCESS_READ };
@@ -47,7 +46,6 @@ public:
     int GetEffectsVolume() const;
     // The frame cap as written, 0 when not chosen (the window reads and checks it).
     QString GetMaxFps() const { return GetValue("maxfps"); }
-    TEffects GetEffects() const;
     // The demo on the start-up window, on unless switched off.
     bool IsAttractOn() const;
     // Each choice is written at once, so that it survives whatever ends the program.
@@ -56,7 +54,6 @@ public:
     void SetMusicVolume(int nPercent);
     void SetEffectsVolume(int nPercent);
     void SetMaxFps(int nMaxFps);
-    void SetEffects(TEffects nEffects);
     void SetAttractOn(bool bOn);
 
     // Any setting by "GROUP/KEY" ("General/maxfps", "keys/turn_left"); a key without a group

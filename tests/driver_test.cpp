@@ -3,11 +3,20 @@
 // does not fit this game is refused or caught at the tick it departs.
 #include "tests/support/GameFixture.h"
 
-#include "base/GameClock.h"
 #include "objects/Asteroids.h"
 #include "objects/Ships.h"
 
+#include "core/GameScene.h"
+#include "databank/DataBanker.h"
+#include "tests/support/TestDataFile.h"
+
 #include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <memory>
 #include <map>
 #include <vector>
 
@@ -86,7 +95,7 @@ TEST_F(DriverTest, CommandsAreRecordedWithTheTickTheyComeBefore)
     EXPECT_EQ(Record.vecCommands, vecExpected);
     EXPECT_EQ(Record.nTicks, 5u);
     EXPECT_EQ(Record.nStartLevel, 1);
-    EXPECT_EQ(Record.DataSha, s_pDriver->GetDataSha());
+    EXPECT_EQ(Record.RulesData, s_pDriver->GetRulesData().ToBytes());
     EXPECT_EQ(Record.nFinalDigest, nDigest);
     EXPECT_TRUE(Record.vecDigests.empty());
     // Leaving stops the game and its ticks for good.
@@ -156,7 +165,7 @@ TEST_F(DriverTest, AReplayOfOtherRulesOrAnotherDataFileIsRefusedWithoutStartingI
     TReplay OtherRules = Record;
     ++OtherRules.nRulesVersion;
     TReplay OtherData = Record;
-    OtherData.DataSha[31] ^= 0x5a;
+    OtherData.RulesData[2] ^= 0x5a;  // a ship a little other
     for (const auto& Case : {std::make_pair(&OtherRules, "rules"), std::make_pair(&OtherData, "another data file")}) {
         std::string strError;
         EXPECT_FALSE(s_pDriver->StartReplay(*Case.first, strError));
@@ -180,8 +189,127 @@ TEST_F(DriverTest, TheNextLevelIsSeededFromGameTimeSoPausedStepsChangeIt)
         EXPECT_EQ(m_pGame->GetLevel(), 2);
         return m_pGame->GetAsteroids().front()->GetPosition();
     };
-    const SbVec3f vFirst = Level2(0);
+    const TFloat3 vFirst = Level2(0);
     EXPECT_EQ(Level2(0), vFirst);  // the same game time, the same level
     EXPECT_NE(Level2(7), vFirst);  // 70 ms later in game time, another
-    EXPECT_EQ(TGameClock::GetTickCount(), (TRules::LEVEL_END_TICKS + 7) * TGameDriver::TICK_MS);
+    EXPECT_EQ(m_pGame->GetClock().GetTickCount(), (TRules::LEVEL_END_TICKS + 7) * TGameDriver::TICK_MS);
+}
+
+TEST_F(DriverTest, AHeaderThatTellsAnotherEndingFailsTheCheckNamingTheField)
+{
+    const TReplay Record = PlayScript();
+    const struct
+    {
+        const char* szCase;
+        void (*pChange)(TReplay&);
+        const char* szField;
+    } CASES[] = {
+        {"as recorded", [](TReplay&) {}, nullptr},
+        {"a higher score", [](TReplay& R) { R.nScore += 100; }, "score"},
+        {"a lower score", [](TReplay& R) { R.nScore = 0; }, "score"},
+        {"a higher level", [](TReplay& R) { R.nLevel = 2; }, "level"},
+        {"another final state", [](TReplay& R) { R.nFinalDigest ^= 1; }, "final"},
+    };
+    for (const auto& Case : CASES) {
+        SCOPED_TRACE(Case.szCase);
+        TReplay Changed = Record;
+        Case.pChange(Changed);
+        PlayBack(Changed);
+        const std::string strWhy = s_pDriver->GetRun()->CheckEnding();
+        if (!Case.szField)
+            EXPECT_EQ(strWhy, "");
+        else
+            EXPECT_NE(strWhy.find(Case.szField), std::string::npos) << strWhy;
+    }
+}
+
+// What the game shows and how it sounds never changes the game: played with its scene, at every
+// detail of its sparks and fragments, or with no scene, a record gives the same digests.
+TEST_F(DriverTest, AReplayPlaysTheSameWithItsSceneAtEveryDetailOrWithout)
+{
+    const TReplay Record = PlayScript();
+    const struct
+    {
+        TGameDriver::TShow nShow;
+        TEffectsDetail nDetail;
+    } CASES[] = {{TGameDriver::SHOW_NOTHING, TEffectsDetail::NORMAL},
+                 {TGameDriver::SHOW_SCENE, TEffectsDetail::LOW},
+                 {TGameDriver::SHOW_SCENE, TEffectsDetail::NORMAL},
+                 {TGameDriver::SHOW_SCENE, TEffectsDetail::HIGH}};
+    for (const auto& Case : CASES) {
+        SCOPED_TRACE(TFxDebris::NameOf(Case.nDetail));
+        s_pDriver->SetEffectsDetail(Case.nDetail);
+        std::string strError;
+        ASSERT_TRUE(s_pDriver->StartReplay(Record, strError, Case.nShow)) << strError;
+        EXPECT_EQ(s_pDriver->GetScene() != nullptr, Case.nShow == TGameDriver::SHOW_SCENE);
+        int nMostPieces = 0;
+        while (!s_pDriver->IsReplayOver()) {
+            s_pDriver->Step();
+            s_pDriver->Present(0.5);
+            if (const TGameScene* pScene = s_pDriver->GetGameScene())
+                nMostPieces = std::max(nMostPieces, pScene->GetDebris().GetSparks() + pScene->GetDebris().GetFragments());
+        }
+        EXPECT_EQ(s_pDriver->GetReplayDeparture(), 0u);
+        EXPECT_EQ(s_pDriver->GetRun()->CheckEnding(), "");
+        if (Case.nShow == TGameDriver::SHOW_SCENE) {
+            EXPECT_GT(nMostPieces, 0);  // the rocks the script hits did throw pieces
+        }
+    }
+    s_pDriver->SetEffectsDetail(TFxDebris::DEFAULT_DETAIL);
+}
+
+// Each game owns its clock and its generator: two played side by side in one process, step
+// for step, are each the game it is alone.
+TEST_F(DriverTest, TwoGamesInOneProcessKeepApart)
+{
+    const TReplay Record = PlayScript();
+    std::string strError;
+    std::unique_ptr<TGameRun> pA = TGameRun::Replaying(s_pDriver->GetRulesData(), Record, strError);
+    ASSERT_TRUE(pA) << strError;
+    TGameRun B(s_pDriver->GetRulesData(), 3, "test");
+    for (uint32_t n = 0; n <= SCRIPT_TICKS; ++n) {
+        pA->Step();
+        if (n % 7 == 0)
+            B.Command(CMD_FIRE);
+        B.Step();
+    }
+    EXPECT_TRUE(pA->IsReplayOver());
+    EXPECT_EQ(pA->GetReplayDeparture(), 0u);
+    EXPECT_EQ(pA->CheckEnding(), "");
+    EXPECT_EQ(B.GetGame().GetLevel(), 3);
+    EXPECT_NE(B.GetGame().GetClock().GetMs(), 0u);
+}
+
+// The rules take the ship's box from the data file's model exactly: the extremes of its points,
+// turned the quarter about x by swapping and negating, which every machine does alike.
+TEST_F(DriverTest, TheShipsBoxIsTheModelsPointsTurnedExactly)
+{
+    // The game's model, read here from its source as plain text: no transform in it.
+    std::ifstream In(DRELK_SHIP_MODEL);
+    const std::string strModel((std::istreambuf_iterator<char>(In)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(strModel.find("Transform"), std::string::npos);
+    float fMin[3] = {1e9f, 1e9f, 1e9f}, fMax[3] = {-1e9f, -1e9f, -1e9f};
+    int nPoints = 0;
+    for (size_t nNode = strModel.find("Coordinate3 {"); nNode != std::string::npos;
+         nNode = strModel.find("Coordinate3 {", nNode + 1)) {
+        const size_t nAt = strModel.find("point [", nNode);
+        std::istringstream List(strModel.substr(nAt + 7, strModel.find(']', nAt) - nAt - 7));
+        std::string strNumber;
+        for (int i = 0; List >> strNumber; i = (i + 1) % 3) {
+            const float f = std::strtof(strNumber.c_str(), nullptr);
+            fMin[i] = std::min(fMin[i], f);
+            fMax[i] = std::max(fMax[i], f);
+            nPoints += i == 2;
+        }
+    }
+    ASSERT_GT(nPoints, 100);
+    const TBox3 Box = s_pDriver->GetRulesData().ShipBox;
+    EXPECT_EQ(Box.GetMin(), TFloat3(fMin[0], -fMax[2], fMin[1]));
+    EXPECT_EQ(Box.GetMax(), TFloat3(fMax[0], -fMin[2], fMax[1]));
+
+    // A model made of a 0.6 x 0.2 x 1.0 cube.
+    const TDataBanker Bank(MakeTestDataFile(MakeTempDir()));
+    const TBox3 Cube = TGameDriver::ShipModelBox(Bank);
+    EXPECT_EQ(Cube.GetMin(), TFloat3(-0.3f, -0.5f, -0.1f));
+    EXPECT_EQ(Cube.GetMax(), TFloat3(0.3f, 0.5f, 0.1f));
 }

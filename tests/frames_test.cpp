@@ -6,9 +6,16 @@
 #include "tests/support/GameFixture.h"
 
 #include "base/MathConstants.h"
+#include "core/GameScene.h"
+#include "core/PlayClock.h"
+#include "objects/AsteroidShape.h"
 #include "objects/Asteroids.h"
+#include "objects/MissileShape.h"
+#include "objects/ShipShape.h"
 #include "objects/Ships.h"
 #include "objects/Weapons.h"
+
+#include <Inventor/nodes/SoTransform.h>
 
 #include <cmath>
 #include <map>
@@ -16,7 +23,7 @@
 #include <vector>
 
 namespace {
-constexpr uint64_t TICK_US = TGameDriver::TICK_US;
+constexpr uint64_t TICK_US = TPlayClock::TICK_US;
 constexpr uint32_t TICKS = 300;
 // How close a frame's motion must come to its share of the rules' motion.
 constexpr double TOLERANCE = 0.02;
@@ -47,6 +54,19 @@ std::vector<TCommand> CommandsOf(uint32_t nTick)
     return vecCommands;
 }
 
+SbVec3f ToScene(const TFloat3& v)
+{
+    return SbVec3f(v[0], v[1], v[2]);
+}
+
+double AngleAboutZ(const SoTransform* pXf)
+{
+    SbVec3f vAxis;
+    float fAngle = 0;
+    pXf->rotation.getValue().getValue(vAxis, fAngle);
+    return vAxis[2] < 0 ? -fAngle : fAngle;
+}
+
 class FramesTest : public GameFixture
 {
 protected:
@@ -54,31 +74,53 @@ protected:
     void SetUpField()
     {
         ClearField();
-        AddRock(2, SbVec3f(-20.0f, 10.0f, 0.0f), SbVec2f(0.15f, 0.1f));
-        AddRock(1, SbVec3f(20.0f, -12.0f, 0.0f), SbVec2f(-0.05f, 0.2f));
-        AddRock(0, SbVec3f(15.0f, 15.0f, 0.0f), SbVec2f(0.0f, -0.25f));
+        AddRock(2, TFloat3(-20.0f, 10.0f, 0.0f), 0.15f, 0.1f);
+        AddRock(1, TFloat3(20.0f, -12.0f, 0.0f), -0.05f, 0.2f);
+        AddRock(0, TFloat3(15.0f, 15.0f, 0.0f), 0.0f, -0.25f);
     }
+
+    // The window's way with ticks and frames: the ticks due by a time on its play clock, and a
+    // frame drawn at that time.
+    int RunDueTicks(uint64_t nPlayUs)
+    {
+        const int nDue = m_PlayClock.TakeDueTicks(nPlayUs);
+        for (int i = 0; i < nDue; ++i)
+            s_pDriver->Step();
+        return nDue;
+    }
+    void PresentAt(uint64_t nPlayUs) { s_pDriver->Present(m_PlayClock.AlphaAt(nPlayUs)); }
 
     // Everything followed, as the rules have it (bShown: as the scene shows it now).
     TTrack Look(bool bShown) const
     {
         TTrack Track;
         const TManShip& Ship = *m_pGame->GetShip();
-        Track["ship"] = bShown ? Ship.GetShownPosition() : Ship.GetPosition();
+        const TGameScene& Scene = *s_pDriver->GetGameScene();
+        const SoTransform* pShipXf = Scene.GetShipShape()->GetTransform();
+        Track["ship"] = bShown ? pShipXf->translation.getValue() : ToScene(Ship.GetPosition());
         // The heading the rules count on, round after round; the one shown is the same turn less
         // some part of the last, read in the turns the rules have made.
         const double dRules = Ship.GetAngle();
-        const double dAngle = bShown ? dRules + std::remainder(Ship.GetShownAngle() - dRules, 2 * PI) : dRules;
+        const double dAngle = bShown ? dRules + std::remainder(AngleAboutZ(pShipXf) - dRules, 2 * PI) : dRules;
         Track["heading"] = SbVec3f(static_cast<float>(dAngle), 0, 0);
         for (size_t i = 0; i < m_pGame->GetAsteroids().size(); ++i) {
             const TAsteroid* pRock = m_pGame->GetAsteroids()[i];
             if (pRock->IsAlive())
-                Track["rock " + std::to_string(i)] = bShown ? pRock->GetShownPosition() : pRock->GetPosition();
+                Track["rock " + std::to_string(i)] =
+                    bShown ? Scene.FindRock(pRock->GetSerial())->GetTransform()->translation.getValue()
+                           : ToScene(pRock->GetPosition());
         }
+        size_t nFlying = 0;
         for (size_t i = 0; i < m_pGame->GetMissiles().size(); ++i) {
             const TMissile* pMissile = m_pGame->GetMissiles()[i];
-            if (pMissile->IsAlive())
-                Track["missile " + std::to_string(i)] = bShown ? pMissile->GetShownPosition() : pMissile->GetPosition();
+            if (!pMissile->IsAlive())
+                continue;
+            // The n-th missile in flight is drawn by the n-th missile shape.
+            const TMissileShape* pShape = Scene.GetMissileShape(nFlying++);
+            if (bShown && pShape)
+                Track["missile " + std::to_string(pMissile->GetSerial())] = pShape->GetTransform()->translation.getValue();
+            else if (!bShown)
+                Track["missile " + std::to_string(pMissile->GetSerial())] = ToScene(pMissile->GetPosition());
         }
         return Track;
     }
@@ -89,27 +131,28 @@ protected:
     {
         NewGame(1);
         SetUpField();
-        s_pDriver->SetFramesPresent(pPattern != nullptr);
-        s_pDriver->RestartSchedule(0);
+        m_PlayClock = TPlayClock();
+        m_PlayClock.RestartSchedule(0);
         vecTicks.assign(1, Look(false));
-        uint64_t nNowUs = 0;
+        uint64_t nNowUs = 0, nDueUs = TICK_US;
         for (size_t nFrame = 0; s_pDriver->GetTicks() < TICKS; ++nFrame) {
             nNowUs += pPattern ? pPattern->vecFrameUs[nFrame % pPattern->vecFrameUs.size()] : TICK_US;
             // The ticks due by the frame, one at a time, each with its commands first.
-            while (s_pDriver->GetLastDueUs() + TICK_US <= nNowUs && s_pDriver->GetTicks() < TICKS) {
+            for (; nDueUs <= nNowUs && s_pDriver->GetTicks() < TICKS; nDueUs += TICK_US) {
                 for (TCommand nCommand : CommandsOf(s_pDriver->GetTicks() + 1))
                     Command(nCommand);
-                EXPECT_EQ(s_pDriver->RunDueTicks(s_pDriver->GetLastDueUs() + TICK_US, 1), 1);
+                EXPECT_EQ(RunDueTicks(nDueUs), 1);
                 vecTicks.push_back(Look(false));
             }
             if (pPattern) {
-                s_pDriver->PresentAt(nNowUs);
+                PresentAt(nNowUs);
                 vecFrames.emplace_back(nNowUs, Look(true));
             }
         }
-        s_pDriver->SetFramesPresent(false);
         return m_pGame->Digest();
     }
+
+    TPlayClock m_PlayClock;
 };
 
 // The rules' motion of a thing in tick n (from after tick n - 1 to after tick n); false when it
@@ -180,23 +223,23 @@ TEST_F(FramesTest, AJumpIsShownWhereItLandsAndAFrameBeforeTheNextTickShowsTheLas
 {
     NewGame(1);
     SetUpField();
-    s_pDriver->SetFramesPresent(true);
-    s_pDriver->RestartSchedule(0);
+    m_PlayClock = TPlayClock();
+    m_PlayClock.RestartSchedule(0);
     // A rock about to cross the right edge: the tick that wraps it puts it at the left.
-    TAsteroid* pRock = AddRock(2, SbVec3f(29.99f, 0.0f, 0.0f), SbVec2f(0.25f, 0.0f));
-    EXPECT_EQ(s_pDriver->RunDueTicks(TICK_US), 1);
+    TAsteroid* pRock = AddRock(2, TFloat3(29.99f, 0.0f, 0.0f), 0.25f, 0.0f);
+    EXPECT_EQ(RunDueTicks(TICK_US), 1);
     ASSERT_EQ(pRock->GetPosition()[0], -30.0f);
+    auto Shown = [&] { return s_pDriver->GetGameScene()->FindRock(pRock->GetSerial())->GetTransform()->translation.getValue(); };
     for (uint64_t nUs : {TICK_US, TICK_US + 3000, TICK_US + 9999}) {
-        s_pDriver->PresentAt(nUs);
-        EXPECT_EQ(pRock->GetShownPosition()[0], -30.0f) << nUs;
+        PresentAt(nUs);
+        EXPECT_EQ(Shown()[0], -30.0f) << nUs;
     }
     // At the next tick it moves on from there, blended again: half way at half a tick.
-    EXPECT_EQ(s_pDriver->RunDueTicks(2 * TICK_US), 1);
-    s_pDriver->PresentAt(2 * TICK_US + TICK_US / 2);
-    EXPECT_NEAR(pRock->GetShownPosition()[0], -30.0f + 0.0125f, 1e-5f);
+    EXPECT_EQ(RunDueTicks(2 * TICK_US), 1);
+    PresentAt(2 * TICK_US + TICK_US / 2);
+    EXPECT_NEAR(Shown()[0], -30.0f + 0.0125f, 1e-5f);
     // At the moment a tick runs a frame still shows where the tick before left it: each tick's
     // motion is shown over the time to the next.
-    s_pDriver->PresentAt(2 * TICK_US);
-    EXPECT_NEAR(pRock->GetShownPosition()[0], -30.0f, 1e-5f);
-    s_pDriver->SetFramesPresent(false);
+    PresentAt(2 * TICK_US);
+    EXPECT_NEAR(Shown()[0], -30.0f, 1e-5f);
 }

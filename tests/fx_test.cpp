@@ -1,10 +1,10 @@
 // Effects and head-up display: banners, background, explosions and the engine flame, on the real
 // scene graph, with the effects' timers stepped in virtual time and sounds on SDL's silent driver.
-#include "base/GameClock.h"
 #include "base/MathConstants.h"
-#include "base/Random.h"
 #include "fx/Backgrounds.h"
 #include "fx/Banners.h"
+#include "fx/Debris.h"
+#include "fx/FxTimers.h"
 #include "fx/GraphicFx.h"
 #include "databank/DataBanker.h"
 #include "sound/FModSoundManager.h"
@@ -277,9 +277,6 @@ protected:
     void SetUp() override
     {
         SceneTest::SetUp();
-        TGameClock::Reset(0);
-        TRandom::Reset();
-        TFxEngine::ResetSoundLimit();
         for (int i = 0; i < 20; ++i) {
             m_vecFrames.push_back(new SoTexture2);
             m_vecFrames.back()->ref();  // as the bank holds its frames
@@ -299,9 +296,17 @@ protected:
         EXPECT_TRUE(pSnd->LoadFromMemory(Wav.data(), static_cast<int32_t>(Wav.size()), false, false));
         return pSnd;
     }
+    // An explosion turned 0.3 about z at scale 1.7, as the rules would have drawn them.
+    TFxExplosion* NewExplosion(double dInterval = 0.05)
+    {
+        return new TFxExplosion(m_pRoot, m_Timers, NewSound(), &m_vecFrames, SbVec3f(1, 2, 3), SbVec2f(4, 4), dInterval,
+                                0.3, 1.7f);
+    }
+    void Advance(uint64_t nMs) { m_Timers.AdvanceTo(m_Timers.GetMs() + nMs); }
 
     static TFModSoundManager* s_pSM;
     TVecPtrTextures m_vecFrames;
+    TFxTimers m_Timers;
 };
 TFModSoundManager* EffectTest::s_pSM = nullptr;
 
@@ -323,124 +328,109 @@ TExplosionParts ExplosionParts(SoSeparator* pThisRoot)
 
 using ExplosionTest = EffectTest;
 
-TEST_F(ExplosionTest, NewExplosionDrawsItsTurnAndScaleAndShowsNothingUntilStarted)
+TEST_F(ExplosionTest, NewExplosionShowsNothingUntilStartedThenItsTurnAndScale)
 {
-    const double r1 = TRandom::Draw() / 32767.0, r2 = TRandom::Draw() / 32767.0;
-    const uint32_t nStateAfter = TRandom::GetState();
-    TRandom::Reset();
-    TFxExplosion Fx(m_pRoot, NewSound(), &m_vecFrames, SbVec3f(1, 2, 3), SbVec2f(4, 4), 0.05);
-    EXPECT_EQ(TRandom::GetState(), nStateAfter);
-
+    std::unique_ptr<TFxExplosion> pFx(NewExplosion());
     // Nothing in the scene, and the timer idle, until a start.
     EXPECT_EQ(m_pRoot->getNumChildren(), 0);
-    EXPECT_EQ(Fx.GetRootNode(), nullptr);
-    TGameClock::Advance(1000);
-    EXPECT_EQ(Fx.GetFrame(), 0);
+    EXPECT_EQ(pFx->GetRootNode(), nullptr);
+    Advance(1000);
+    EXPECT_EQ(pFx->GetFrame(), 0);
 
-    Fx.Start();
+    pFx->Start();
     ASSERT_EQ(m_pRoot->getNumChildren(), 1);
-    EXPECT_EQ(m_pRoot->findChild(Fx.GetRootNode()), 0);
-    TExplosionParts Parts = ExplosionParts(Fx.GetRootNode());
+    EXPECT_EQ(m_pRoot->findChild(pFx->GetRootNode()), 0);
+    TExplosionParts Parts = ExplosionParts(pFx->GetRootNode());
     ASSERT_TRUE(Parts.pXf && Parts.pMat);
     EXPECT_FALSE(scene::WorldBox(m_pRoot).isEmpty());
     EXPECT_EQ(Parts.pXf->translation.getValue(), SbVec3f(1, 2, 3));
-    EXPECT_NEAR(RotationAboutZ(Parts.pXf), r1 * PI, 1e-5);
-    const float s = static_cast<float>(1.5 + 0.5 * r2);
-    EXPECT_EQ(Parts.pXf->scaleFactor.getValue(), SbVec3f(s, s, s));
+    EXPECT_NEAR(RotationAboutZ(Parts.pXf), 0.3, 1e-6);
+    EXPECT_EQ(Parts.pXf->scaleFactor.getValue(), SbVec3f(1.7f, 1.7f, 1.7f));
     ExpectQuad(Parts.pCoords, 4, 4);
     // The bank's frames themselves, shared, in order.
-    EXPECT_EQ(scene::FindAll<SoTexture2>(Fx.GetRootNode()), m_vecFrames);
+    EXPECT_EQ(scene::FindAll<SoTexture2>(pFx->GetRootNode()), m_vecFrames);
 }
 
 TEST_F(ExplosionTest, RunShowsEveryFrameFadesTheSecondHalfThenHoldsTheFirstFrame)
 {
-    TFxExplosion Fx(m_pRoot, NewSound(), &m_vecFrames, SbVec3f(0, 0, 0), SbVec2f(4, 4), 0.05);
-    Fx.Start();
-    TExplosionParts Parts = ExplosionParts(Fx.GetRootNode());
+    std::unique_ptr<TFxExplosion> pFx(NewExplosion());
+    pFx->Start();
+    TExplosionParts Parts = ExplosionParts(pFx->GetRootNode());
     ASSERT_TRUE(Parts.pMat);
     EXPECT_EQ(scene::Drawn<SoTexture2>(m_pRoot), m_vecFrames[0]);
     for (int nFrame = 0; nFrame < 20; ++nFrame) {
-        TGameClock::Advance(50);
-        ASSERT_TRUE(Fx.IsActive());
+        Advance(50);
+        ASSERT_TRUE(pFx->IsActive());
         EXPECT_EQ(scene::Drawn<SoTexture2>(m_pRoot), m_vecFrames[nFrame]);
         const float fWant = nFrame > 10 ? nFrame / 20.0f : 0.0f;
         EXPECT_FLOAT_EQ(Parts.pMat->transparency[0], fWant) << "frame " << nFrame;
     }
     // The 21st firing ends the run: first frame, opaque, still on show.
-    TGameClock::Advance(50);
-    EXPECT_FALSE(Fx.IsActive());
+    Advance(50);
+    EXPECT_FALSE(pFx->IsActive());
     EXPECT_EQ(scene::Drawn<SoTexture2>(m_pRoot), m_vecFrames[0]);
     EXPECT_FLOAT_EQ(Parts.pMat->transparency[0], 0.0f);
-    EXPECT_EQ(Fx.GetFrame(), 1);
-    TGameClock::Advance(500);
+    EXPECT_EQ(pFx->GetFrame(), 1);
+    Advance(500);
     EXPECT_EQ(scene::Drawn<SoTexture2>(m_pRoot), m_vecFrames[0]);
 
     // A finished explosion starts its next run at frame 1.
-    Fx.Start();
-    TGameClock::Advance(50);
+    pFx->Start();
+    Advance(50);
     EXPECT_EQ(scene::Drawn<SoTexture2>(m_pRoot), m_vecFrames[1]);
 }
 
 TEST_F(ExplosionTest, StartWhileRunningContinuesAndRestartsTheSound)
 {
-    TFxExplosion Fx(m_pRoot, NewSound(), &m_vecFrames, SbVec3f(0, 0, 0), SbVec2f(4, 4), 0.025);
+    std::unique_ptr<TFxExplosion> pFx(NewExplosion(0.025));
     const int nPausedBefore = Mix_Paused(-1);
-    Fx.Start();
+    pFx->Start();
     EXPECT_EQ(Mix_Paused(-1), nPausedBefore - 1);  // the explosion's own sound now plays
-    TGameClock::Advance(5 * 25);
+    Advance(5 * 25);
     EXPECT_EQ(scene::Drawn<SoTexture2>(m_pRoot), m_vecFrames[4]);
-    Fx.Start();
-    TGameClock::Advance(25);
+    pFx->Start();
+    Advance(25);
     EXPECT_EQ(scene::Drawn<SoTexture2>(m_pRoot), m_vecFrames[5]);
-    EXPECT_TRUE(Fx.IsActive());
+    EXPECT_TRUE(pFx->IsActive());
 }
 
 TEST_F(ExplosionTest, SetScaleReplacesTheBaseScaleAndKeepsTheTurn)
 {
-    const double r1 = TRandom::Draw() / 32767.0;
-    TRandom::Reset();
-    TFxExplosion Fx(m_pRoot, NewSound(), &m_vecFrames, SbVec3f(0, 0, 0), SbVec2f(4, 4), 0.05);
+    std::unique_ptr<TFxExplosion> pFx(NewExplosion());
     // Placed before its nodes exist, and after.
-    Fx.SetScale(2.0f);
-    Fx.SetPosition(SbVec3f(5, -6, 0));
-    Fx.Start();
-    TExplosionParts Parts = ExplosionParts(Fx.GetRootNode());
+    pFx->SetScale(2.0f);
+    pFx->SetPosition(SbVec3f(5, -6, 0));
+    pFx->Start();
+    TExplosionParts Parts = ExplosionParts(pFx->GetRootNode());
     ASSERT_TRUE(Parts.pXf);
     EXPECT_EQ(Parts.pXf->scaleFactor.getValue(), SbVec3f(2, 2, 2));
     EXPECT_EQ(Parts.pXf->translation.getValue(), SbVec3f(5, -6, 0));
-    EXPECT_NEAR(RotationAboutZ(Parts.pXf), r1 * PI, 1e-5);
-    TGameClock::Advance(21 * 50);
-    Fx.SetPosition(SbVec3f(7, 8, 0));
-    Fx.SetScale(3.0f);
+    EXPECT_NEAR(RotationAboutZ(Parts.pXf), 0.3, 1e-6);
+    Advance(21 * 50);
+    pFx->SetPosition(SbVec3f(7, 8, 0));
+    pFx->SetScale(3.0f);
     EXPECT_EQ(Parts.pXf->translation.getValue(), SbVec3f(7, 8, 0));
     EXPECT_EQ(Parts.pXf->scaleFactor.getValue(), SbVec3f(3, 3, 3));
-    EXPECT_NEAR(RotationAboutZ(Parts.pXf), r1 * PI, 1e-5);
+    EXPECT_NEAR(RotationAboutZ(Parts.pXf), 0.3, 1e-6);
 }
 
-TEST_F(ExplosionTest, TheTimerRunsOnlyWhileTheExplosionRuns)
+TEST_F(ExplosionTest, TheTimerRunsOnlyWhileTheExplosionRunsAndGoesWithIt)
 {
-    const int nSensors = TGameClock::SensorCount();
-    TFxExplosion Fx(m_pRoot, NewSound(), &m_vecFrames, SbVec3f(0, 0, 0), SbVec2f(4, 4), 0.05);
-    EXPECT_EQ(TGameClock::SensorCount(), nSensors);  // idle effects cost nothing
-    Fx.Start();
-    Fx.Start();  // a restart keeps the one timer
-    EXPECT_EQ(TGameClock::SensorCount(), nSensors + 1);
-    TGameClock::Advance(21 * 50);
-    EXPECT_FALSE(Fx.IsActive());
-    EXPECT_EQ(TGameClock::SensorCount(), nSensors);
-}
-
-TEST_F(ExplosionTest, DeletingTakesTheNodesOutAndStopsTheTimer)
-{
-    const int nSensors = TGameClock::SensorCount();
-    auto* pFx = new TFxExplosion(m_pRoot, NewSound(), &m_vecFrames, SbVec3f(0, 0, 0), SbVec2f(4, 4), 0.05);
+    std::unique_ptr<TFxExplosion> pFx(NewExplosion());
+    EXPECT_EQ(m_Timers.SensorCount(), 0);  // idle effects cost nothing
     pFx->Start();
-    TGameClock::Advance(100);
-    EXPECT_EQ(TGameClock::SensorCount(), nSensors + 1);
-    delete pFx;  // while running
+    pFx->Start();  // a restart keeps the one timer
+    EXPECT_EQ(m_Timers.SensorCount(), 1);
+    Advance(21 * 50);
+    EXPECT_FALSE(pFx->IsActive());
+    EXPECT_EQ(m_Timers.SensorCount(), 0);
+
+    pFx->Start();
+    Advance(100);
+    pFx.reset();  // while running
     EXPECT_EQ(m_pRoot->getNumChildren(), 0);
-    EXPECT_EQ(TGameClock::SensorCount(), nSensors);
-    TGameClock::Advance(1000);
+    EXPECT_EQ(m_Timers.SensorCount(), 0);
+    Advance(1000);
     // The shared frames are still the bank's.
     EXPECT_EQ(m_vecFrames[0]->getRefCount(), 1);
 }
@@ -448,7 +438,7 @@ TEST_F(ExplosionTest, DeletingTakesTheNodesOutAndStopsTheTimer)
 TEST_F(ExplosionTest, AnEmptyFrameListIsRefused)
 {
     TVecPtrTextures vecNone;
-    EXPECT_DEATH(TFxExplosion(m_pRoot, NewSound(), &vecNone, SbVec3f(0, 0, 0), SbVec2f(4, 4), 0.05),
+    EXPECT_DEATH(TFxExplosion(m_pRoot, m_Timers, NewSound(), &vecNone, SbVec3f(0, 0, 0), SbVec2f(4, 4), 0.05, 0.0, 1.0f),
                  "Assertion failed: m_nTextures");
 }
 
@@ -476,112 +466,166 @@ bool IsDrawn(SoNode* pRoot)
 
 using EngineTest = EffectTest;
 
-TEST_F(EngineTest, NewFlameIsHiddenQuadTurnedAQuarterClockwise)
+TEST_F(EngineTest, NewFlameIsAHiddenQuadTurnedAQuarterClockwiseShownAsTheRulesSay)
 {
-    const uint32_t nState = TRandom::GetState();
-    TFxEngine Fx(m_pRoot, NewSound(), m_vecFrames[0], SbVec3f(0, -2.0f / 3, 0), SbVec2f(1, 1), 0.01);
-    EXPECT_EQ(TRandom::GetState(), nState);  // building draws nothing
+    TFxEngine Fx(m_pRoot, NewSound(), m_vecFrames[0], SbVec3f(0, -2.0f / 3, 0), SbVec2f(1, 1));
     ASSERT_EQ(m_pRoot->getNumChildren(), 1);
     TEngineParts Parts = EngineParts(m_pRoot);
     ASSERT_TRUE(Parts.pXf && Parts.pCoords && Parts.pTex);
     EXPECT_FALSE(IsDrawn(m_pRoot));
-    EXPECT_TRUE(Fx.GetBoundingBox().isEmpty());
     EXPECT_EQ(Parts.pTex, m_vecFrames[0]);
     EXPECT_EQ(Parts.pXf->translation.getValue(), SbVec3f(0, -2.0f / 3, 0));
     EXPECT_NEAR(RotationAboutZ(Parts.pXf), -PI / 2, 1e-6);
     EXPECT_EQ(Parts.pXf->scaleFactor.getValue(), SbVec3f(1, 1, 1));
     ExpectQuad(Parts.pCoords, 1, 1);
-}
 
-TEST_F(EngineTest, BurstFlickersFromTwoDrawsAndHidesSixteenFiringsAfterTheLastStart)
-{
-    TFxEngine Fx(m_pRoot, NewSound(), m_vecFrames[0], SbVec3f(0, 0, 0), SbVec2f(2, 3), 0.01);
-    TEngineParts Parts = EngineParts(m_pRoot);
-    ASSERT_TRUE(Parts.pXf);
-    TGameClock::Advance(100);  // idle firings leave the flame alone
-    EXPECT_EQ(Parts.pXf->scaleFactor.getValue(), SbVec3f(1, 1, 1));
-
-    // A thrust held down starts the flame on every game tick: it stays on show.
-    for (int nTick = 0; nTick < 50; ++nTick) {
-        Fx.Start();
-        TRandom::Reset();
-        TGameClock::Advance(10);
-        ASSERT_TRUE(IsDrawn(m_pRoot));
-    }
-    // The height's draw comes first: first draws from state 1 are 346 then 130.
-    const SbVec3f vScale = Parts.pXf->scaleFactor.getValue();
-    EXPECT_FLOAT_EQ(vScale[1], static_cast<float>(3 + 346 / 32767.0 * 3 * 0.1));
-    EXPECT_FLOAT_EQ(vScale[0], static_cast<float>(2 + 130 / 32767.0 * 2 * 0.5));
-    EXPECT_FLOAT_EQ(vScale[2], 1.0f);
-
-    // One firing has passed since the last start; the burst ends at the 16th.
-    for (int nFiring = 2; nFiring <= 15; ++nFiring) {
-        TGameClock::Advance(10);
-        ASSERT_TRUE(IsDrawn(m_pRoot)) << "firing " << nFiring;
-        const SbVec3f v = Parts.pXf->scaleFactor.getValue();
-        ASSERT_TRUE(v[0] >= 2 && v[0] <= 3 && v[1] >= 3 && v[1] <= 3.3f);
-    }
-    TGameClock::Advance(10);
+    Fx.Present(true, 1.3f, 1.05f);
+    EXPECT_TRUE(IsDrawn(m_pRoot));
+    EXPECT_EQ(Parts.pXf->scaleFactor.getValue(), SbVec3f(1.3f, 1.05f, 1));
+    Fx.Present(false, 1.4f, 1.0f);
     EXPECT_FALSE(IsDrawn(m_pRoot));
-    EXPECT_FALSE(Fx.IsActive());
-    // The hidden flame keeps its last size and draws nothing more.
-    const uint32_t nState = TRandom::GetState();
-    TGameClock::Advance(200);
-    EXPECT_EQ(TRandom::GetState(), nState);
+    EXPECT_EQ(Parts.pXf->scaleFactor.getValue(), SbVec3f(1.3f, 1.05f, 1));  // hidden, it keeps its size
 }
 
-TEST_F(EngineTest, SoundRestartsAtMostOnceEvery150MsAtAnyTickCountAndAcrossTheWrap)
+TEST_F(EngineTest, SoundRestartsAtMostOnceEvery150MsAtAnyTimeAndAcrossTheWrap)
 {
     // Near 2^31 a signed difference from a stored 0 goes negative; near 2^32 the count wraps.
     for (uint32_t nStart : {0u, 0x7fffffceu, 0xffffff9cu}) {
         SCOPED_TRACE(nStart);
-        TGameClock::Reset(nStart);
-        TFxEngine::ResetSoundLimit();
-        TFxEngine Fx(m_pRoot, NewSound(), m_vecFrames[0], SbVec3f(0, 0, 0), SbVec2f(1, 1), 0.01);
-
+        TFxEngine Fx(m_pRoot, NewSound(), m_vecFrames[0], SbVec3f(0, 0, 0), SbVec2f(1, 1));
         const struct
         {
-            uint32_t nAdvance;
+            uint32_t nAfter;
             int nStarts;
         } Steps[] = {
             {0, 1},    // the very first start plays
             {100, 1},  // too soon
-            {51, 2},   // 151 ms after the first
-            {150, 2},  // exactly 150 ms is not enough
-            {1, 3},
+            {151, 2},  // 151 ms after the first
+            {301, 2},  // exactly 150 ms is not enough
+            {302, 3},
         };
         for (const auto& Step : Steps) {
-            TGameClock::Advance(Step.nAdvance);
-            Fx.Start();
-            EXPECT_EQ(TFxEngine::GetSoundStarts(), Step.nStarts) << "at +" << TGameClock::GetTickCount() - nStart;
+            Fx.Restart(nStart + Step.nAfter);
+            EXPECT_EQ(Fx.GetSoundStarts(), Step.nStarts) << "at +" << Step.nAfter;
         }
     }
 }
 
 TEST_F(EngineTest, HeldThrustRestartsTheSoundEvery160MsAndTheSoundIsHeard)
 {
-    TFxEngine Fx(m_pRoot, NewSound(), m_vecFrames[0], SbVec3f(0, 0, 0), SbVec2f(1, 1), 0.01);
+    TFxEngine Fx(m_pRoot, NewSound(), m_vecFrames[0], SbVec3f(0, 0, 0), SbVec2f(1, 1));
     const int nPausedBefore = Mix_Paused(-1);
-    Fx.Start();
+    Fx.Restart(0);
     EXPECT_EQ(Mix_Paused(-1), nPausedBefore - 1);  // the engine's sound is playing
-
-    // Starts on every 10 ms tick for one second: sounds at 0, 160, 320, ... 960.
-    for (int nTick = 1; nTick < 100; ++nTick) {
-        TGameClock::Advance(10);
-        Fx.Start();
-    }
-    EXPECT_EQ(TFxEngine::GetSoundStarts(), 7);
+    // A restart on every 10 ms tick for one second: sounds at 0, 160, 320, ... 960.
+    for (uint32_t nTick = 1; nTick < 100; ++nTick)
+        Fx.Restart(nTick * 10);
+    EXPECT_EQ(Fx.GetSoundStarts(), 7);
 }
 
-TEST_F(EngineTest, DeletingTakesTheFlameOutAndStopsTheTimer)
+TEST_F(EngineTest, DeletingTakesTheFlameOut)
 {
-    const int nSensors = TGameClock::SensorCount();
-    auto* pFx = new TFxEngine(m_pRoot, NewSound(), m_vecFrames[0], SbVec3f(0, 0, 0), SbVec2f(1, 1), 0.01);
-    pFx->Start();
-    TGameClock::Advance(30);
+    auto* pFx = new TFxEngine(m_pRoot, NewSound(), m_vecFrames[0], SbVec3f(0, 0, 0), SbVec2f(1, 1));
+    pFx->Present(true, 1, 1);
     delete pFx;
     EXPECT_EQ(m_pRoot->getNumChildren(), 0);
-    EXPECT_EQ(TGameClock::SensorCount(), nSensors);
     EXPECT_EQ(m_vecFrames[0]->getRefCount(), 1);
-    TGameClock::Advance(100);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Sparks and fragments
+
+namespace {
+class DebrisTest : public SceneTest
+{
+protected:
+    void SetUp() override
+    {
+        SceneTest::SetUp();
+        m_pTex = new SoTexture2;
+        m_pTex->ref();
+    }
+    void TearDown() override
+    {
+        m_pTex->unref();
+        SceneTest::TearDown();
+    }
+    // How far the drawn pieces reach from a point in the plane.
+    static float Reach(const SoCoordinate3* pCoords, float x, float y)
+    {
+        float fFar = 0;
+        for (int i = 0; i < pCoords->point.getNum(); ++i)
+            fFar = std::max(fFar, std::hypot(pCoords->point[i][0] - x, pCoords->point[i][1] - y));
+        return fFar;
+    }
+    SoTexture2* m_pTex = nullptr;
+};
+}  // namespace
+
+TEST_F(DebrisTest, HowManyPiecesFlyIsThePlayersChoice)
+{
+    const struct
+    {
+        TEffectsDetail nDetail;
+        int nLargeSparks, nLargeChips, nShipSparks;
+    } Cases[] = {{TEffectsDetail::LOW, 9, 0, 16}, {TEffectsDetail::NORMAL, 22, 8, 40}, {TEffectsDetail::HIGH, 44, 16, 80}};
+    for (const auto& Case : Cases) {
+        SCOPED_TRACE(TFxDebris::NameOf(Case.nDetail));
+        TFxDebris Debris(m_pRoot, m_pTex, Case.nDetail);
+        EXPECT_EQ(Debris.GetSparks() + Debris.GetFragments(), 0);
+        Debris.RockBurst(TFloat3(1, 2, 0), 2, 1000);
+        EXPECT_EQ(Debris.GetSparks(), Case.nLargeSparks);
+        EXPECT_EQ(Debris.GetFragments(), Case.nLargeChips);
+        Debris.ShipBurst(TFloat3(0, 0, 0), 1000);
+        EXPECT_EQ(Debris.GetSparks(), Case.nLargeSparks + Case.nShipSparks);
+        // Smaller rocks throw less.
+        TFxDebris Small(m_pRoot, m_pTex, Case.nDetail);
+        Small.RockBurst(TFloat3(1, 2, 0), 0, 1000);
+        EXPECT_LT(Small.GetSparks(), Case.nLargeSparks);
+    }
+}
+
+TEST_F(DebrisTest, PiecesFlyOutSlowAndAreGoneWithinTheirLife)
+{
+    TFxDebris Debris(m_pRoot, m_pTex, TEffectsDetail::NORMAL);
+    Debris.Present(500);
+    EXPECT_TRUE(scene::WorldBox(m_pRoot).isEmpty());  // nothing until a burst
+    Debris.RockBurst(TFloat3(5, -3, 0), 1, 1000);
+    Debris.Present(1000);
+    const std::vector<SoCoordinate3*> vecCoords = scene::FindAll<SoCoordinate3>(m_pRoot);
+    ASSERT_EQ(vecCoords.size(), 2u);  // sparks, then chips
+    const float fStart = Reach(vecCoords[0], 5, -3);
+    EXPECT_LT(fStart, 0.5f);
+    Debris.Present(1100);
+    const float fAt100 = Reach(vecCoords[0], 5, -3);
+    Debris.Present(1300);
+    const float fAt300 = Reach(vecCoords[0], 5, -3);
+    EXPECT_GT(fAt100, fStart + 0.3f);
+    EXPECT_GT(fAt300, fAt100);
+    EXPECT_LT(fAt300 - fAt100, 2 * (fAt100 - fStart));  // slowing down
+    EXPECT_GT(Reach(vecCoords[1], 5, -3), 0.2f);
+    EXPECT_FALSE(scene::WorldBox(m_pRoot).isEmpty());
+    // A frame drawn again at the same game time draws the same: a pause holds the pieces.
+    const SbVec3f vFirst = vecCoords[0]->point[0];
+    Debris.Present(1300);
+    EXPECT_EQ(vecCoords[0]->point[0], vFirst);
+    Debris.Present(2600);
+    EXPECT_EQ(Debris.GetSparks() + Debris.GetFragments(), 0);
+    EXPECT_TRUE(scene::WorldBox(m_pRoot).isEmpty());
+}
+
+TEST(DebrisSettingTest, OnlyTheThreeWordsAreTaken)
+{
+    const struct
+    {
+        const char* szWord;
+        bool bTaken;
+    } Cases[] = {{"low", true}, {"normal", true}, {"high", true}, {"", false}, {"LOW", false}, {"medium", false}, {"low ", false}};
+    for (const auto& Case : Cases) {
+        TEffectsDetail nDetail = TEffectsDetail::HIGH;
+        EXPECT_EQ(TFxDebris::ParseDetail(Case.szWord, nDetail), Case.bTaken) << "'" << Case.szWord << "'";
+        if (Case.bTaken) {
+            EXPECT_STREQ(TFxDebris::NameOf(nDetail), Case.szWord);
+        }
+    }
 }

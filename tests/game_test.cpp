@@ -2,9 +2,11 @@
 // checks the outcome.
 #include "tests/support/GameFixture.h"
 #include "tests/support/GameTestAccess.h"
+#include "tests/support/SceneSearch.h"
 
 #include "base/GameClock.h"
 #include "base/MathConstants.h"
+#include "core/GameScene.h"
 #include "databank/DataBanker.h"
 #include "objects/Asteroids.h"
 #include "objects/Ships.h"
@@ -16,6 +18,7 @@
 #include <Inventor/nodekits/SoShapeKit.h>
 #include <Inventor/nodes/SoBlinker.h>
 #include <Inventor/nodes/SoSeparator.h>
+#include <Inventor/nodes/SoSwitch.h>
 #include <Inventor/nodes/SoText3.h>
 
 #include <cmath>
@@ -50,8 +53,7 @@ void ProcessSensors()
 TAsteroid* DropRockOnShip(GameFixture& Fixture, TGame& Game)
 {
     (void)Fixture;
-    return TGameTestAccess::AddRock(Game, 2, Game.GetShip()->GetPosition(), SbVec2f(0.0f, 0.0f), SbVec3f(0.0f, 0.0f, 1.0f),
-                                    0.0);
+    return TGameTestAccess::AddRock(Game, 2, Game.GetShip()->GetPosition(), 0.0f, 0.0f, TFloat3(0.0f, 0.0f, 1.0f), 0.0);
 }
 }  // namespace
 
@@ -69,12 +71,12 @@ TEST_F(GameTest, NewGameHasEightRocksThreeShipsLevelOneScoreZero)
     EXPECT_EQ(m_pGame->GetScore(), 0);
     ProcessSensors();
     for (const char* szText : {"ships: 3", "level: 1", "score: 0"}) {
-        SoBlinker* pBlinker = BlinkerOf(m_pGame->GetRoot(), szText);
+        SoBlinker* pBlinker = BlinkerOf(Scene(), szText);
         ASSERT_TRUE(pBlinker) << szText;
         EXPECT_FALSE(pBlinker->on.getValue());
         EXPECT_EQ(pBlinker->whichChild.getValue(), SO_SWITCH_ALL);
     }
-    SoBlinker* pGameOver = BlinkerOf(m_pGame->GetRoot(), "Game Over");
+    SoBlinker* pGameOver = BlinkerOf(Scene(), "Game Over");
     ASSERT_TRUE(pGameOver);
     EXPECT_FALSE(pGameOver->on.getValue());
     EXPECT_EQ(pGameOver->whichChild.getValue(), SO_SWITCH_NONE);
@@ -94,8 +96,8 @@ TEST_F(GameTest, ShootingEachSizeScoresAndSplits)
         SCOPED_TRACE(::testing::Message() << "level " << Case.nLevel << " size " << Case.nSize);
         NewGame(Case.nLevel);
         ClearField();
-        const SbVec2f vParentSpeed(0.2f, -0.1f);
-        TAsteroid* pRock = AddRock(Case.nSize, SbVec3f(0.0f, 9.0f, 0.0f), vParentSpeed);
+        const TFloat3 vParentSpeed(0.2f, -0.1f, 0.0f);
+        TAsteroid* pRock = AddRock(Case.nSize, TFloat3(0.0f, 9.0f, 0.0f), vParentSpeed[0], vParentSpeed[1]);
         const size_t nBefore = m_pGame->GetAsteroids().size();
         m_pGame->Command(CMD_FIRE);
         for (int i = 0; i < 30 && pRock->IsAlive(); ++i)
@@ -128,8 +130,8 @@ TEST_F(GameTest, ShootingEachSizeScoresAndSplits)
 TEST_F(GameTest, MissileInTwoOverlappingRocksDestroysOnlyTheFirst)
 {
     ClearField();
-    TAsteroid* pFirst = AddRock(0, SbVec3f(0.0f, 6.0f, 0.0f));
-    TAsteroid* pSecond = AddRock(0, SbVec3f(0.0f, 6.0f, 0.0f));
+    TAsteroid* pFirst = AddRock(0, TFloat3(0.0f, 6.0f, 0.0f));
+    TAsteroid* pSecond = AddRock(0, TFloat3(0.0f, 6.0f, 0.0f));
     m_pGame->Command(CMD_FIRE);
     for (int i = 0; i < 20 && pFirst->IsAlive(); ++i)
         Tick();
@@ -141,8 +143,8 @@ TEST_F(GameTest, MissileInTwoOverlappingRocksDestroysOnlyTheFirst)
 TEST_F(GameTest, ShipHitLosesAShipAndRespawnsNoEarlierThan201Ticks)
 {
     ClearField();
-    AddRock(2, SbVec3f(20.0f, 15.0f, 0.0f));  // keeps the level from ending
-    m_pGame->GetShip()->SetVelocity(SbVec3f(0.5f, 0.0f, 0.0f));
+    AddRock(2, TFloat3(20.0f, 15.0f, 0.0f));  // keeps the level from ending
+    m_pGame->GetShip()->SetVelocity(TFloat3(0.5f, 0.0f, 0.0f));
     m_pGame->GetShip()->SetAngle(1.0);
     TAsteroid* pRock = DropRockOnShip(*this, *m_pGame);
     Tick();
@@ -151,7 +153,7 @@ TEST_F(GameTest, ShipHitLosesAShipAndRespawnsNoEarlierThan201Ticks)
     EXPECT_FALSE(m_pGame->GetShip()->IsAlive());
     EXPECT_FALSE(pRock->IsAlive());
     EXPECT_EQ(m_pGame->GetScore(), 0);  // a rock that hits the ship scores nothing and leaves no children
-    EXPECT_TRUE(BlinkerOf(m_pGame->GetRoot(), "ships: 2"));
+    EXPECT_TRUE(BlinkerOf(Scene(), "ships: 2"));
 
     // No shot in the wait: the space bar is used up.
     m_pGame->Command(CMD_FIRE);
@@ -162,32 +164,32 @@ TEST_F(GameTest, ShipHitLosesAShipAndRespawnsNoEarlierThan201Ticks)
     EXPECT_EQ(m_pGame->GetGameState(), GS_PLAYING);
     const TManShip& Ship = *m_pGame->GetShip();
     EXPECT_TRUE(Ship.IsAlive());
-    EXPECT_EQ(Ship.GetPosition(), SbVec3f(0.0f, 0.0f, 0.0f));
-    EXPECT_EQ(Ship.GetVelocity(), SbVec3f(0.0f, 0.0f, 0.0f));
+    EXPECT_EQ(Ship.GetPosition(), TFloat3(0.0f, 0.0f, 0.0f));
+    EXPECT_EQ(Ship.GetVelocity(), TFloat3(0.0f, 0.0f, 0.0f));
     EXPECT_EQ(Ship.GetAngle(), 0.0);
 }
 
 TEST_F(GameTest, RespawnWaitsWhileARockCoversThePlaceOfTheLoss)
 {
     ClearField();
-    m_pGame->GetShip()->SetPosition(SbVec3f(10.0f, 5.0f, 0.0f));
+    m_pGame->GetShip()->SetPosition(TFloat3(10.0f, 5.0f, 0.0f));
     DropRockOnShip(*this, *m_pGame);
     Tick();
     ASSERT_EQ(m_pGame->GetGameState(), GS_RESPAWN);
     // A second rock sits where the ship was lost, whatever lies at the centre.
-    TAsteroid* pBlocker = AddRock(1, SbVec3f(10.0f, 5.0f, 0.0f));
+    TAsteroid* pBlocker = AddRock(1, TFloat3(10.0f, 5.0f, 0.0f));
     Tick(400);
     EXPECT_EQ(m_pGame->GetGameState(), GS_RESPAWN);
-    pBlocker->SetPosition(SbVec3f(-25.0f, -15.0f, 0.0f));
+    pBlocker->SetPosition(TFloat3(-25.0f, -15.0f, 0.0f));
     Tick();
     EXPECT_EQ(m_pGame->GetGameState(), GS_PLAYING);
-    EXPECT_EQ(m_pGame->GetShip()->GetPosition(), SbVec3f(0.0f, 0.0f, 0.0f));
+    EXPECT_EQ(m_pGame->GetShip()->GetPosition(), TFloat3(0.0f, 0.0f, 0.0f));
 }
 
 TEST_F(GameTest, PauseWhileALostShipWaitsResumesTheWait)
 {
     ClearField();
-    AddRock(2, SbVec3f(20.0f, 15.0f, 0.0f));
+    AddRock(2, TFloat3(20.0f, 15.0f, 0.0f));
     DropRockOnShip(*this, *m_pGame);
     Tick();  // the loss
     Tick(50);
@@ -208,7 +210,7 @@ TEST_F(GameTest, PauseWhileALostShipWaitsResumesTheWait)
 TEST_F(GameTest, LosingTheLastShipShowsBlinkingGameOver)
 {
     ClearField();
-    AddRock(2, SbVec3f(20.0f, 15.0f, 0.0f));
+    AddRock(2, TFloat3(20.0f, 15.0f, 0.0f));
     for (int nLoss = 0; nLoss < 3; ++nLoss) {
         DropRockOnShip(*this, *m_pGame);
         Tick();
@@ -218,10 +220,10 @@ TEST_F(GameTest, LosingTheLastShipShowsBlinkingGameOver)
     EXPECT_EQ(m_pGame->GetShips(), 0);
     EXPECT_EQ(m_pGame->GetGameState(), GS_GAMEOVER);
     EXPECT_TRUE(m_pGame->IsTicking());
-    SoBlinker* pGameOver = BlinkerOf(m_pGame->GetRoot(), "Game Over");
+    SoBlinker* pGameOver = BlinkerOf(Scene(), "Game Over");
     ASSERT_TRUE(pGameOver);
     EXPECT_TRUE(pGameOver->on.getValue());  // the scene library's blinker now alternates it
-    EXPECT_TRUE(BlinkerOf(m_pGame->GetRoot(), "ships: 0"));
+    EXPECT_TRUE(BlinkerOf(Scene(), "ships: 0"));
     // It blinks on game time: shown and hidden in turn over two seconds of ticks, and still
     // while no tick comes.
     std::set<int> setShown;
@@ -238,7 +240,7 @@ TEST_F(GameTest, LosingTheLastShipShowsBlinkingGameOver)
     // P is ignored; rocks still move behind the text; no collision or shot.
     m_pGame->Command(CMD_PAUSE);
     EXPECT_EQ(m_pGame->GetGameState(), GS_GAMEOVER);
-    TAsteroid* pMover = AddRock(0, SbVec3f(0.0f, 0.0f, 0.0f), SbVec2f(1.0f, 0.0f));
+    TAsteroid* pMover = AddRock(0, TFloat3(0.0f, 0.0f, 0.0f), 1.0f, 0.0f);
     m_pGame->Command(CMD_FIRE);
     Tick(10);
     EXPECT_NEAR(pMover->GetPosition()[0], 1.0f, 1e-4f);
@@ -258,7 +260,7 @@ TEST_F(GameTest, ClearedLevelGivesSixteenRocks100PlayingTicksLater)
     EXPECT_EQ(m_pGame->GetLevel(), 1);
     Tick();
     EXPECT_EQ(m_pGame->GetLevel(), 2);
-    EXPECT_TRUE(BlinkerOf(m_pGame->GetRoot(), "level: 2"));
+    EXPECT_TRUE(BlinkerOf(Scene(), "level: 2"));
     // The dead rocks of level 1 are gone from the list and from the scene.
     ASSERT_EQ(m_pGame->GetAsteroids().size(), 16u);
     EXPECT_EQ(CountAlive(), 16);
@@ -268,37 +270,43 @@ TEST_F(GameTest, ClearedLevelGivesSixteenRocks100PlayingTicksLater)
 
 TEST_F(GameTest, LevelAfterLevelTheSceneDoesNotGrow)
 {
-    int nChildrenAtLevelStart = -1;
+    size_t nMissileShapes = 0;
     for (int nLevel = 1; nLevel <= 4; ++nLevel) {
         // Fire a few shots, blow up a small rock in view, and clear the field; the level ends
         // 100 ticks later.
         for (int i = 0; i < 5; ++i) {
-            m_pGame->Command(CMD_FIRE);
+            Command(CMD_FIRE);
             Tick();
         }
-        AddRock(0, SbVec3f(-20.0f, 10.0f, 0.0f))->Explode(true);
+        TAsteroid* pSmall = AddRock(0, TFloat3(-20.0f, 10.0f, 0.0f));
+        TGameTestAccess::AddMissile(*m_pGame, TFloat3(-20.0f, 10.0f, 0.0f), 0.0f, 0.0f);
+        Tick();
+        ASSERT_FALSE(pSmall->IsAlive());
         ClearField();
         Tick(100);
         ASSERT_EQ(m_pGame->GetLevel(), nLevel + 1);
         // Each live rock hangs its subtree under the rocks' root (its explosion's waits for a
-        // start); spent missiles and the purged rocks with their explosions leave nothing behind.
-        const int nRocks = static_cast<int>(m_pGame->GetAsteroids().size());
-        EXPECT_EQ(TGameTestAccess::GetAsteroidsRoot(*m_pGame)->getNumChildren(), nRocks);
-        EXPECT_EQ(TGameTestAccess::GetMissilesRoot(*m_pGame)->getNumChildren(), 0);
+        // start); the purged rocks with their explosions leave nothing behind, and the missiles'
+        // shapes, kept for the next shots, show nothing.
+        const TGameScene& Scene = *s_pDriver->GetGameScene();
+        EXPECT_EQ(Scene.GetAsteroidsRoot()->getNumChildren(), static_cast<int>(m_pGame->GetAsteroids().size()));
+        EXPECT_EQ(Scene.GetAsteroidsRoot()->getNumChildren(), 8 * (nLevel + 1));
+        EXPECT_TRUE(scene::WorldBox(Scene.GetMissilesRoot()).isEmpty());
         EXPECT_TRUE(m_pGame->GetMissiles().empty());
-        nChildrenAtLevelStart = TGameTestAccess::GetAsteroidsRoot(*m_pGame)->getNumChildren();
+        if (nLevel > 1) {
+            EXPECT_EQ(static_cast<size_t>(Scene.GetMissilesRoot()->getNumChildren()), nMissileShapes);
+        }
+        nMissileShapes = static_cast<size_t>(Scene.GetMissilesRoot()->getNumChildren());
     }
-    EXPECT_EQ(nChildrenAtLevelStart, 8 * 5);
 }
 
 // Held fire through a level: the tick that starts the next level takes the spent missiles out
-// of the scene and the list, keeps those still flying in their order, and the spent ones are
-// deleted over the ticks that follow.
+// of the list and keeps those still flying in their order, and the scene shows those alone.
 TEST_F(GameTest, LevelStartTakesSpentMissilesOutAndKeepsThoseInFlight)
 {
     ClearField();
     // Out of the line of fire, so the level lasts while the ship shoots straight up.
-    TAsteroid* pLast = AddRock(0, SbVec3f(25.0f, 15.0f, 0.0f));
+    TAsteroid* pLast = AddRock(0, TFloat3(25.0f, 15.0f, 0.0f));
     for (int i = 0; i < 300 + TRules::LEVEL_END_TICKS - 1; ++i) {
         if (i == 300)
             pLast->Explode(false);
@@ -308,32 +316,30 @@ TEST_F(GameTest, LevelStartTakesSpentMissilesOutAndKeepsThoseInFlight)
     ASSERT_EQ(m_pGame->GetLevel(), 1);
     const TVecPtrMissiles vecBefore = m_pGame->GetMissiles();
     ASSERT_EQ(vecBefore.size(), 399u);
-    SoNode* pFirstSpent = vecBefore.front()->GetRootNode();
     ASSERT_FALSE(vecBefore.front()->IsAlive());
-    pFirstSpent->ref();
-    std::vector<SoNode*> vecFlying;
+    std::vector<uint32_t> vecFlying;
     for (const TMissile* pMissile : vecBefore)
         if (pMissile->IsAlive())
-            vecFlying.push_back(pMissile->GetRootNode());
+            vecFlying.push_back(pMissile->GetSerial());
     ASSERT_GT(vecFlying.size(), 10u);
 
     Tick();
     ASSERT_EQ(m_pGame->GetLevel(), 2);
-    std::vector<SoNode*> vecListed, vecInScene;
-    for (const TMissile* pMissile : m_pGame->GetMissiles())
-        vecListed.push_back(pMissile->GetRootNode());
-    for (int i = 0; i < TGameTestAccess::GetMissilesRoot(*m_pGame)->getNumChildren(); ++i)
-        vecInScene.push_back(TGameTestAccess::GetMissilesRoot(*m_pGame)->getChild(i));
+    std::vector<uint32_t> vecListed;
+    for (const TMissile* pMissile : m_pGame->GetMissiles()) {
+        EXPECT_TRUE(pMissile->IsAlive());
+        vecListed.push_back(pMissile->GetSerial());
+    }
     // All fly straight up at one speed: the oldest may leave the field on this tick, the rest
-    // fly on, in firing order, in the list and in the scene alike.
+    // fly on, in firing order.
     ASSERT_GE(vecListed.size() + 1, vecFlying.size());
-    EXPECT_EQ(vecListed, std::vector<SoNode*>(vecFlying.end() - static_cast<long>(vecListed.size()), vecFlying.end()));
-    EXPECT_EQ(vecInScene, vecListed);
-    // Out of the scene but not yet deleted: held by its missile and by this test.
-    EXPECT_EQ(pFirstSpent->getRefCount(), 2);
-    Tick(4);
-    EXPECT_EQ(pFirstSpent->getRefCount(), 1);
-    pFirstSpent->unref();
+    EXPECT_EQ(vecListed, std::vector<uint32_t>(vecFlying.end() - static_cast<long>(vecListed.size()), vecFlying.end()));
+    // The scene shows as many missiles as fly, no more.
+    s_pDriver->Present(1.0);
+    int nShown = 0;
+    for (SoSwitch* pSwitch : scene::FindAll<SoSwitch>(s_pDriver->GetGameScene()->GetMissilesRoot()))
+        nShown += pSwitch->whichChild.getValue() == SO_SWITCH_ALL;
+    EXPECT_EQ(nShown, static_cast<int>(vecListed.size()));
 }
 
 TEST_F(GameTest, CrowdedLevelStillStartsWithAllItsRocks)
@@ -347,20 +353,14 @@ TEST_F(GameTest, CrowdedLevelStillStartsWithAllItsRocks)
 TEST_F(GameTest, RocksWrapAndMissilesDieAtTheEdges)
 {
     ClearField();
-    TAsteroid* pRock = AddRock(0, SbVec3f(29.95f, 5.0f, 0.0f), SbVec2f(1.0f, 0.0f));
+    TAsteroid* pRock = AddRock(0, TFloat3(29.95f, 5.0f, 0.0f), 1.0f, 0.0f);
     Tick();
     EXPECT_FLOAT_EQ(pRock->GetPosition()[0], -30.0f);
     EXPECT_FLOAT_EQ(pRock->GetPosition()[1], 5.0f);
 
     // A missile exactly on the edge flies on; just past it, it is spent but stays listed.
-    SoTexture2* pTex = s_pDriver->GetBank()->GetTexture("MISSILE");
-    TMissile* pOnEdge = new TMissile(TGameTestAccess::GetMissilesRoot(*m_pGame), SbVec2f(30.0f, 0.0f), 1.0, pTex);
-    TMissile* pOut = new TMissile(TGameTestAccess::GetMissilesRoot(*m_pGame), SbVec2f(29.99f, -20.0f), 1.0, pTex);
-    pOut->SetVelocity(SbVec2f(0.0f, -0.1f));
-    TGameTestAccess::AddMissile(*m_pGame, pOnEdge);
-    TGameTestAccess::AddMissile(*m_pGame, pOut);
-    pOnEdge->SetVisible(true);
-    pOut->SetVisible(true);
+    TMissile* pOnEdge = TGameTestAccess::AddMissile(*m_pGame, TFloat3(30.0f, 0.0f, 0.0f), 0.0f, 0.0f);
+    TMissile* pOut = TGameTestAccess::AddMissile(*m_pGame, TFloat3(29.99f, -20.0f, 0.0f), 0.0f, -0.1f);
     Tick();
     EXPECT_TRUE(pOnEdge->IsAlive());
     EXPECT_FALSE(pOut->IsAlive());
@@ -370,7 +370,7 @@ TEST_F(GameTest, RocksWrapAndMissilesDieAtTheEdges)
 TEST_F(GameTest, KeysActOnlyOnTheTickAfterTheirKeyDown)
 {
     ClearField();
-    AddRock(2, SbVec3f(20.0f, 15.0f, 0.0f));
+    AddRock(2, TFloat3(20.0f, 15.0f, 0.0f));
     m_pGame->Command(CMD_TURN_LEFT);
     m_pGame->Command(CMD_TURN_RIGHT);
     Tick();
@@ -380,7 +380,8 @@ TEST_F(GameTest, KeysActOnlyOnTheTickAfterTheirKeyDown)
     EXPECT_NEAR(m_pGame->GetShip()->GetAngle(), 16.0 * PI / 180.0, 1e-12);
     m_pGame->Command(CMD_THRUST);
     Tick();
-    EXPECT_GT(m_pGame->GetShip()->GetVelocity().length(), 0.19f);
+    const TFloat3 vSpeed = m_pGame->GetShip()->GetVelocity();
+    EXPECT_GT(std::hypot(vSpeed[0], vSpeed[1]), 0.19f);
     m_pGame->Command(CMD_FIRE);
     m_pGame->Command(CMD_FIRE);  // two key-downs within one tick fire once
     Tick();

@@ -21,11 +21,11 @@ TReplay SampleReplay()
     TReplay Replay;
     Replay.nRulesVersion = 7;
     Replay.strGameVersion = "1.2.3";
-    for (size_t i = 0; i < Replay.DataSha.size(); ++i)
-        Replay.DataSha[i] = static_cast<uint8_t>(i * 7 + 1);
+    for (size_t i = 0; i < Replay.RulesData.size(); ++i)
+        Replay.RulesData[i] = static_cast<uint8_t>(i * 7 + 1);
     Replay.nStartLevel = 2;
     Replay.nTicks = 250;
-    Replay.nScore = 145;
+    Replay.nScore = 20;  // one shot's worth at most
     Replay.nLevel = 3;
     Replay.nFinalDigest = 0x0123456789abcdefull;
     // Commands on the first tick, far apart (a number of several bytes), several on one tick,
@@ -69,10 +69,10 @@ TEST(ReplayFileTest, AReplayReadsBackAsItWasWritten)
     ASSERT_TRUE(TReplayFile::Parse(Bytes, Read, strError)) << strError;
     EXPECT_EQ(Read.nRulesVersion, 7u);
     EXPECT_EQ(Read.strGameVersion, "1.2.3");
-    EXPECT_EQ(Read.DataSha, Replay.DataSha);
+    EXPECT_EQ(Read.RulesData, Replay.RulesData);
     EXPECT_EQ(Read.nStartLevel, 2);
     EXPECT_EQ(Read.nTicks, 250u);
-    EXPECT_EQ(Read.nScore, 145);
+    EXPECT_EQ(Read.nScore, 20);
     EXPECT_EQ(Read.nLevel, 3);
     EXPECT_EQ(Read.nFinalDigest, Replay.nFinalDigest);
     EXPECT_EQ(Read.vecCommands, Replay.vecCommands);
@@ -99,7 +99,8 @@ TEST(ReplayFileTest, BrokenFilesAreRefusedWithOneLineAndNothingKept)
         {"cut inside the commands", [](std::vector<uint8_t>& B) { B.resize(106); }, "cut short"},
         {"cut by its last byte", [](std::vector<uint8_t>& B) { B.pop_back(); }, "cut short"},
         {"a byte more", [](std::vector<uint8_t>& B) { B.push_back(0); }, "more than a replay holds"},
-        {"a later format", [](std::vector<uint8_t>& B) { PutU32(B, 8, 2); }, "replay format 2"},
+        {"a later format", [](std::vector<uint8_t>& B) { PutU32(B, 8, 3); }, "replay format 3"},
+        {"no format yet", [](std::vector<uint8_t>& B) { PutU32(B, 8, 0); }, "replay format 0"},
         {"a flipped bit", [](std::vector<uint8_t>& B) { B[110] ^= 0x10; }, "checksum"},
         {"a command count past its bytes", Says(88, 0xffffffffu), "more commands than it holds"},
         {"commands in fewer bytes than said", Says(88, 6), "fewer bytes"},
@@ -147,8 +148,13 @@ TEST(ReplayFileTest, BrokenFilesAreRefusedWithOneLineAndNothingKept)
              Reseal(B);
          },
          "not text"},
-        {"a score below zero", Says(72, 0x80000000u), "cannot be"},
-        {"a level below the start", Says(76, 1), "cannot be"},
+        {"a score below zero", Says(72, 0x80000000u), "cannot be made"},
+        {"a score more than its one shot makes", Says(72, 21), "cannot be made with its 1 shots"},
+        {"a level below the start", Says(76, 1), "cannot be reached"},
+        {"a level more than its ticks can reach", Says(76, 5), "cannot be reached from level 2 in 250 ticks"},
+        {"a start level of 0", Says(64, 0), "start level 0"},
+        {"a start level past any --level", Says(64, 10001), "start level 10001"},
+        {"a start level that overflows the rock count", Says(64, 0x7fffffffu), "start level 2147483647"},
         {"a field a later version fills", Says(100, 1), "later version"},
     };
     for (const auto& Case : CASES) {
@@ -195,9 +201,11 @@ TEST(ReplayFileTest, OnlyARegularFileOfAReplaysSizeIsRead)
 TEST(ReplayFileTest, ThisGamePlaysOnlyWhatWasRecordedUnderItsRulesAndData)
 {
     const TReplay Replay = SampleReplay();
-    EXPECT_EQ(TReplayFile::WhyNotPlayable(Replay, 7, Replay.DataSha), "");
-    EXPECT_NE(TReplayFile::WhyNotPlayable(Replay, 8, Replay.DataSha).find("rules of version 7"), std::string::npos);
-    TSha256 Other = Replay.DataSha;
+    EXPECT_EQ(TReplayFile::WhyNotPlayable(Replay, 7, Replay.RulesData), "");
+    EXPECT_NE(TReplayFile::WhyNotPlayable(Replay, 8, Replay.RulesData).find("rules of version 7"), std::string::npos);
+    TRulesData::TBytes Other = Replay.RulesData;
     Other[0] ^= 1;
-    EXPECT_NE(TReplayFile::WhyNotPlayable(Replay, 7, Other).find("another data file"), std::string::npos);
+    const std::string strWhy = TReplayFile::WhyNotPlayable(Replay, 7, Other);
+    EXPECT_NE(strWhy.find("another data file"), std::string::npos);
+    EXPECT_NE(strWhy.find("ship box"), std::string::npos);  // names what differs
 }

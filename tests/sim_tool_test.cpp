@@ -246,7 +246,12 @@ TEST(SimToolTest, AReplayIsVerifiedOrRefusedWithOneLine)
     };
     const TCase CASES[] = {
         {"--replay " + Changed(nSecondDigest, "digest") + " --verify", 3, "departs from the replay at tick 200"},
-        {"--replay " + Changed(40, "data"), 1, "recorded with another data file"},
+        // The header's own account of the ending must be the game's.
+        {"--replay " + Changed(72, "score") + " --verify", 3, "its header says score 1, the game reached 0"},
+        {"--replay " + Changed(80, "final") + " --verify", 3, "departs from the replay at tick 250"},
+        {"--replay " + Changed(76, "level") + " --verify", 1, "its final level 0 cannot be reached"},
+        {"--replay " + Changed(64, "start") + " --verify", 1, "its start level 0 is not one a game starts at"},
+        {"--replay " + Changed(40, "data"), 1, "recorded with another data file (its ship box"},
         {"--replay " + Changed(12, "rules"), 1, "recorded under the rules of version"},
         {"--replay " + strCut, 1, "cut short"},
         {"--replay " + strFifo, 1, "not a regular file (a FIFO)"},
@@ -265,6 +270,17 @@ TEST(SimToolTest, AReplayIsVerifiedOrRefusedWithOneLine)
         EXPECT_NE(Result.strOut.find(Case.strMessage), std::string::npos) << Result.strOut;
         EXPECT_EQ(std::count(Result.strOut.begin(), Result.strOut.end(), '\n'), 1) << Result.strOut;
     }
+}
+
+// A terminal's Ctrl+C or a supervisor's SIGTERM ends even a long run at once.
+TEST(SimToolTest, ASignalEndsALongRunAtOnce)
+{
+    const std::string strScript = WriteScript(ShellQuote(SIM) + " --data " + ShellQuote(DRELK_TEST_DATA_FILE) +
+                                              " --level 50 --ticks 100000000 >/dev/null &\n"
+                                              "pid=$!; sleep 1; kill -TERM $pid; wait $pid; echo status=$?\n");
+    const TCommandResult Result = RunCommand("SDL_AUDIODRIVER=dummy timeout 60 sh " + ShellQuote(strScript));
+    // Killed by the signal (128 + 15), not finishing its run.
+    EXPECT_NE(Result.strOut.find("status=143\n"), std::string::npos) << Result.strOut;
 }
 
 TEST(SimToolTest, OptionsTakeTheirValueEitherWayAndAnswerHelpAndVersion)
@@ -310,7 +326,7 @@ TEST(SimToolTest, AnUndecodableSoundIsNamedOnceAndTheGamePlaysTheSame)
     WriteTestDataFile(strGarbled, vecLists);
     const std::string strKeys = WriteScript("1 space\n2 left space\n30 space\n");
 
-    const std::string strArgs = " --ticks 60 --every 20 --keys " + ShellQuote(strKeys);
+    const std::string strArgs = " --scene --ticks 60 --every 20 --keys " + ShellQuote(strKeys);
     TCommandResult Good = Sim("--data " + ShellQuote(strGood) + strArgs);
     TCommandResult Garbled = Sim("--data " + ShellQuote(strGarbled) + strArgs);
     ASSERT_EQ(Good.nExitCode, 0) << Good.strOut;
@@ -326,7 +342,7 @@ TEST(SimToolTest, AnUndecodableSoundIsNamedOnceAndTheGamePlaysTheSame)
 TEST(SimToolTest, AHungSoundServerDoesNotHoldTheRun)
 {
     THungAudioServer Server;
-    const std::string strArgs = "--ticks 30 --every 10";
+    const std::string strArgs = "--scene --ticks 30 --every 10";
     TCommandResult Silent = Sim(strArgs);
     TCommandResult Hung = Sim(strArgs, "SDL_AUDIODRIVER=pulseaudio PULSE_SERVER=" + ShellQuote(Server.Address()) +
                                            " timeout 20");

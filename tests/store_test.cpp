@@ -713,29 +713,25 @@ TEST_F(SettingsTest, TheOptionsWindowsChoicesReadBackAndAnUnreadableOneIsTheDefa
         TPlayerSettings Fresh = Open();
         EXPECT_EQ(Fresh.GetMusicVolume(), 100);
         EXPECT_EQ(Fresh.GetEffectsVolume(), 100);
-        EXPECT_EQ(Fresh.GetEffects(), TPlayerSettings::EFFECTS_NORMAL);
         EXPECT_TRUE(Fresh.IsAttractOn());
         Fresh.SetMusicVolume(35);
         Fresh.SetEffectsVolume(0);
-        Fresh.SetEffects(TPlayerSettings::EFFECTS_LOW);
         Fresh.SetAttractOn(false);
         Fresh.SetMaxFps(120);
     }
     TPlayerSettings Again = Open();
     EXPECT_EQ(Again.GetMusicVolume(), 35);
     EXPECT_EQ(Again.GetEffectsVolume(), 0);
-    EXPECT_EQ(Again.GetEffects(), TPlayerSettings::EFFECTS_LOW);
     EXPECT_FALSE(Again.IsAttractOn());
     EXPECT_EQ(Again.GetMaxFps(), "120");
     EXPECT_EQ(ReadFileAt(m_strFile),
-              "[General]\nmusic_volume=35\neffects_volume=0\neffects=low\nattract=false\nmaxfps=120\n");
+              "[General]\nmusic_volume=35\neffects_volume=0\nattract=false\nmaxfps=120\n");
     // A value written by hand that cannot be read is no choice.
     const char* const UNREADABLE[] = {"-1", "101", "loud", "", "50%"};
     for (const char* szValue : UNREADABLE) {
-        WriteFileAt(m_strFile, QString("[General]\nmusic_volume=%1\neffects=%1\nattract=%1\n").arg(szValue).toUtf8());
+        WriteFileAt(m_strFile, QString("[General]\nmusic_volume=%1\nattract=%1\n").arg(szValue).toUtf8());
         TPlayerSettings Hand = Open();
         EXPECT_EQ(Hand.GetMusicVolume(), 100) << szValue;
-        EXPECT_EQ(Hand.GetEffects(), TPlayerSettings::EFFECTS_NORMAL) << szValue;
         EXPECT_TRUE(Hand.IsAttractOn()) << szValue;
     }
     EXPECT_TRUE(m_vecSaid.empty());

@@ -561,7 +561,7 @@ TEST_F(UiTest, TheOptionsAreHeardAtOnceAndKept)
     EXPECT_EQ(Kept.GetEffectsVolume(), 90);
     EXPECT_TRUE(Kept.IsFullScreen());
     EXPECT_EQ(Kept.GetMaxFps(), "30");
-    EXPECT_EQ(Kept.GetEffects(), TPlayerSettings::EFFECTS_LOW);
+    EXPECT_EQ(Kept.GetValue("effects"), "low");
     EXPECT_FALSE(Kept.IsAttractOn());
 
     // A pad alone: down to the music's volume, right to raise it, Back to close.

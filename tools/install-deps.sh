@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Drelk II needs. Usage: install-deps.sh [build|test]
+# Installs the Debian packages Drelk II needs. Usage: install-deps.sh [build|test|portable]
 #   build  the Build-Depends of debian/control without the test-only ones (build profile
 #          nocheck): enough for the game, its tools, its data file and the Debian packages;
-#   test   all of debian/control's Build-Depends, and TEST_TOOLS below.
+#   test   all of debian/control's Build-Depends, and TEST_TOOLS below;
+#   portable  the compilers and emulators of the replays' checks across machines.
 # debian/control is the one list of build packages. Does nothing when all of them are present;
 # uses sudo when not run as root.
 set -euo pipefail
@@ -16,10 +17,14 @@ TEST_TOOLS=(
   desktop-file-utils appstream lintian man-db strace
 )
 
+# What the replays' checks across compilers and processors build with (tools/check-portable.sh).
+PORTABLE_TOOLS=(g++ clang g++-aarch64-linux-gnu g++-i686-linux-gnu qemu-user bc)
+
 case "${1:-build}" in
   build) profile=(-P nocheck); extra=() ;;
   test) profile=(); extra=("${TEST_TOOLS[@]}") ;;
-  *) echo "usage: $0 [build|test]" >&2; exit 2 ;;
+  portable) profile=(-P nocheck); extra=("${PORTABLE_TOOLS[@]}") ;;
+  *) echo "usage: $0 [build|test|portable]" >&2; exit 2 ;;
 esac
 
 installed() {

@@ -1,11 +1,14 @@
 #!/usr/bin/env python3
 """Records the replays in tests/replays, which CTest plays headless in both builds with
-`drelk2-sim --replay FILE --verify`: a change of the compiler, of the optimisation or of a rule
-that alters the game fails there.
+`drelk2-sim --replay FILE --verify`, and the portable checks play in every build of the rules
+(GCC and Clang, -O0 to -O2, x86-64-v3, i386, aarch64): a change of the compiler, of the
+optimisation, of the processor or of a rule that alters the game fails there. The corpus is
+recorded on one machine, here, and committed; never anew on each.
 
     tools/record-replays.py BUILD           new games, played in the real game window under a
-                                            private Xvfb as a player plays them, and the golden
-                                            run's keys played headless
+                                            private Xvfb as a player plays them, and headless:
+                                            the golden run's keys, the edge cases' key scripts
+                                            (tests/replays/keys) and the autopilot's games
     tools/record-replays.py BUILD --anew    after a deliberate change of the rules (and a raised
                                             TRules::VERSION): each replay's own commands played
                                             again and recorded as the game now plays them
@@ -31,6 +34,17 @@ CORPUS = os.path.join(SOURCE, "tests", "replays")
 SUFFIX = ".drelk2-replay"
 # The games played in the window: name, level, seconds to reach the game over.
 WINDOW_GAMES = (("window-every-way-level-1", 1, 120), ("window-crowded-level-5", 5, 60))
+KEYS = os.path.join(CORPUS, "keys")
+# The games played headless: name, drelk2-sim's options.
+HEADLESS_GAMES = (
+    ("golden-run", ["--keys", os.path.join(SOURCE, "tests", "golden", "run.keys"), "--ticks", "3000"]),
+    ("edge-ship-wraps", ["--keys", os.path.join(KEYS, "edge-ship-wraps.keys"), "--ticks", "400"]),
+    ("edge-respawn-pause", ["--keys", os.path.join(KEYS, "edge-respawn-pause.keys"), "--level", "6", "--ticks", "700"]),
+    # Level 1 cleared and level 2 begun.
+    ("autopilot-level-change", ["--autopilot", "--ticks", "2500"]),
+    # Levels 1 to 4 and the game over: thousands of commands.
+    ("autopilot-long", ["--autopilot", "--ticks", "8000"]),
+)
 
 
 def replays(home):
@@ -85,8 +99,8 @@ def main():
     else:
         for name, level, until in WINDOW_GAMES:
             record_in_window(options.build, name, level, until)
-        golden = os.path.join(SOURCE, "tests", "golden", "run.keys")
-        sim(options.build, "--keys", golden, "--ticks", "3000", "--record", os.path.join(CORPUS, "golden-run" + SUFFIX))
+        for name, args in HEADLESS_GAMES:
+            sim(options.build, *args, "--record", os.path.join(CORPUS, name + SUFFIX))
         names = sorted(glob.glob(os.path.join(CORPUS, "*" + SUFFIX)))
     for path in names:
         print(f"{os.path.basename(path)}: {sim(options.build, '--replay', path, '--verify').splitlines()[-1]}")

@@ -103,6 +103,7 @@ bool TFormMain::FormCreate(int& nExitCode)
     m_Bindings.ApplySettings([this](const QString& strKey) { return m_pSettings->GetValue(strKey); },
                              TKeptFiles::SayOnStandardError, m_pSettings->GetKeys("keys"));
     ApplyVolumes(false);
+    m_Driver.SetEffectsDetail(EffectsDetail());
     m_pEnding = std::make_unique<TGameEnding>(m_Driver);
     if (m_Options.pReplay) {
         m_nSession = SESSION_REPLAY;
@@ -204,6 +205,7 @@ void TFormMain::StartGame()
     m_pSplash.reset();
     m_Driver.GetBank()->ReleaseSound(ID_PLAYLIST_MUSICS, ID_MUSIC_SPLASH);
     NewSession();
+    m_Driver.SetEffectsDetail(EffectsDetail());
     m_Driver.Start(m_Options.nLevel);
     // The music as the player left it last time: a command of the game's, so the replay has it.
     if (m_Driver.IsMusicOn() != m_pSettings->IsMusicOn())
@@ -215,6 +217,7 @@ void TFormMain::StartGame()
 // the start-up window waits, hidden, to come back. False, said, when it cannot be played.
 bool TFormMain::StartWatching(const TReplay& Replay, const QString& strPath, TSession nSession)
 {
+    m_Driver.SetEffectsDetail(EffectsDetail());
     std::string strError;
     if (!m_Driver.StartReplay(Replay, strError)) {
         std::fprintf(stderr, "drelk2: %s: %s\n", qPrintable(strPath), strError.c_str());
@@ -373,6 +376,20 @@ int TFormMain::MaxFps() const
                                    "' is not a number of frames a second from 0 to " + std::to_string(MAX_FPS) +
                                    "; the screen's rate kept");
     return 0;
+}
+
+// How many sparks and fragments the settings ask for (a bad word named, once, and the default
+// kept). Read again for each game or replay: the options may have changed it meanwhile.
+TEffectsDetail TFormMain::EffectsDetail()
+{
+    const QString strValue = m_pSettings->GetValue("effects").trimmed();
+    TEffectsDetail nDetail = TFxDebris::DEFAULT_DETAIL;
+    if (!strValue.isEmpty() && !TFxDebris::ParseDetail(strValue.toStdString(), nDetail) && !m_bEffectsSaid) {
+        m_bEffectsSaid = true;
+        TKeptFiles::SayOnStandardError("settings: effects: '" + strValue.left(40).toStdString() +
+                                       "' is not low, normal or high; normal kept");
+    }
+    return nDetail;
 }
 
 void TFormMain::ShowStatus()

@@ -79,7 +79,6 @@ public:
     // Escape and Q: the game stops and hides, and the ending screen ends the program.
     void ExitGame();
 
-    TGameViewer* GetViewer() const { return m_pViewer; }
     TStats GetStats() const;
 
 protected:
@@ -109,6 +108,7 @@ private:
     void InitGame();
     void CreateViewer();
     void PaceFrames();
+    TEffectsDetail EffectsDetail();
     int MaxFps() const;
     void ShowStatus();
     void PauseForAbsence();
@@ -136,6 +136,7 @@ private:
     std::unique_ptr<TSessionEnd::THook> m_pSessionEnd;
     QElapsedTimer m_Clock;  // since the window was made
     bool m_bLeaving = false;
+    bool m_bEffectsSaid = false;
     qint64 m_nSplashShownMs = -1;
     qint64 m_nStartMs = -1;      // when the player pressed Start (or the replay began)
     qint64 m_nLoopStartMs = -1;  // when the window's ticks and frames began

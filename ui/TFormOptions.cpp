@@ -7,10 +7,15 @@
 #include "ui/WindowNames.h"
 
 #include "databank/AssetIds.h"
+#include "fx/Debris.h"
 #include "media/SoundLoader.h"
 #include "sound/FModSoundManager.h"
 #include "store/PlayerSettings.h"
 
+
+namespace {
+const char KEY_EFFECTS[] = "effects";
+}  // namespace
 
 TFormOptions::TFormOptions(QWidget* pOwner, TPlayerSettings& Settings, TFModSoundManager* pSM, TDataBanker* pDB)
     : QDialog(pOwner, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
@@ -36,8 +41,9 @@ TFormOptions::TFormOptions(QWidget* pOwner, TPlayerSettings& Settings, TFModSoun
     connect(m_pUi->CheckFullScreen, &QCheckBox::toggled, this, [this](bool bOn) { m_Settings.SetFullScreen(bOn); });
     connect(m_pUi->ComboFrameCap, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             [this](int nIndex) { m_Settings.SetMaxFps(m_pUi->ComboFrameCap->itemData(nIndex).toInt()); });
-    connect(m_pUi->ComboEffects, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            [this](int nIndex) { m_Settings.SetEffects(static_cast<TPlayerSettings::TEffects>(nIndex)); });
+    connect(m_pUi->ComboEffects, QOverload<int>::of(&QComboBox::currentIndexChanged), this, [this](int nIndex) {
+        m_Settings.SetValue(KEY_EFFECTS, TFxDebris::NameOf(static_cast<TEffectsDetail>(nIndex)));
+    });
     connect(m_pUi->CheckAttract, &QCheckBox::toggled, this, [this](bool bOn) { m_Settings.SetAttractOn(bOn); });
     connect(m_pUi->ButtonClose, &QPushButton::clicked, this, &TFormOptions::reject);
     m_pUi->CheckMusic->setFocus();
@@ -67,7 +73,12 @@ void TFormOptions::Load()
         pCaps->addItem(QString("%1 frames a second").arg(nCap), nCap);
         pCaps->setCurrentIndex(pCaps->count() - 1);
     }
-    m_pUi->ComboEffects->setCurrentIndex(m_Settings.GetEffects());
+    // The game window reads the word (and names one it cannot use); the list shows the default then.
+    for (TEffectsDetail n : {TEffectsDetail::LOW, TEffectsDetail::NORMAL, TEffectsDetail::HIGH})
+        m_pUi->ComboEffects->addItem(TFxDebris::NameOf(n));
+    TEffectsDetail nDetail = TFxDebris::DEFAULT_DETAIL;
+    TFxDebris::ParseDetail(m_Settings.GetValue(KEY_EFFECTS).trimmed().toStdString(), nDetail);
+    m_pUi->ComboEffects->setCurrentIndex(static_cast<int>(nDetail));
     m_pUi->CheckAttract->setChecked(m_Settings.IsAttractOn());
 }
 

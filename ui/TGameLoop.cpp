@@ -5,9 +5,12 @@
 
 #include "base/Assert.h"
 #include "core/GameDriver.h"
+#include "core/GameScene.h"
+#include "objects/AsteroidShape.h"
 #include "objects/Asteroids.h"
 
 #include <Inventor/nodes/SoSeparator.h>
+#include <Inventor/nodes/SoTransform.h>
 #include <Inventor/sensors/SoNodeSensor.h>
 
 #include <QScreen>
@@ -60,8 +63,6 @@ TGameLoop::TGameLoop(TGameDriver& Driver, QObject* pParent)
     m_TimerFrame.setSingleShot(true);
     m_TimerFrame.setTimerType(Qt::PreciseTimer);
     connect(&m_TimerFrame, &QTimer::timeout, this, &TGameLoop::RenderFrame);
-    // The window draws the frames, between ticks.
-    m_Driver.SetFramesPresent(true);
 }
 
 TGameLoop::~TGameLoop()
@@ -124,7 +125,7 @@ void TGameLoop::Start()
     m_pSceneSensor = new SoNodeSensor(SceneChanged, this);
     m_pSceneSensor->setPriority(0);
     m_pSceneSensor->attach(m_Driver.GetScene());
-    m_Driver.RestartSchedule(0);
+    m_PlayClock.RestartSchedule(PlayClockUs());
     Sync();
     ScheduleFrame();
 }
@@ -151,9 +152,8 @@ void TGameLoop::Faster()
 {
     if (!m_Driver.IsReplaying() || m_bStopped)
         return;
-    m_nPlayBaseUs = PlayClockUs();
-    m_nWallBaseUs = WallUs();
-    m_nSpeed = m_nSpeed >= MAX_REPLAY_SPEED ? 1 : m_nSpeed * 2;
+    const int nSpeed = m_PlayClock.GetSpeed();
+    m_PlayClock.SetSpeed(nSpeed >= MAX_REPLAY_SPEED ? 1 : nSpeed * 2, WallUs());
     emit PlaybackChanged();
 }
 
@@ -174,13 +174,6 @@ bool TGameLoop::TicksDue() const
     return m_Driver.IsTicking();
 }
 
-uint64_t TGameLoop::PlayClockUs() const
-{
-    if (!m_bPlayClockRuns)
-        return m_nPlayBaseUs;
-    return m_nPlayBaseUs + static_cast<uint64_t>(WallUs() - m_nWallBaseUs) * static_cast<uint64_t>(m_nSpeed);
-}
-
 // The game timer and the play clock run exactly while ticks are due; stopped, the play clock
 // holds, and with it the frames' place between two ticks.
 void TGameLoop::Sync()
@@ -189,9 +182,7 @@ void TGameLoop::Sync()
     if (bDue == m_TimerGame.isActive())
         return;
     const qint64 nNowMs = m_Clock.elapsed();
-    m_nPlayBaseUs = PlayClockUs();
-    m_nWallBaseUs = WallUs();
-    m_bPlayClockRuns = bDue;
+    m_PlayClock.Run(bDue, WallUs());
     if (bDue) {
         m_nRunningSinceMs = nNowMs;
         m_TimerGame.start();
@@ -211,7 +202,9 @@ void TGameLoop::TimerGameTimer()
 
 void TGameLoop::RunTicks()
 {
-    const int nRan = m_Driver.RunDueTicks(PlayClockUs(), TGameDriver::MAX_DUE_TICKS * m_nSpeed);
+    const int nRan = m_PlayClock.TakeDueTicks(PlayClockUs());
+    for (int i = 0; i < nRan; ++i)
+        m_Driver.Step();
     m_Stats.nTicks += static_cast<uint64_t>(nRan);
     if (nRan > 0 && m_nCommandUs >= 0)
         m_bCommandTicked = true;
@@ -262,7 +255,7 @@ void TGameLoop::RenderFrame()
     // The ticks may have ended the game's view (a replay over): nothing to draw then.
     if (m_pViewer && !m_bStopped) {
         const uint64_t nPlayUs = PlayClockUs();
-        m_Driver.PresentAt(nPlayUs);
+        m_Driver.Present(m_PlayClock.AlphaAt(nPlayUs));
         m_pViewer->render();
         NoteFrame(nStartUs);
         TraceFrame(nStartUs, nPlayUs);
@@ -298,10 +291,14 @@ void TGameLoop::TraceFrame(qint64 nWallUs, uint64_t nPlayUs)
     if (!m_fpTrace || !m_Driver.GetGame())
         return;
     std::fprintf(m_fpTrace, "%lld %llu %.4f %llu", static_cast<long long>(nWallUs),
-                 static_cast<unsigned long long>(nPlayUs), m_Driver.AlphaAt(nPlayUs),
-                 static_cast<unsigned long long>(m_Driver.GetDroppedTicks()));
+                 static_cast<unsigned long long>(nPlayUs), m_PlayClock.AlphaAt(nPlayUs),
+                 static_cast<unsigned long long>(m_PlayClock.GetDroppedTicks()));
+    const TGameScene* pScene = m_Driver.GetGameScene();
     for (const TAsteroid* pRock : m_Driver.GetGame()->GetAsteroids()) {
-        const SbVec3f vShown = pRock->GetShownPosition();
+        const TAsteroidShape* pShape = pScene ? pScene->FindRock(pRock->GetSerial()) : nullptr;
+        if (!pShape)
+            continue;
+        const SbVec3f vShown = pShape->GetTransform()->translation.getValue();
         std::fprintf(m_fpTrace, " %.4f %.4f", vShown[0], vShown[1]);
     }
     std::fputc('\n', m_fpTrace);
@@ -310,7 +307,7 @@ void TGameLoop::TraceFrame(qint64 nWallUs, uint64_t nPlayUs)
 TGameLoop::TStats TGameLoop::GetStats() const
 {
     TStats Stats = m_Stats;
-    Stats.nDroppedTicks = m_Driver.GetDroppedTicks();
+    Stats.nDroppedTicks = m_PlayClock.GetDroppedTicks();
     if (m_TimerGame.isActive())
         Stats.nPlayMs += m_Clock.elapsed() - m_nRunningSinceMs;
     Stats.dFrameRate = m_nMaxFps > 0 && m_nMaxFps < m_dScreenRate ? m_nMaxFps : m_dScreenRate;

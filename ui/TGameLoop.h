@@ -15,6 +15,7 @@
 // twice, four and eight times the speed, then at its own again.
 
 #include "core/Commands.h"
+#include "core/PlayClock.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -84,7 +85,7 @@ public:
 
     TStats GetStats() const;
     bool IsReplayPaused() const { return m_bReplayPaused; }
-    int GetReplaySpeed() const { return m_nSpeed; }
+    int GetReplaySpeed() const { return m_PlayClock.GetSpeed(); }
 
 signals:
     // The game is over (once).
@@ -105,7 +106,7 @@ private:
     void Sync();
     qint64 WallUs() const { return m_Clock.nsecsElapsed() / 1000; }
     // The clock the ticks are due on: microseconds of play, sped up while a replay plays faster.
-    uint64_t PlayClockUs() const;
+    uint64_t PlayClockUs() const { return m_PlayClock.PlayUs(WallUs()); }
     void RunTicks();
     void CheckEnds();
     qint64 FrameIntervalUs() const;
@@ -122,11 +123,7 @@ private:
     QElapsedTimer m_Clock;
     qint64 m_nStartMs = -1;
     qint64 m_nRunningSinceMs = -1;  // when the game timer was last switched on
-    // The play clock: its value and the wall clock's when it last started or changed speed.
-    uint64_t m_nPlayBaseUs = 0;
-    qint64 m_nWallBaseUs = 0;
-    bool m_bPlayClockRuns = false;
-    int m_nSpeed = 1;
+    TPlayClock m_PlayClock;
     bool m_bReplayPaused = false;
     bool m_bStopped = false;
     bool m_bRendering = false;

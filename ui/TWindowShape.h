@@ -25,7 +25,6 @@ public:
     // The screen the window opens on and goes full screen on; the primary one when not told.
     void SetScreen(QScreen* pScreen);
     void SetChosenSize(const QSize& Size) { m_Chosen = Size; }
-    QSize GetChosenSize() const { return m_Chosen; }
     // True when the chosen size fits the screen's space for windows.
     bool FitsScreen() const;
 

@@ -35,26 +35,32 @@ void GameFixture::NewGame(int nLevel)
 
 void GameFixture::Tick(int n)
 {
-    for (int i = 0; i < n; ++i)
+    // Each followed by a frame, as the window draws them.
+    for (int i = 0; i < n; ++i) {
         s_pDriver->Step();
+        s_pDriver->Present(1.0);
+    }
 }
 
 void GameFixture::ClearField()
 {
     for (TAsteroid* pAsteroid : m_pGame->GetAsteroids())
-        if (pAsteroid && pAsteroid->IsAlive())
+        if (pAsteroid->IsAlive())
             pAsteroid->Explode(false);
+    s_pDriver->Follow();
 }
 
-TAsteroid* GameFixture::AddRock(int nSize, const SbVec3f& vPosition, const SbVec2f& vVelocity)
+TAsteroid* GameFixture::AddRock(int nSize, const TFloat3& vPosition, float fVx, float fVy)
 {
-    return TGameTestAccess::AddRock(*m_pGame, nSize, vPosition, vVelocity, SbVec3f(0.0f, 0.0f, 1.0f), 0.0);
+    TAsteroid* pRock = TGameTestAccess::AddRock(*m_pGame, nSize, vPosition, fVx, fVy, TFloat3(0.0f, 0.0f, 1.0f), 0.0);
+    s_pDriver->Follow();
+    return pRock;
 }
 
 int GameFixture::CountAlive() const
 {
     int nAlive = 0;
     for (const TAsteroid* pAsteroid : m_pGame->GetAsteroids())
-        nAlive += pAsteroid && pAsteroid->IsAlive();
+        nAlive += pAsteroid->IsAlive();
     return nAlive;
 }

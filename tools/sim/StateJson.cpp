@@ -26,7 +26,7 @@ json Number(float fValue)
     return fValue;
 }
 
-json Motion(const SbVec3f& vPosition, const SbVec3f& vVelocity)
+json Motion(const TFloat3& vPosition, const TFloat3& vVelocity)
 {
     return {{"x", Number(vPosition[0])}, {"y", Number(vPosition[1])}, {"vx", Number(vVelocity[0])},
             {"vy", Number(vVelocity[1])}};
@@ -34,8 +34,8 @@ json Motion(const SbVec3f& vPosition, const SbVec3f& vVelocity)
 
 json Ship(const TManShip& Ship)
 {
-    const SbVec3f vPosition = Ship.GetPosition();
-    const SbVec3f vVelocity = Ship.GetVelocity();
+    const TFloat3 vPosition = Ship.GetPosition();
+    const TFloat3 vVelocity = Ship.GetVelocity();
     // The heading as the ship's transform holds it.
     const float fAngle = static_cast<float>(Ship.GetAngle());
     return {{"x", Number(vPosition[0])},  {"y", Number(vPosition[1])},  {"angle", Number(fAngle)},

@@ -9,6 +9,7 @@
 
 #include "core/GameDriver.h"
 #include "core/Rules.h"
+#include "tools/sim/Autopilot.h"
 #include "tools/sim/KeyScript.h"
 #include "tools/sim/Snapshot.h"
 #include "tools/sim/StateJson.h"
@@ -57,6 +58,10 @@ struct TOptions
     std::string strReplay;
     bool bVerify = false;
     std::string strRecord;
+    bool bAutopilot = false;
+    bool bRulesData = false;
+    TEffectsDetail nEffects = TFxDebris::DEFAULT_DETAIL;
+    bool bScene = false;
 };
 
 enum TParse { PARSE_RUN, PARSE_HELP, PARSE_VERSION, PARSE_FAILED };
@@ -81,6 +86,10 @@ public:
             {"replay", "Play a replay's commands: a file, 'last' or 'best'.", "REPLAY"},
             {"verify", "With --replay: check the game against every digest the replay holds."},
             {"record", "Write this run's replay to a file (with --replay: the same commands, recorded anew).", "FILE"},
+            {"autopilot", "A steady player gives commands too, before each tick: long games and demos."},
+            {"rules-data", "Print what the rules read from the data file (as a replay names it), in hex, and exit."},
+            {"effects", "How many sparks and fragments explosions throw: low, normal (default) or high.", "DETAIL"},
+            {"scene", "Build the game's scene and sounds (silent) as the window does, not only its rules; --shot does."},
         });
         m_HelpOption = m_Parser.addHelpOption();
         m_VersionOption = m_Parser.addVersionOption();
@@ -111,6 +120,13 @@ public:
         Options.bVerify = m_Parser.isSet("verify");
         Options.strRecord = Value("record");
         Options.bBench = m_Parser.isSet("bench");
+        Options.bAutopilot = m_Parser.isSet("autopilot");
+        Options.bRulesData = m_Parser.isSet("rules-data");
+        Options.bScene = m_Parser.isSet("scene") || m_Parser.isSet("shot");
+        if (m_Parser.isSet("effects") && !TFxDebris::ParseDetail(Value("effects"), Options.nEffects)) {
+            strError = "bad option '--effects " + Value("effects") + "' (low, normal or high)";
+            return PARSE_FAILED;
+        }
         if (!CheckCombination(Options, strError))
             return PARSE_FAILED;
         long nLevel = Options.nLevel;
@@ -129,6 +145,8 @@ private:
             strError = "--replay needs a file, 'last' or 'best'";
         else if (!Options.strReplay.empty() && (m_Parser.isSet("keys") || m_Parser.isSet("ticks") || m_Parser.isSet("level")))
             strError = "a replay brings its own keys, ticks and level: --replay goes without --keys, --ticks and --level";
+        else if (!Options.strReplay.empty() && m_Parser.isSet("autopilot"))
+            strError = "a replay brings its own commands: --replay goes without --autopilot";
         else if (Options.bVerify && Options.strReplay.empty())
             strError = "--verify checks a replay: it needs --replay";
         else if (Options.bVerify && !Options.strRecord.empty())
@@ -214,9 +232,9 @@ int FinishRun(const TOptions& Options, TGameDriver& Driver, TSnapshot& Snapshot)
     // The lines so far reach the pipe whatever the rendering does.
     std::fflush(stdout);
     std::string strError;
-    Driver.GetGame()->Present(1.0);
+    Driver.Present(1.0);
     if (!Options.strShot.empty() &&
-        !Snapshot.RenderToPng(Driver.GetGame()->GetRoot(), SHOT_WIDTH, SHOT_HEIGHT, Options.strShot, strError)) {
+        !Snapshot.RenderToPng(Driver.GetScene(), SHOT_WIDTH, SHOT_HEIGHT, Options.strShot, strError)) {
         std::fprintf(stderr, "drelk2-sim: %s\n", strError.c_str());
         return EXIT_BAD_FILE;
     }
@@ -247,9 +265,14 @@ bool Prepare(const TOptions& Options, TGameDriver& Driver, TSnapshot& Snapshot)
         std::fprintf(stderr, "drelk2-sim: %s: %s\n", Options.strData.c_str(), strError.c_str());
         return false;
     }
-    // Nothing is drawn until the end: the scene is written once, for the picture.
-    Driver.SetFramesPresent(true);
+    Driver.SetEffectsDetail(Options.nEffects);
     return true;
+}
+
+// The rules alone make the game and its state lines; the scene and its sounds only when asked.
+TGameDriver::TShow ShowFor(const TOptions& Options)
+{
+    return Options.bScene ? TGameDriver::SHOW_SCENE : TGameDriver::SHOW_NOTHING;
 }
 
 // A key script's run: its keys before each of nTicks ticks, and those after the last.
@@ -262,15 +285,18 @@ int RunScript(const TOptions& Options, const TKeyScript& Keys, long nTicks, int 
 
     // Tick times are kept only when asked for: a long run stays at flat memory.
     std::vector<double> vecTicks;
+    TAutopilot Pilot;
     std::vector<std::pair<int, double>> vecLevels;
     auto tStart = std::chrono::steady_clock::now();
-    TGame& Game = Driver.Start(nStartLevel);
+    TGame& Game = Driver.Start(nStartLevel, ShowFor(Options));
     const double dGameStart = Microseconds(std::chrono::steady_clock::now() - tStart);
     ApplyKeys(Driver, Keys.KeysBefore(0));
     PrintState(Game, 0);
 
     for (long nTick = 1; nTick <= nTicks; ++nTick) {
         ApplyKeys(Driver, Keys.KeysBefore(nTick));
+        if (Options.bAutopilot)
+            ApplyKeys(Driver, Pilot.Decide(Game));
         const int nLevel = Game.GetLevel();
         tStart = std::chrono::steady_clock::now();
         if (Driver.Step() && Options.bBench) {
@@ -296,7 +322,7 @@ int RunReplay(const TOptions& Options, const TReplay& Replay)
     if (!Prepare(Options, Driver, Snapshot))
         return EXIT_BAD_FILE;
     std::string strError;
-    if (!Driver.StartReplay(Replay, strError)) {
+    if (!Driver.StartReplay(Replay, strError, ShowFor(Options))) {
         std::fprintf(stderr, "drelk2-sim: %s: %s\n", Options.strReplay.c_str(), strError.c_str());
         return EXIT_BAD_FILE;
     }
@@ -323,6 +349,13 @@ int RunReplay(const TOptions& Options, const TReplay& Replay)
         std::fflush(stdout);
         std::fprintf(stderr, "drelk2-sim: %s: the game departs from the replay at tick %u\n",
                      Options.strReplay.c_str(), Driver.GetReplayDeparture());
+        return EXIT_DEPARTS;
+    }
+    // The digests held; the header's own account of the ending must hold too.
+    const std::string strEnding = Options.bVerify ? Driver.GetRun()->CheckEnding() : std::string();
+    if (!strEnding.empty()) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "drelk2-sim: %s: %s\n", Options.strReplay.c_str(), strEnding.c_str());
         return EXIT_DEPARTS;
     }
     const double dSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - tStart).count();
@@ -361,6 +394,21 @@ TKeyScript ScriptOf(const TReplay& Replay)
     for (const TReplayCommand& Command : Replay.vecCommands)
         Keys.Add(Command.nTick, Command.nCommand);
     return Keys;
+}
+
+// What a replay names of the data file, for checkers that play the rules alone.
+int PrintRulesData(const TOptions& Options)
+{
+    TGameDriver Driver;
+    std::string strError;
+    if (!Driver.Open(Options.strData, strError)) {
+        std::fprintf(stderr, "drelk2-sim: %s: %s\n", Options.strData.c_str(), strError.c_str());
+        return EXIT_BAD_FILE;
+    }
+    for (uint8_t n : Driver.GetRulesData().ToBytes())
+        std::printf("%02x", n);
+    std::printf("\n");
+    return 0;
 }
 
 int RunFromReplay(TOptions Options)
@@ -406,6 +454,8 @@ int main(int argc, char** argv)
     }
     // No sound device is needed: the game plays on SDL's silent driver.
     setenv("SDL_AUDIODRIVER", "dummy", 0);
+    if (Options.bRulesData)
+        return PrintRulesData(Options);
     if (!Options.strReplay.empty())
         return RunFromReplay(Options);
     return RunScript(Options, Keys, Options.nTicks, Options.nLevel);

@@ -1,4 +1,4 @@
-#include "base/GameClock.h"
+#include "fx/FxTimers.h"
 
 #include <Inventor/SoDB.h>
 #include <Inventor/SoSceneManager.h>
@@ -8,70 +8,52 @@
 #include <algorithm>
 #include <cmath>
 
-uint64_t TGameClock::s_nMs = 0;
-std::vector<TGameClock::TEntry> TGameClock::s_vecSensors;
-
-void TGameClock::Reset(uint32_t nStartMs)
+TFxTimers::TFxTimers(uint64_t nStartMs) : m_nMs(nStartMs)
 {
-    s_nMs = nStartMs;
-    s_vecSensors.clear();
     SoDB::init();
     // The library's own clock would move the blinkers by the wall clock, between ticks and at
     // every frame drawn.
     SoDB::enableRealTimeSensor(FALSE);
     SoSceneManager::enableRealTimeUpdate(FALSE);
-    SetSceneTime();
 }
 
-uint32_t TGameClock::GetTickCount()
+void TFxTimers::AdvanceTo(uint64_t nTarget)
 {
-    return static_cast<uint32_t>(s_nMs);
-}
-
-void TGameClock::Advance(uint32_t nMs)
-{
-    const uint64_t nTarget = s_nMs + nMs;
     for (;;) {
         // The earliest due sensor; ties go to the one scheduled first.
-        auto it = std::min_element(s_vecSensors.begin(), s_vecSensors.end(),
+        auto it = std::min_element(m_vecSensors.begin(), m_vecSensors.end(),
                                    [](const TEntry& a, const TEntry& b) { return a.nDueMs < b.nDueMs; });
-        if (it == s_vecSensors.end() || it->nDueMs > nTarget)
+        if (it == m_vecSensors.end() || it->nDueMs > nTarget)
             break;
-        s_nMs = it->nDueMs;
+        m_nMs = it->nDueMs;
         it->nDueMs += it->nIntervalMs;
         // The callback may schedule or unschedule sensors, so `it` is not used after it.
         SoTimerSensor* pSensor = it->pSensor;
         if (SoSensorCB* pFunc = pSensor->getFunction())
             pFunc(pSensor->getData(), pSensor);
     }
-    s_nMs = nTarget;
-    SetSceneTime();
+    m_nMs = std::max(m_nMs, nTarget);
 }
 
-void TGameClock::SetSceneTime()
+void TFxTimers::SetSceneTime() const
 {
     auto* pRealTime = static_cast<SoSFTime*>(SoDB::getGlobalField("realTime"));
     if (pRealTime)
-        pRealTime->setValue(SbTime(static_cast<double>(s_nMs) / 1000.0));
+        pRealTime->setValue(SbTime(static_cast<double>(m_nMs) / 1000.0));
 }
 
-void TGameClock::Schedule(SoTimerSensor* pSensor)
+void TFxTimers::Schedule(SoTimerSensor* pSensor)
 {
     Unschedule(pSensor);
-    // A sensor with no interval would fire for ever within one Advance.
+    // A sensor with no interval would fire for ever within one advance.
     const uint64_t nInterval =
         std::max<uint64_t>(1, static_cast<uint64_t>(std::llround(pSensor->getInterval().getValue() * 1000.0)));
-    s_vecSensors.push_back({pSensor, s_nMs + nInterval, nInterval});
+    m_vecSensors.push_back({pSensor, m_nMs + nInterval, nInterval});
 }
 
-void TGameClock::Unschedule(SoTimerSensor* pSensor)
+void TFxTimers::Unschedule(SoTimerSensor* pSensor)
 {
-    s_vecSensors.erase(std::remove_if(s_vecSensors.begin(), s_vecSensors.end(),
+    m_vecSensors.erase(std::remove_if(m_vecSensors.begin(), m_vecSensors.end(),
                                       [pSensor](const TEntry& e) { return e.pSensor == pSensor; }),
-                       s_vecSensors.end());
-}
-
-int TGameClock::SensorCount()
-{
-    return static_cast<int>(s_vecSensors.size());
+                       m_vecSensors.end());
 }
