@@ -19,8 +19,8 @@ std::shared_ptr<const TReplay> TReplayPicker::Load(const QString& strPath, const
         strWhy = "damaged";
     } else if (pReplay->nRulesVersion != TRules::VERSION) {
         strWhy = "other rules";
-        strError = TReplayFile::WhyNotPlayable(*pReplay, TRules::VERSION, Driver.GetDataSha());
-    } else if ((strError = TReplayFile::WhyNotPlayable(*pReplay, TRules::VERSION, Driver.GetDataSha())).empty()) {
+        strError = TReplayFile::WhyNotPlayable(*pReplay, TRules::VERSION, Driver.GetRulesData().ToBytes());
+    } else if ((strError = TReplayFile::WhyNotPlayable(*pReplay, TRules::VERSION, Driver.GetRulesData().ToBytes())).empty()) {
         return pReplay;
     } else {
         strWhy = "other data file";
