@@ -32,7 +32,10 @@ build-tests: deps-test
 	$(CONFIGURE) -DBUILD_TESTING=ON $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j$(JOBS)
 
-run: build
+# Only what the game needs: the game and its data file (the tools and pages come with `build`).
+run: deps
+	$(CONFIGURE) $(FIRST_TESTING) $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j$(JOBS) --target drelk_playable
 	$(BUILD)/drelk2
 
 # The unit tests run twice: in the main build, and built with clang under AddressSanitizer and

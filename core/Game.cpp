@@ -72,6 +72,12 @@ uint64_t TGame::Digest() const
     return Digest.Get();
 }
 
+void TGame::Note(TGameEvent Event)
+{
+    Event.nMs = m_Clock.GetMs();
+    m_vecEvents.push_back(Event);
+}
+
 // ---- the loop ----
 
 void TGame::Command(TCommand nCommand)

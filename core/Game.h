@@ -119,7 +119,7 @@ private:
     TFloat3 RandomPlace();
     double Draw() { return m_Random.Draw(); }
     uint32_t NextSerial() { return ++m_nLastSerial; }
-    void Note(const TGameEvent& Event) { m_vecEvents.push_back(Event); }
+    void Note(TGameEvent Event);
     static bool WrapPosition(TFloat3& vPosition);
 
     TRulesData m_Data;

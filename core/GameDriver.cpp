@@ -109,7 +109,7 @@ SoSeparator* TGameDriver::GetScene() const
     return m_pScene ? m_pScene->GetRoot() : nullptr;
 }
 
-// The scene follows every change of the game: a step, a command, the end.
+// The scene follows the game at frames, commands and the end; its events wait for it.
 void TGameDriver::AfterChange()
 {
     TGame& Game = m_pRun->GetGame();
@@ -133,15 +133,22 @@ bool TGameDriver::Step()
     if (Run.HasLeft() || Run.IsReplayOver())
         return false;
     const bool bTicked = Run.Step();
-    AfterChange();
+    // Without frames for long (a run with no window), the scene is not left to fall far behind.
+    constexpr size_t MOST_WAITING_EVENTS = 1000;
+    if (!m_pScene)
+        Run.GetGame().ClearEvents();
+    else if (Run.IsReplayOver() || Run.GetGame().GetEvents().size() > MOST_WAITING_EVENTS)
+        AfterChange();
     return bTicked;
 }
 
 void TGameDriver::Present(double dAlpha)
 {
     Started();
-    if (m_pScene)
-        m_pScene->Present(m_pRun->GetGame(), dAlpha);
+    if (!m_pScene)
+        return;
+    AfterChange();
+    m_pScene->Present(m_pRun->GetGame(), dAlpha);
 }
 
 bool TGameDriver::IsTicking() const

@@ -87,12 +87,14 @@ public:
     // One of the game's commands, now, between two steps: it counts as coming before the next
     // step and is recorded so. Not while a replay plays, whose commands are its own.
     void Command(TCommand nCommand);
-    // One step of the game timer, the scene following. True when a game tick ran.
+    // One step of the game timer: the rules alone; the scene catches up at the next frame. True
+    // when a game tick ran.
     bool Step();
     uint32_t GetTicks() const { return Started().GetTicks(); }
-    // The scene written as the game shows dAlpha of the way from the last tick to this one.
+    // A frame: the scene catches up with the game and is written as it shows dAlpha of the way
+    // from the last tick to this one.
     void Present(double dAlpha);
-    // The scene catches up with a game changed from outside the steps (a test placing rocks).
+    // The scene catches up with the game now (a test that placed rocks, a run about to end).
     void Follow() { AfterChange(); }
 
     // True while the game's ticks are due (playing, a ship waiting, game over); false before

@@ -1,7 +1,8 @@
 #pragma once
 // What happened in the game since its scene last looked: the sounds and effects the rules set
-// off but do not play themselves. The rules append; the scene reads them after each step of
-// the driver and the driver empties the list.
+// off but do not play themselves, each with the game time it happened at. The rules append; the
+// scene plays them when it next follows the game (at the next frame drawn, or command given) and
+// the driver empties the list.
 
 #include "base/Float3.h"
 
@@ -20,6 +21,7 @@ struct TGameEvent
     explicit TGameEvent(TKind n) : nKind(n) {}
 
     TKind nKind;
+    uint64_t nMs = 0;      // game time at the start of the tick it happened in
     uint32_t nSerial = 0;  // the rock's
     int nType = 0;         // the rock's size class
     bool bWithEffect = false;

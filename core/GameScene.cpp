@@ -152,18 +152,19 @@ TAsteroidShape* TGameScene::FindRock(uint32_t nSerial) const
     return it != m_vecRocks.end() && it->nSerial == nSerial ? it->pShape.get() : nullptr;
 }
 
-// A tick's events happened between the tick before and this one: their debris starts from the
-// time frames show at the start of the tick.
+// The events of the ticks since the scene last looked, in order, each at its own time: the
+// effects' timers are brought to it first, so an explosion runs from when it happened.
 void TGameScene::PlayEvents(const TGame& Game)
 {
-    const double dTickStartMs = static_cast<double>(Game.GetClock().GetMs()) - TRules::TICK_MS;
     for (const TGameEvent& Event : Game.GetEvents()) {
+        m_Timers.AdvanceTo(Event.nMs);
+        const double dTickStartMs = static_cast<double>(Event.nMs);
         switch (Event.nKind) {
         case TGameEvent::MISSILE_FIRED:
             m_pShip->OnFired();
             break;
         case TGameEvent::ENGINE_STARTED:
-            m_pShip->OnThrust(Game.GetClock().GetTickCount());
+            m_pShip->OnThrust(static_cast<uint32_t>(Event.nMs));
             break;
         case TGameEvent::SHIP_EXPLODED:
             m_pShip->Explode(Event.vPlace, Event.fScale);

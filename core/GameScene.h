@@ -40,9 +40,10 @@ public:
     // The root of everything the game shows; the viewer renders it.
     SoSeparator* GetRoot() const { return m_pRoot; }
 
-    // After a step or a command: the events' sounds and explosions, shapes for the rocks made
-    // and none for those purged, the effects' timers at the game's time, the banners, the music.
-    // The game's events stay for the caller to clear.
+    // Catches up with the game (at a frame, after a command): the events' sounds and
+    // explosions, each at its own game time, shapes for the rocks made and none for those
+    // purged, the effects' timers at the game's time, the banners, the music. The game's events
+    // stay for the caller to clear.
     void Follow(const TGame& Game);
     // Writes the game to the scene as it shows dAlpha of the way from the last tick to this one
     // (1: as it is now): a frame drawn between two ticks.

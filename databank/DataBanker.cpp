@@ -32,11 +32,34 @@ std::unique_ptr<uint8_t[]> CopyPayload(const TVEChunk& Chunk)
 }
 }  // namespace
 
-TDataBanker::TDataBanker(const std::string& strDataFile) : m_DataFile(strDataFile)
+namespace {
+const char NOT_FOUND[] = "[TDataBanker::TDataBanker] Errore: File di dati non trovato !";
+
+bool IsThere(const std::string& strDataFile)
 {
     struct stat St;
-    if (stat(strDataFile.c_str(), &St) != 0 || !S_ISREG(St.st_mode))
-        throw TDataError("[TDataBanker::TDataBanker] Errore: File di dati non trovato !");
+    return stat(strDataFile.c_str(), &St) == 0 && S_ISREG(St.st_mode);
+}
+}  // namespace
+
+bool TDataBanker::Glance(const std::string& strDataFile, std::string& strError)
+{
+    if (!IsThere(strDataFile)) {
+        strError = NOT_FOUND;
+        return false;
+    }
+    TVESerializer Serializer;
+    if (!Serializer.Open(strDataFile)) {
+        strError = Serializer.GetError();
+        return false;
+    }
+    return true;
+}
+
+TDataBanker::TDataBanker(const std::string& strDataFile) : m_DataFile(strDataFile)
+{
+    if (!IsThere(strDataFile))
+        throw TDataError(NOT_FOUND);
     SoDB::init();
     ReadAllLists();
     CheckAssets();
@@ -216,7 +239,7 @@ void TDataBanker::ReleaseSound(int32_t nPlaylist, int32_t nItem)
     pChunk->m_Data.nSize = 0;
 }
 
-TDataBanker::TItemBytes TDataBanker::GetBitmapBytes(int32_t nPlaylist, int32_t nItem) const
+TItemBytes TDataBanker::GetBitmapBytes(int32_t nPlaylist, int32_t nItem) const
 {
     const TVEChunk* pChunk = FindItem(nPlaylist, VECHUNK_BMP, nItem);
     if (!pChunk)

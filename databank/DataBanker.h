@@ -8,6 +8,7 @@
 
 #include "databank/AssetIds.h"
 #include "databank/ChunkList.h"
+#include "databank/ItemBytes.h"
 
 #include <array>
 #include <cstdint>
@@ -59,6 +60,10 @@ public:
     // file is there, otherwise a message naming the list, item and fault.
     explicit TDataBanker(const std::string& strDataFile);
     ~TDataBanker();
+    // What can be known of a data file at once, before a window shows: that it is there and is
+    // a container with a sound list table. False with the reason the constructor would give;
+    // only the constructor reads and checks the rest.
+    static bool Glance(const std::string& strDataFile, std::string& strError);
     TDataBanker(const TDataBanker&) = delete;
     TDataBanker& operator=(const TDataBanker&) = delete;
 
@@ -96,11 +101,6 @@ public:
 
     // A picture file item's bytes, for TPictureFile to decode; they stay the bank's. Empty when
     // the item is missing. The ending pictures decoded when the file was opened.
-    struct TItemBytes
-    {
-        const uint8_t* pBytes = nullptr;
-        int32_t nSize = 0;
-    };
     TItemBytes GetBitmapBytes(int32_t nPlaylist, int32_t nItem) const;
 
     // The model list's scene under a new separator (reference count zero), after a quarter turn

@@ -1,6 +1,5 @@
 #include "databank/PictureFile.h"
 
-#include "databank/DataBanker.h"
 #include "databank/ImageShape.h"
 
 #include <QBuffer>
@@ -80,10 +79,4 @@ QImage TPictureFile::Decode(const uint8_t* pBytes, int32_t nSize, std::string* p
     if (pWhy)
         *pWhy = strWhy;
     return strWhy.empty() ? Picture : QImage();
-}
-
-QImage TPictureFile::LoadFromBin(const TDataBanker& DB, int32_t nPlaylist, int32_t nItem)
-{
-    const TDataBanker::TItemBytes Item = DB.GetBitmapBytes(nPlaylist, nItem);
-    return Decode(Item.pBytes, Item.nSize);
 }

@@ -5,12 +5,12 @@
 // gigabytes. Kept out of the asset bank's header, so that the rules and the simulator do not
 // depend on Qt's pictures.
 
+#include "databank/ItemBytes.h"
+
 #include <QImage>
 
 #include <cstdint>
 #include <string>
-
-class TDataBanker;
 
 class TPictureFile
 {
@@ -18,6 +18,7 @@ public:
     // The decoded picture; a null image when the bytes do not decode, and then pWhy (if given)
     // says why.
     static QImage Decode(const uint8_t* pBytes, int32_t nSize, std::string* pWhy = nullptr);
-    // A picture item of the bank decoded; a null image when it is missing or does not decode.
-    static QImage LoadFromBin(const TDataBanker& DB, int32_t nPlaylist, int32_t nItem);
+    // A picture item of the bank (TDataBanker::GetBitmapBytes) decoded; a null image when it is
+    // missing or does not decode.
+    static QImage Decode(const TItemBytes& Item) { return Decode(Item.pBytes, Item.nSize); }
 };

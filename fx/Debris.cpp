@@ -40,11 +40,16 @@ struct TBurst
 constexpr TBurst BURSTS[] = {{12, 12.0f, 4, 0.45f}, {16, 13.0f, 6, 0.6f}, {22, 14.0f, 8, 0.8f}, {40, 16.0f, 0, 0.0f}};
 constexpr int SHIP_BURST = 3;
 
-// The distance a piece launched at v has gone after t seconds under drag k.
-float Travelled(float v, double k, double t)
+// A piece's place after t seconds from vFrom at vSpeed under drag k: it goes (1 - e^-kt) / k of
+// its speed; fDecay = e^-kt.
+TFloat3 Travelled(const TFloat3& vFrom, const TFloat3& vSpeed, double k, float fDecay)
 {
-    return static_cast<float>(v * (1.0 - std::exp(-k * t)) / k);
+    return vFrom + vSpeed * static_cast<float>((1.0 - fDecay) / k);
 }
+
+// At most this many pieces at once: a storm of hits cannot make the frames slow.
+constexpr size_t MOST_SPARKS = 600;
+constexpr size_t MOST_CHIPS = 160;
 
 // Hot to cold: white-yellow, orange, deep red.
 void HeatColour(float fHeat, float& r, float& g, float& b)
@@ -69,15 +74,13 @@ uint32_t Pack(float r, float g, float b, float a)
     return Byte(r) << 24 | Byte(g) << 16 | Byte(b) << 8 | Byte(a);
 }
 
-// v turned by angle a about the unit axis k (Rodrigues).
-TFloat3 Turned(const TFloat3& v, const TFloat3& k, double a)
+// v turned about the unit axis k by the angle whose cosine and sine are c and s (Rodrigues).
+TFloat3 Turned(const TFloat3& v, const TFloat3& k, float c, float s)
 {
-    const double c = std::cos(a), s = std::sin(a);
-    const double dot = double(k[0]) * v[0] + double(k[1]) * v[1] + double(k[2]) * v[2];
-    const double cx = k[1] * v[2] - k[2] * v[1], cy = k[2] * v[0] - k[0] * v[2], cz = k[0] * v[1] - k[1] * v[0];
-    return TFloat3(static_cast<float>(v[0] * c + cx * s + k[0] * dot * (1 - c)),
-                   static_cast<float>(v[1] * c + cy * s + k[1] * dot * (1 - c)),
-                   static_cast<float>(v[2] * c + cz * s + k[2] * dot * (1 - c)));
+    const float dot = k[0] * v[0] + k[1] * v[1] + k[2] * v[2];
+    const float cx = k[1] * v[2] - k[2] * v[1], cy = k[2] * v[0] - k[0] * v[2], cz = k[0] * v[1] - k[1] * v[0];
+    return TFloat3(v[0] * c + cx * s + k[0] * dot * (1 - c), v[1] * c + cy * s + k[1] * dot * (1 - c),
+                   v[2] * c + cz * s + k[2] * dot * (1 - c));
 }
 
 SoSeparator* NewSeparator()
@@ -200,6 +203,10 @@ void TFxDebris::ShipBurst(const TFloat3& vPlace, double dMs)
 
 void TFxDebris::AddSparks(const TFloat3& vPlace, int nCount, float fSpeed, double dMs)
 {
+    // The oldest make room.
+    const size_t nRoom = MOST_SPARKS - std::min(MOST_SPARKS, static_cast<size_t>(nCount));
+    if (m_vecSparks.size() > nRoom)
+        m_vecSparks.erase(m_vecSparks.begin(), m_vecSparks.end() - static_cast<long>(nRoom));
     for (int i = 0; i < nCount; ++i) {
         const double dAngle = 2 * PI * Unit();
         const float fV = fSpeed * Between(0.45f, 1.2f);
@@ -218,6 +225,9 @@ void TFxDebris::AddFragments(const TFloat3& vPlace, int nCount, float fSize, dou
 {
     // The corners of a regular tetrahedron, roughened for each chip.
     static const TFloat3 TETRA[4] = {TFloat3(1, 1, 1), TFloat3(1, -1, -1), TFloat3(-1, 1, -1), TFloat3(-1, -1, 1)};
+    const size_t nRoom = MOST_CHIPS - std::min(MOST_CHIPS, static_cast<size_t>(nCount));
+    if (m_vecFragments.size() > nRoom)
+        m_vecFragments.erase(m_vecFragments.begin(), m_vecFragments.end() - static_cast<long>(nRoom));
     for (int i = 0; i < nCount; ++i) {
         TFragment Chip;
         const double dAngle = 2 * PI * Unit();
@@ -264,10 +274,9 @@ void TFxDebris::PresentSparks(double dMs)
         const TSpark& S = m_vecSparks[i];
         const double t = std::max(0.0, dMs - S.dBornMs) / 1000.0;
         const float fLife = static_cast<float>(std::max(0.0, dMs - S.dBornMs) / S.dLifeMs);
-        const float fSlow = static_cast<float>(std::exp(-SPARK_DRAG * t));
-        const SbVec3f vHead(S.vFrom[0] + Travelled(S.vSpeed[0], SPARK_DRAG, t),
-                            S.vFrom[1] + Travelled(S.vSpeed[1], SPARK_DRAG, t),
-                            S.vFrom[2] + Travelled(S.vSpeed[2], SPARK_DRAG, t));
+        const float fSlow = std::exp(static_cast<float>(-SPARK_DRAG * t));
+        const TFloat3 vAt = Travelled(S.vFrom, S.vSpeed, SPARK_DRAG, fSlow);
+        const SbVec3f vHead(vAt[0], vAt[1], vAt[2]);
         const SbVec3f vSpeed(S.vSpeed[0] * fSlow, S.vSpeed[1] * fSlow, 0.0f);
         const float fSpeed = vSpeed.length();
         const SbVec3f vDirection = fSpeed > 1e-4f ? vSpeed / fSpeed : SbVec3f(0, 1, 0);
@@ -320,10 +329,11 @@ void TFxDebris::PresentFragments(double dMs)
         const double t = std::max(0.0, dMs - F.dBornMs) / 1000.0;
         const double dLife = std::max(0.0, dMs - F.dBornMs) / F.dLifeMs;
         const float fScale = dLife < CHIP_HOLDS ? 1.0f : static_cast<float>((1.0 - dLife) / (1.0 - CHIP_HOLDS));
-        const TFloat3 vAt(F.vFrom[0] + Travelled(F.vSpeed[0], CHIP_DRAG, t), F.vFrom[1] + Travelled(F.vSpeed[1], CHIP_DRAG, t),
-                          F.vFrom[2] + Travelled(F.vSpeed[2], CHIP_DRAG, t));
+        const TFloat3 vAt = Travelled(F.vFrom, F.vSpeed, CHIP_DRAG, std::exp(static_cast<float>(-CHIP_DRAG * t)));
+        const float fAngle = static_cast<float>(F.fSpin * t);
+        const float c = std::cos(fAngle), s = std::sin(fAngle);
         for (int k = 0; k < 4; ++k) {
-            const TFloat3 v = vAt + Turned(F.vCorner[k], F.vAxis, F.fSpin * t) * fScale;
+            const TFloat3 v = vAt + Turned(F.vCorner[k], F.vAxis, c, s) * fScale;
             vecPoints[4 * i + static_cast<size_t>(k)].setValue(v[0], v[1], v[2]);
         }
     }

@@ -28,10 +28,7 @@
 namespace {
 // Enough free names for a file damaged again and again within one second.
 constexpr int MAX_ASIDE_NAMES = 100;
-// Enough for the writes of one process at once (a leftover of a dead writer with our PID).
-constexpr int MAX_TEMP_NAMES = 100;
-// What a temporary file's name says: whose it is, and which process writes it.
-const char TEMP_MARK[] = ".drelk2-temp-";
+const char* const TEMP_MARK = TAtomicFile::TEMP_MARK;
 // An earlier version's temporary older than this had long been renamed or abandoned.
 constexpr time_t OLD_LEFTOVER_SECONDS = 60;
 constexpr int LOCK_POLL_MS = 10;
@@ -63,13 +60,6 @@ QString BaseFolder(const char* szVariable, const char* szUnderHome, std::atomic<
                                        " is not an absolute path: ignored, " + strFolder.toStdString() +
                                        " is used");
     return strFolder;
-}
-
-TKeptFiles::TSystemCalls RealSystemCalls()
-{
-    return {[](int nFd, const void* pBytes, size_t nBytes) { return write(nFd, pBytes, nBytes); },
-            [](int nFd) { return fsync(nFd); },
-            [](const char* szFrom, const char* szTo) { return std::rename(szFrom, szTo); }};
 }
 
 // What a path that cannot be opened is: damaged when the path itself is the fault (a link that
@@ -115,71 +105,6 @@ bool ReadUpTo(int nFd, uint64_t nLimit, QByteArray& Bytes)
         Bytes.append(Buffer, static_cast<int>(nGot));
     }
     return true;
-}
-
-// The file a write replaces: strPath, or the regular file its link leads to.
-bool ResolveTarget(const QString& strPath, QString& strTarget, QString& strError)
-{
-    const QByteArray Path = Encode(strPath);
-    struct stat St;
-    if (lstat(Path.constData(), &St) != 0) {
-        if (errno != ENOENT) {
-            strError = strPath + ": " + ErrnoText(errno);
-            return false;
-        }
-        strTarget = strPath;
-        return true;
-    }
-    if (S_ISLNK(St.st_mode)) {
-        std::unique_ptr<char, decltype(&std::free)> pReal(realpath(Path.constData(), nullptr), &std::free);
-        if (!pReal || stat(pReal.get(), &St) != 0) {
-            strError = strPath + ": a link that leads nowhere (" + ErrnoText(errno) + "); not written";
-            return false;
-        }
-        strTarget = QFile::decodeName(pReal.get());
-    }
-    if (!S_ISREG(St.st_mode)) {
-        strError = strPath + " is " + TRegularFile::DescribeType(St.st_mode) + ", not a file; not written";
-        return false;
-    }
-    if (strTarget.isEmpty())
-        strTarget = strPath;
-    return true;
-}
-
-// Every byte, or false with the reason: a write that fails, or one that writes nothing.
-bool WriteAll(int nFd, const QByteArray& Bytes, QString& strWhy)
-{
-    const char* p = Bytes.constData();
-    size_t nLeft = static_cast<size_t>(Bytes.size());
-    while (nLeft > 0) {
-        const ssize_t nDone = TKeptFiles::SystemCalls().pWrite(nFd, p, nLeft);
-        if (nDone < 0 && errno == EINTR)
-            continue;
-        if (nDone <= 0) {
-            strWhy = nDone < 0 ? ErrnoText(errno) : "nothing could be written";
-            return false;
-        }
-        p += nDone;
-        nLeft -= static_cast<size_t>(nDone);
-    }
-    return true;
-}
-
-// A folder's entry is on disk once the folder is synced. A file system that cannot sync
-// folders (EINVAL) has nothing more to do.
-bool SyncFolder(const QString& strFolder, QString& strWhy)
-{
-    const int nFd = open(Encode(strFolder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (nFd < 0) {
-        strWhy = "cannot open its folder to sync it: " + ErrnoText(errno);
-        return false;
-    }
-    const bool bSynced = TKeptFiles::SystemCalls().pFsync(nFd) == 0 || errno == EINVAL;
-    if (!bSynced)
-        strWhy = "written, but its folder could not be synced: " + ErrnoText(errno);
-    close(nFd);
-    return bSynced;
 }
 
 bool IsAlive(pid_t nPid)
@@ -341,53 +266,15 @@ QString TKeptFiles::SetAside(const QString& strPath, QString& strError)
 
 bool TKeptFiles::Write(const QString& strPath, const QByteArray& Bytes, QString& strError)
 {
-    QString strTarget;
-    if (!ResolveTarget(strPath, strTarget, strError))
-        return false;
-    const QByteArray Target = Encode(strTarget);
-    struct stat Old;
-    const bool bOld = stat(Target.constData(), &Old) == 0;
-    QByteArray Temp;
-    int nFd = -1;
-    for (int i = 1; i <= MAX_TEMP_NAMES && nFd < 0; ++i) {
-        Temp = Target + TEMP_MARK + QByteArray::number(getpid());
-        if (i > 1)
-            Temp += '-' + QByteArray::number(i);
-        nFd = open(Temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-        if (nFd < 0 && errno != EEXIST)
-            break;
+    TAtomicFile File;
+    std::string strWhy;
+    if (File.Open(Encode(strPath).toStdString(), strWhy, TAtomicFile::LINKS_FOLLOWED)) {
+        File.Write(Bytes.constData(), static_cast<size_t>(Bytes.size()));
+        if (File.Commit(strWhy))
+            return true;
     }
-    if (nFd < 0) {
-        strError = strPath + ": cannot create a temporary file beside it: " + ErrnoText(errno);
-        return false;
-    }
-    // The new file keeps the permissions the player gave the old one.
-    if (bOld)
-        fchmod(nFd, Old.st_mode & 07777);
-    QString strWhy;
-    bool bDone = WriteAll(nFd, Bytes, strWhy);
-    if (bDone && SystemCalls().pFsync(nFd) != 0) {
-        strWhy = "cannot sync it: " + ErrnoText(errno);
-        bDone = false;
-    }
-    if (close(nFd) != 0 && bDone) {
-        strWhy = "cannot close it: " + ErrnoText(errno);
-        bDone = false;
-    }
-    if (bDone && SystemCalls().pRename(Temp.constData(), Target.constData()) != 0) {
-        strWhy = "cannot rename the temporary over it: " + ErrnoText(errno);
-        bDone = false;
-    }
-    if (!bDone) {
-        unlink(Temp.constData());
-        strError = strPath + ": " + strWhy + "; left as it was";
-        return false;
-    }
-    if (!SyncFolder(QFileInfo(strTarget).path(), strWhy)) {
-        strError = strPath + ": " + strWhy;
-        return false;
-    }
-    return true;
+    strError = QFile::decodeName(QByteArray::fromStdString(strWhy));
+    return false;
 }
 
 void TKeptFiles::RemoveLeftovers(const QString& strFolder, const QStringList& vecKeptNames)
@@ -453,15 +340,4 @@ TKeptFiles::TLock::~TLock()
 {
     if (m_nFd >= 0)
         close(m_nFd);
-}
-
-TKeptFiles::TSystemCalls& TKeptFiles::SystemCalls()
-{
-    static TSystemCalls s_Calls = RealSystemCalls();
-    return s_Calls;
-}
-
-void TKeptFiles::RestoreSystemCalls()
-{
-    SystemCalls() = RealSystemCalls();
 }

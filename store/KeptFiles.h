@@ -1,14 +1,12 @@
 #pragma once
 // The files the game keeps for the player (best scores, remembered choices, replays), in the
-// folders the XDG base directory rules give. Each is written whole the way a database writes its
-// log: a temporary file beside it, every write counted, synced, renamed over the old file, the
-// folder synced; on any error the old file stays as it was and the caller is told why. They are
-// read back as untrusted input, and a file that cannot serve is moved aside under a new name,
-// never deleted. A folder that cannot be written only means nothing new is kept.
-//
-// Symbolic links are followed: a link to a regular file is read and written through (the
-// temporary goes beside the file it leads to, and the link stays). A link that leads nowhere,
-// or to anything but a regular file, cannot serve and is treated as a damaged file.
+// folders the XDG base directory rules give. Each is written whole by TAtomicFile, following
+// links (a link to a regular file is read and written through). They are read back as untrusted
+// input, and a file that cannot serve (a link that leads nowhere, or to anything but a regular
+// file, included) is moved aside under a new name, never deleted. A folder that cannot be
+// written only means nothing new is kept.
+
+#include "databank/AtomicFile.h"
 
 #include <QByteArray>
 #include <QString>
@@ -90,14 +88,9 @@ public:
         QString m_strError;
     };
 
-    // The system calls Write goes through. Tests replace them to inject the faults of a full or
-    // failing disk (a short write, ENOSPC, EIO); nothing else does.
-    struct TSystemCalls
-    {
-        std::function<ssize_t(int nFd, const void* pBytes, size_t nBytes)> pWrite;
-        std::function<int(int nFd)> pFsync;
-        std::function<int(const char* szFrom, const char* szTo)> pRename;
-    };
-    static TSystemCalls& SystemCalls();
-    static void RestoreSystemCalls();
+    // The system calls Write goes through (TAtomicFile's). Tests replace them to inject the
+    // faults of a full or failing disk; nothing else does.
+    using TSystemCalls = TAtomicFile::TSystemCalls;
+    static TSystemCalls& SystemCalls() { return TAtomicFile::SystemCalls(); }
+    static void RestoreSystemCalls() { TAtomicFile::RestoreSystemCalls(); }
 };

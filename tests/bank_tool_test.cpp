@@ -244,10 +244,10 @@ unsigned FileType(const std::string& strPath)
     return lstat(strPath.c_str(), &St) == 0 ? (St.st_mode & S_IFMT) : 0;
 }
 
-// Files the tool left behind in a folder: temporary ".part" files of an output.
+// Files the tool left behind in a folder: temporary files of an output.
 int CountPartFiles(const std::string& strDir)
 {
-    return RunCommand("ls -A " + ShellQuote(strDir) + " | grep -c '\\.part'").strOut == "0\n" ? 0 : 1;
+    return RunCommand("ls -A " + ShellQuote(strDir) + " | grep -c 'drelk2-temp'").strOut == "0\n" ? 0 : 1;
 }
 }  // namespace
 

@@ -280,11 +280,11 @@ TEST_F(BankerTest, ShapeWithAndWithoutTheQuarterTurn)
 TEST_F(BankerTest, PicturesAreHandedOutAsTheirBytes)
 {
     TDataBanker Bank(MakeTestDataFile(m_strDir));
-    EXPECT_EQ(TPictureFile::LoadFromBin(Bank, ID_PLAYLIST_ENDING, ID_BMP_ENDING_BACK).size(), QSize(512, 340));
-    EXPECT_TRUE(TPictureFile::LoadFromBin(Bank, ID_PLAYLIST_ENDING, 999).isNull());
+    EXPECT_EQ(TPictureFile::Decode(Bank.GetBitmapBytes(ID_PLAYLIST_ENDING, ID_BMP_ENDING_BACK)).size(), QSize(512, 340));
+    EXPECT_TRUE(TPictureFile::Decode(Bank.GetBitmapBytes(ID_PLAYLIST_ENDING, 999)).isNull());
     EXPECT_EQ(Bank.GetBitmapBytes(ID_PLAYLIST_ENDING, 999).pBytes, nullptr);
     // Raw texture pixels are not a picture file.
-    EXPECT_TRUE(TPictureFile::LoadFromBin(Bank, ID_PLAYLIST_BITMAPS, ID_BMP_ENGINE).isNull());
+    EXPECT_TRUE(TPictureFile::Decode(Bank.GetBitmapBytes(ID_PLAYLIST_BITMAPS, ID_BMP_ENGINE)).isNull());
 }
 
 TEST_F(BankerTest, EachListIsReadOnceAndNeverDuringRequests)

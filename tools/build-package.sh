@@ -35,7 +35,7 @@ fi
 
 echo "Building the Debian packages in $tree (log: $out/build.log)"
 if ! (cd "$tree" && DEB_BUILD_OPTIONS="nocheck ${DEB_BUILD_OPTIONS:-}" \
-        dpkg-buildpackage -us -uc -b -Pnocheck) >"$out/build.log" 2>&1; then
+        dpkg-buildpackage -us -uc -b -Pnocheck -Jauto) >"$out/build.log" 2>&1; then
   tail -n 40 "$out/build.log" >&2
   echo "build-package.sh: dpkg-buildpackage failed; the whole log is $out/build.log" >&2
   exit 1

@@ -12,15 +12,22 @@
     back on screen (the wait before it shortened to 2 s);
   - the time from launch to the start-up window drawn, and from Start to the first game frame,
     with SDL's silent driver (no sound card) and its file-writing one (a device that plays);
+  - the time from launch to the start-up window mapped, as the X server tells it;
   - peak memory (VmHWM) through a whole game with the ending screen.
 
   measure-window.py BUILD-DIR [SECONDS]
+  measure-window.py BUILD-DIR --start-up [RUNS]    only the launch to the start-up window mapped,
+                                                   RUNS times (10), each figure and the median
 """
 import os
 import re
+import select
+import statistics
 import subprocess
 import sys
 import time
+
+from Xlib import X, display as xdisplay
 
 import drelk2_window as facts
 from drelk2_player import Game, GameError, XServer, frame_motion, start_playing
@@ -194,6 +201,38 @@ def measure_start(build, server, folder, sound):
         game.close()
 
 
+def measure_map(build, server, folder, sound=False, timeout=10.0):
+    """Launch to the start-up window mapped (ms): the process started, the X server's MapNotify
+    of the window whose role is the start-up window's."""
+    watcher = xdisplay.Display(server.display)
+    try:
+        root = watcher.screen().root
+        role_atom = watcher.intern_atom("WM_WINDOW_ROLE")
+        root.change_attributes(event_mask=X.SubstructureNotifyMask)
+        watcher.sync()
+        launched = time.monotonic()
+        game = Game(os.path.join(build, "drelk2"), server.display, folder, (), sound=sound)
+        try:
+            while True:
+                left = launched + timeout - time.monotonic()
+                if left <= 0 or game.proc.poll() is not None:
+                    raise GameError(f"no start-up window mapped within {timeout} s: {game.stderr()}")
+                if not watcher.pending_events():
+                    select.select([watcher.fileno()], [], [], min(left, 0.1))
+                    continue
+                event = watcher.next_event()
+                if event.type != X.MapNotify:
+                    continue
+                mapped = time.monotonic()
+                prop = event.window.get_full_property(role_atom, X.AnyPropertyType)
+                if prop and prop.value.decode(errors="replace") == facts.ROLE_STARTUP:
+                    return (mapped - launched) * 1000
+        finally:
+            game.close()
+    finally:
+        watcher.close()
+
+
 def measure_memory(build, server, folder, size, seconds):
     game = Game(os.path.join(build, "drelk2"), server.display, folder, (), sound=False)
     try:
@@ -212,6 +251,18 @@ def measure_memory(build, server, folder, size, seconds):
 
 def main():
     build = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build")
+    if len(sys.argv) > 2 and sys.argv[2] == "--start-up":
+        runs = int(sys.argv[3]) if len(sys.argv) > 3 else 10
+        folder = os.path.join(build, "window-measurements")
+        os.makedirs(folder, exist_ok=True)
+        server = XServer()
+        try:
+            times = [measure_map(build, server, folder) for _ in range(runs)]
+        finally:
+            server.close()
+        print("launch to start-up window mapped: " + ", ".join(f"{t:.0f}" for t in times)
+              + f" ms, median {statistics.median(times):.0f} ms")
+        return
     seconds = float(sys.argv[2]) if len(sys.argv) > 2 else 30.0
     folder = os.path.join(build, "window-measurements")
     os.makedirs(folder, exist_ok=True)
@@ -246,6 +297,9 @@ def main():
         print(f"the demo at 800x600: CPU {demo_cpu:.1f}% of a core; a key to the start-up window on screen "
               + ", ".join(f"{t:.0f}" for t in sorted(returns)) + " ms (xdotool's own start included)")
         for name, sound in (("no sound card (silent driver)", False), ("a playing device (file driver)", True)):
+            mapped = [measure_map(build, server, folder, sound) for _ in range(5)]
+            print(f"{name}: launch to start-up window mapped " + ", ".join(f"{t:.0f}" for t in mapped)
+                  + f" ms, median {statistics.median(mapped):.0f} ms")
             runs = [measure_start(build, server, folder, sound) for _ in range(3)]
             print(f"{name}: launch to start-up window drawn "
                   + ", ".join(f"{r[0]:.0f}" for r in runs) + " ms; Start to first game frame on screen "

@@ -40,8 +40,8 @@ TDlgEnding::TDlgEnding(QWidget* pOwner, TDataBanker* pDB, TFModSoundManager* pSM
     m_BmpCanvas = QImage(m_rcDraw.size(), QImage::Format_RGB32);
     DRELK_ASSERT(!m_BmpCanvas.isNull());
     m_BmpCanvas.fill(Qt::black);
-    const QImage Back = TPictureFile::LoadFromBin(*pDB, ID_PLAYLIST_ENDING, ID_BMP_ENDING_BACK);
-    m_BmpFore = TPictureFile::LoadFromBin(*pDB, ID_PLAYLIST_ENDING, ID_BMP_ENDING_FORE);
+    const QImage Back = TPictureFile::Decode(pDB->GetBitmapBytes(ID_PLAYLIST_ENDING, ID_BMP_ENDING_BACK));
+    m_BmpFore = TPictureFile::Decode(pDB->GetBitmapBytes(ID_PLAYLIST_ENDING, ID_BMP_ENDING_FORE));
     DRELK_ASSERT(!Back.isNull());
     DRELK_ASSERT(!m_BmpFore.isNull());
     // Both in the painter's own formats, so that a step only copies and blends.

@@ -23,6 +23,8 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
 #include <QTimer>
 
 #include <cstdio>
@@ -69,6 +71,7 @@ TFormMain::TFormMain(const TOptions& Options)
     NewSession();
 }
 
+// A fresh loop for the next game or replay.
 void TFormMain::NewSession()
 {
     delete m_pLoop;
@@ -97,25 +100,57 @@ bool TFormMain::FormCreate(int& nExitCode)
 {
     // The scene library's sensors and timers run in this window's event loop from here on.
     SoQt::init(this);
-    if (!OpenData(nExitCode))
-        return false;
-    m_pSettings = std::make_unique<TPlayerSettings>();
-    m_Bindings.ApplySettings([this](const QString& strKey) { return m_pSettings->GetValue(strKey); },
-                             TKeptFiles::SayOnStandardError, m_pSettings->GetKeys("keys"));
-    ApplyVolumes(false);
-    m_Driver.SetEffectsDetail(EffectsDetail());
-    m_pEnding = std::make_unique<TGameEnding>(m_Driver);
     if (m_Options.pReplay) {
+        std::string strReason;
+        if (!OpenData(strReason)) {
+            RefuseData(strReason, nExitCode);
+            return false;
+        }
         m_nSession = SESSION_REPLAY;
         if (!StartReplay(nExitCode))
             return false;
         InitGame();
         return true;
     }
-    if (!RunStartUp()) {
-        nExitCode = 0;
+    // A file that is not there, or is no data file at all, is refused before any window;
+    // the whole check waits until the start-up window is on screen.
+    std::string strError;
+    if (!TDataBanker::Glance(DataFile(), strError)) {
+        RefuseData(NamingTheFile(strError), nExitCode);
         return false;
     }
+    return RunStartUp(nExitCode);
+}
+
+std::string TFormMain::DataFile() const
+{
+    return m_Options.strDataFile.empty() ? TGameDriver::DefaultDataFile() : m_Options.strDataFile;
+}
+
+// Most of the bank's reasons name the file already.
+std::string TFormMain::NamingTheFile(const std::string& strError) const
+{
+    const std::string strPath = DataFile();
+    return strError.rfind(strPath, 0) == 0 ? strError : strPath + ": " + strError;
+}
+
+// The sound manager and the whole data file, checked, its textures made; then the player's
+// own files. False with the reason when the file cannot serve the game.
+bool TFormMain::OpenData(std::string& strReason)
+{
+    if (m_Driver.GetBank())
+        return true;
+    std::string strError;
+    if (!m_Driver.Open(DataFile(), strError)) {
+        strReason = NamingTheFile(strError);
+        return false;
+    }
+    m_pSettings = std::make_unique<TPlayerSettings>();
+    m_Bindings.ApplySettings([this](const QString& strKey) { return m_pSettings->GetValue(strKey); },
+                             TKeptFiles::SayOnStandardError, m_pSettings->GetKeys("keys"));
+    ApplyVolumes(false);
+    m_Driver.SetEffectsDetail(EffectsDetail());
+    m_pEnding = std::make_unique<TGameEnding>(m_Driver);
     return true;
 }
 
@@ -127,18 +162,11 @@ void TFormMain::ApplyVolumes(bool bSilent)
     pSound->SetGroupVolume(SOUND_EFFECTS, bSilent ? 0.0f : static_cast<float>(m_pSettings->GetEffectsVolume()) / 100.0f);
 }
 
-bool TFormMain::OpenData(int& nExitCode)
+void TFormMain::RefuseData(const std::string& strReason, int& nExitCode)
 {
-    const std::string strPath = m_Options.strDataFile.empty() ? TGameDriver::DefaultDataFile() : m_Options.strDataFile;
-    std::string strError;
-    if (m_Driver.Open(strPath, strError))
-        return true;
-    // Most of the bank's reasons name the file already.
-    const std::string strReason = strError.rfind(strPath, 0) == 0 ? strError : strPath + ": " + strError;
     std::fprintf(stderr, "drelk2: %s\n", strReason.c_str());
     ShowBadDataFile();
     nExitCode = 255;
-    return false;
 }
 
 void TFormMain::ShowBadDataFile()
@@ -153,30 +181,54 @@ void TFormMain::ShowBadDataFile()
     Box.exec();
 }
 
+// The start-up window, made once and kept while replays and the demo play from it; it shows
+// before the data file is read, which is read and checked whole once the window is on screen.
 void TFormMain::MakeSplash()
 {
-    m_pSplash = std::make_unique<TFormSplash>(this, m_Driver.GetBank(), m_Driver.GetSound());
-    connect(m_pSplash.get(), &TFormSplash::Drawn, this, [this] {
+    m_pSplash = std::make_unique<TFormSplash>(this);
+    TFormSplash* pWindow = m_pSplash.get();
+    connect(pWindow, &TFormSplash::Drawn, this, [this, pWindow] {
         if (m_nSplashShownMs < 0)
             m_nSplashShownMs = m_Clock.elapsed();
-        // Once the window shows and the sound device has settled: SDL starts its parts from
-        // one thread at a time.
-        QTimer::singleShot(0, this, [this] {
-            m_Driver.GetSound()->HasDevice();
-            m_Pad.Start();
+        // Once the window is on screen: the data file read and checked whole, then its music and
+        // what the player has (scores, replays, keys, choices), and the sound device and the
+        // pads once it has settled (SDL starts its parts from one thread at a time). Gone with
+        // the window when the player leaves first.
+        QTimer::singleShot(0, pWindow, [this, pWindow] {
+            if (!OpenData(m_strRefused)) {
+                pWindow->done(TFormSplash::RESULT_CANCEL);
+                return;
+            }
+            pWindow->SetPlayer({&m_Driver, m_pSettings.get(), &m_Bindings, &m_Pad});
+            pWindow->DataOpened(m_Driver.GetBank(), m_Driver.GetSound());
+            QTimer::singleShot(0, this, [this] {
+                LoadGl();
+                m_Driver.GetSound()->HasDevice();
+                m_Pad.Start();
+            });
         });
     });
-    connect(&m_Pad, &TPadInput::Pressed, m_pSplash.get(), &TFormSplash::PadPressed);
-    connect(m_pSplash.get(), &TFormSplash::Idle, this, &TFormMain::OnIdle);
-    m_pSplash->SetPlayer({&m_Driver, m_pSettings.get(), &m_Bindings, &m_Pad});
+    connect(&m_Pad, &TPadInput::Pressed, pWindow, &TFormSplash::PadPressed);
+    connect(pWindow, &TFormSplash::Idle, this, &TFormMain::OnIdle);
 }
 
-bool TFormMain::RunStartUp()
+// The start-up window until a game, a replay or the demo starts. False, with the exit status,
+// when the player left or the data file was refused.
+bool TFormMain::RunStartUp(int& nExitCode)
 {
     if (!m_pSplash)
         MakeSplash();
     for (;;) {
-        switch (m_pSplash->exec()) {
+        const int nResult = m_pSplash->exec();
+        // Started before the check came round: it comes now.
+        if (m_strRefused.empty() && nResult == TFormSplash::RESULT_OK)
+            OpenData(m_strRefused);
+        if (!m_strRefused.empty()) {
+            m_pSplash.reset();
+            RefuseData(m_strRefused, nExitCode);
+            return false;
+        }
+        switch (nResult) {
         case TFormSplash::RESULT_OK: StartGame(); return true;
         case TFormSplash::RESULT_WATCH:
             if (StartWatching(*m_pSplash->GetReplay(), m_pSplash->GetReplayPath(), SESSION_WATCH))
@@ -186,7 +238,7 @@ bool TFormMain::RunStartUp()
             if (m_pDemo && StartWatching(*m_pDemo, QString(), SESSION_DEMO))
                 return true;
             break;
-        default: return false;
+        default: nExitCode = 0; return false;
         }
     }
 }
@@ -239,9 +291,10 @@ bool TFormMain::StartWatching(const TReplay& Replay, const QString& strPath, TSe
     return true;
 }
 
+// The start-up window was left untouched: the demo, when there is one and it is wanted.
 void TFormMain::OnIdle()
 {
-    if (!m_pSettings->IsAttractOn())
+    if (!m_pSettings || !m_pSettings->IsAttractOn())
         return;
     QString strPath;
     m_pDemo = TReplayPicker::Demo(m_Driver, strPath);
@@ -284,8 +337,21 @@ void TFormMain::BackToStartUp()
     ApplyVolumes(false);
     // While the start-up window shows again.
     QTimer::singleShot(0, this, &TFormMain::ReleaseView);
-    if (!RunStartUp())
-        QCoreApplication::exit(0);
+    int nExitCode = 0;
+    if (!RunStartUp(nExitCode))
+        QCoreApplication::exit(nExitCode);
+}
+
+// The GL library and its driver, which only the game's viewer draws through, are loaded while
+// the start-up window is on screen rather than after Start: a context made and let go keeps
+// them loaded.
+void TFormMain::LoadGl()
+{
+    QOffscreenSurface Surface;
+    Surface.create();
+    QOpenGLContext Context;
+    if (Context.create())
+        Context.makeCurrent(&Surface);
 }
 
 // A replay plays at once, in the window the player last chose the shape of.

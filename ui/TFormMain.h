@@ -91,20 +91,21 @@ private:
     // What the window plays.
     enum TSession { SESSION_GAME, SESSION_REPLAY, SESSION_WATCH, SESSION_DEMO };
 
-    bool OpenData(int& nExitCode);
-    // The start-up window until a game, a replay or the demo starts: false when the player left.
-    bool RunStartUp();
+    std::string DataFile() const;
+    std::string NamingTheFile(const std::string& strError) const;
+    bool OpenData(std::string& strReason);
+    void RefuseData(const std::string& strReason, int& nExitCode);
     void MakeSplash();
+    bool RunStartUp(int& nExitCode);
     void StartGame();
     bool StartWatching(const TReplay& Replay, const QString& strPath, TSession nSession);
-    bool StartReplay(int& nExitCode);
-    // The start-up window was left untouched: the demo, when there is one and it is wanted.
     void OnIdle();
     void EndDemo();
     void BackToStartUp();
-    // A fresh loop for the next game or replay.
     void NewSession();
     void ApplyVolumes(bool bSilent);
+    static void LoadGl();
+    bool StartReplay(int& nExitCode);
     void InitGame();
     void CreateViewer();
     void PaceFrames();
@@ -131,6 +132,7 @@ private:
     std::unique_ptr<TFormSplash> m_pSplash;
     TSession m_nSession = SESSION_GAME;
     std::shared_ptr<const TReplay> m_pDemo;
+    std::string m_strRefused;  // why the data file cannot serve, once read whole
     // While a game runs: a session ended from outside (a signal, the display gone) keeps its
     // score and its replay first.
     std::unique_ptr<TSessionEnd::THook> m_pSessionEnd;

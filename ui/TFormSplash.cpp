@@ -39,8 +39,6 @@ TFormSplash::TFormSplash(QWidget* pOwner, TDataBanker* pDB, TFModSoundManager* p
     m_pUi->setupUi(this);
     setWindowTitle(WindowNames::TITLE);
     setWindowRole(WindowNames::ROLE_STARTUP);
-    DRELK_ASSERT(pDB);
-    DRELK_ASSERT(pSM);
     connect(m_pUi->ButtonStart, &QPushButton::clicked, this, &TFormSplash::ButtonStartClick);
     connect(m_pUi->ButtonExit, &QPushButton::clicked, this, &TFormSplash::ButtonExitClick);
     connect(m_pUi->ComboBoxResolution, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
@@ -59,6 +57,16 @@ TFormSplash::TFormSplash(QWidget* pOwner, TDataBanker* pDB, TFModSoundManager* p
 
 TFormSplash::~TFormSplash() = default;
 
+void TFormSplash::DataOpened(TDataBanker* pDB, TFModSoundManager* pSM)
+{
+    DRELK_ASSERT(pDB);
+    DRELK_ASSERT(pSM);
+    m_pDB = pDB;
+    m_pSM = pSM;
+    if (m_bDrawn)
+        StartMusic();
+}
+
 void TFormSplash::SetPlayer(const TPlayer& Player)
 {
     DRELK_ASSERT(Player.pDriver && Player.pSettings && Player.pBindings);
@@ -66,6 +74,7 @@ void TFormSplash::SetPlayer(const TPlayer& Player)
     m_pUi->ButtonScores->setEnabled(true);
     m_pUi->ButtonControls->setEnabled(true);
     m_pUi->ButtonOptions->setEnabled(true);
+    CheckLastGame();
 }
 
 int TFormSplash::AttractSeconds()
@@ -122,8 +131,7 @@ void TFormSplash::paintEvent(QPaintEvent* pEvent)
     if (!m_bDrawn) {
         m_bDrawn = true;
         emit Drawn();
-        // Decoding the music, waiting for the audio device and looking at the replays come after
-        // the first picture.
+        // Decoding the music and waiting for the audio device come after the first picture.
         QTimer::singleShot(0, this, &TFormSplash::StartMusic);
     }
 }
@@ -131,13 +139,12 @@ void TFormSplash::paintEvent(QPaintEvent* pEvent)
 // Without its music the window is simply silent.
 void TFormSplash::StartMusic()
 {
-    if (m_pSnd)
+    if (m_pSnd || !m_pDB)
         return;
     m_pSnd.reset(TSoundLoader::CreateSource(m_pSM, m_pDB, ID_PLAYLIST_MUSICS, ID_MUSIC_SPLASH, false));
     DRELK_ASSERT(m_pSnd);
     if (isVisible() && IsMusicOn())
         m_pSnd->SetPlaying(true);
-    CheckLastGame();
 }
 
 void TFormSplash::SetMusicOn(bool bOn)

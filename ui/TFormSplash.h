@@ -1,9 +1,10 @@
 #pragma once
 // The start-up window: the game's picture, the choice of window size, Start and Exit, with the
-// start-up music while it is on screen (loaded once the window is drawn, so that it shows at
-// once; silent when the player has switched the music off). Below them, what else a player can
-// do: the best scores and their replays, watching the last game, the controls and the options,
-// each in a window of its own, made when first opened. Shown modally; the result is RESULT_OK
+// start-up music while it is on screen (loaded once the window is drawn and the data file is
+// open, so that it shows at once; silent when the player has switched the music off). Below
+// them, what else a player can do: the best scores and their replays, watching the last game,
+// the controls and the options, each in a window of its own, made when first opened, offered
+// once the player's files are read. Shown modally; the result is RESULT_OK
 // after Start, RESULT_WATCH with a replay chosen to watch, RESULT_DEMO when the demo plays (the
 // window was left untouched and the game window asked for it), and RESULT_CANCEL after Exit or
 // any other way of closing it. Shown again after a replay or the demo, it is as it was.
@@ -56,9 +57,14 @@ public:
         TPadInput* pPad = nullptr;
     };
 
-    TFormSplash(QWidget* pOwner, TDataBanker* pDB, TFModSoundManager* pSM);
+    // The asset bank and the sound manager may come later, through DataOpened: the window shows
+    // before the data file is read.
+    TFormSplash(QWidget* pOwner, TDataBanker* pDB = nullptr, TFModSoundManager* pSM = nullptr);
     ~TFormSplash() override;
 
+    // The data file is open: the music plays from it once the window is drawn.
+    void DataOpened(TDataBanker* pDB, TFModSoundManager* pSM);
+    // The player's files are read: the windows that show them are offered.
     void SetPlayer(const TPlayer& Player);
 
     // The chosen window size in pixels: (800, 600) until a choice is made.

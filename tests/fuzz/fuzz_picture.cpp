@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
         return 0;
     try {
         TDataBanker Bank(strPath);
-        const QImage Fore = TPictureFile::LoadFromBin(Bank, ID_PLAYLIST_ENDING, ID_BMP_ENDING_FORE);
+        const QImage Fore = TPictureFile::Decode(Bank.GetBitmapBytes(ID_PLAYLIST_ENDING, ID_BMP_ENDING_FORE));
         if (Fore.isNull())
             __builtin_trap();  // the bank opened, so the picture must decode
         const QImage Drawn = Fore.convertToFormat(QImage::Format_ARGB32_Premultiplied);

@@ -351,17 +351,18 @@ TWave RockSmall(int nRate, double dSeconds)
 
 // Level in dB along the engine sound: held thrust restarts it every 150 ms or more (later with
 // the tick and the audio buffer), each start cutting the one before. It holds full level, eases
-// down to about -9 dB by the time of the cut and only then fades out, so held thrust is a
-// steady roar with a mild pulse and a single burst still dies away.
+// down to about -5 dB by the time of the cut and only then fades out, so held thrust is a
+// steady roar with a mild pulse (the noise's own scatter keeps the cut within 10 dB of the
+// loudest moment) and a single burst still dies away.
 double EngineLevelDb(double t, double dLength)
 {
     if (t < 0.09)
         return 0.0;
     if (t < 0.15)
-        return -8.2 * (t - 0.09) / 0.06;
+        return -4.4 * (t - 0.09) / 0.06;
     if (t < 0.21)
-        return -8.2 - 1.6 * (t - 0.15) / 0.06;
-    return -9.8 - 30.0 * (t - 0.21) / (dLength - 0.21);
+        return -4.4 - 1.2 * (t - 0.15) / 0.06;
+    return -5.6 - 34.2 * (t - 0.21) / (dLength - 0.21);
 }
 
 // The thrust: a roar of noise in the 150-800 Hz band where laptop speakers still play, with a
