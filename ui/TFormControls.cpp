@@ -28,16 +28,14 @@ const char* PadMake(TGamepad::TType nType)
 }  // namespace
 
 TFormControls::TFormControls(QWidget* pOwner, TBindings& Bindings, TPlayerSettings& Settings, const TPadInput* pPad)
-    : QDialog(pOwner, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+    : QDialog(pOwner, TGameStyle::WINDOW_FLAGS),
       m_pUi(std::make_unique<Ui::TFormControls>()),
       m_Bindings(Bindings),
       m_Settings(Settings),
       m_pPad(pPad)
 {
     m_pUi->setupUi(this);
-    setWindowTitle(WindowNames::TITLE);
-    setWindowRole(WindowNames::ROLE_CONTROLS);
-    TGameStyle::Apply(this, pOwner);
+    TGameStyle::Apply(this, pOwner, WindowNames::ROLE_CONTROLS);
     QTableWidget* pTable = m_pUi->TableKeys;
     pTable->setRowCount(CMD_COUNT);
     pTable->verticalHeader()->setDefaultSectionSize(ROW_HEIGHT);

@@ -18,16 +18,14 @@ const char KEY_EFFECTS[] = "effects";
 }  // namespace
 
 TFormOptions::TFormOptions(QWidget* pOwner, TPlayerSettings& Settings, TFModSoundManager* pSM, TDataBanker* pDB)
-    : QDialog(pOwner, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+    : QDialog(pOwner, TGameStyle::WINDOW_FLAGS),
       m_pUi(std::make_unique<Ui::TFormOptions>()),
       m_Settings(Settings),
       m_pSM(pSM),
       m_pDB(pDB)
 {
     m_pUi->setupUi(this);
-    setWindowTitle(WindowNames::TITLE);
-    setWindowRole(WindowNames::ROLE_OPTIONS);
-    TGameStyle::Apply(this, pOwner);
+    TGameStyle::Apply(this, pOwner, WindowNames::ROLE_OPTIONS);
     m_TimerKeep.setSingleShot(true);
     m_TimerKeep.setInterval(KEEP_VOLUME_MS);
     connect(&m_TimerKeep, &QTimer::timeout, this, &TFormOptions::KeepVolumes);

@@ -25,14 +25,12 @@ QTableWidgetItem* Cell(const QString& strText, Qt::Alignment nAlign = Qt::AlignR
 }  // namespace
 
 TFormScores::TFormScores(QWidget* pOwner, const TGameDriver& Driver)
-    : QDialog(pOwner, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+    : QDialog(pOwner, TGameStyle::WINDOW_FLAGS),
       m_pUi(std::make_unique<Ui::TFormScores>()),
       m_Driver(Driver)
 {
     m_pUi->setupUi(this);
-    setWindowTitle(WindowNames::TITLE);
-    setWindowRole(WindowNames::ROLE_SCORES);
-    TGameStyle::Apply(this, pOwner);
+    TGameStyle::Apply(this, pOwner, WindowNames::ROLE_SCORES);
     QTableWidget* pTable = m_pUi->TableScores;
     pTable->verticalHeader()->setDefaultSectionSize(ROW_HEIGHT);
     pTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);

@@ -1,5 +1,7 @@
 #include "ui/TGameStyle.h"
 
+#include "ui/WindowNames.h"
+
 #include <QAbstractButton>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -51,8 +53,10 @@ QTableCornerButton::section { background: #141414; border: none; border-bottom: 
 )";
 }  // namespace
 
-void TGameStyle::Apply(QWidget* pWindow, QWidget* pOver)
+void TGameStyle::Apply(QWidget* pWindow, QWidget* pOver, const char* szRole)
 {
+    pWindow->setWindowTitle(WindowNames::TITLE);
+    pWindow->setWindowRole(szRole);
     pWindow->setStyleSheet(STYLE_SHEET);
     for (QHeaderView* pHeader : pWindow->findChildren<QHeaderView*>())
         pHeader->setStyleSheet(HEADER_SHEET);

@@ -5,13 +5,18 @@
 // without a mouse always sees where they are. Each is borderless, stays on top, and opens
 // centred over the window that opens it.
 
+#include <Qt>
+
 class QWidget;
 
 class TGameStyle
 {
 public:
-    // Applies the look to a window built from its layout; pOver is the window it opens over.
-    static void Apply(QWidget* pWindow, QWidget* pOver);
+    static constexpr Qt::WindowFlags WINDOW_FLAGS = Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
+
+    // Applies the look, the game's title and the window's role to a window built from its
+    // layout; pOver is the window it opens over.
+    static void Apply(QWidget* pWindow, QWidget* pOver, const char* szRole);
     // The colour of a line that says something went wrong, and of a choice being made.
     static const char* const WARNING_COLOUR;
     static const char* const CAPTURE_COLOUR;
