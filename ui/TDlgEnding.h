@@ -3,6 +3,8 @@
 // every 50 ms over the scaled background, to the ending music. Any key, any click or a close
 // request ends the program with status 0; so does the screen itself after 1000 steps. After a
 // replay watched from the start-up window it ends only itself, and the player is back there.
+// With a world table set, the screen also offers to send the game there (TWorldSend), which
+// takes its own keys and button.
 
 #include "input/Gamepad.h"
 
@@ -13,9 +15,11 @@
 #include <memory>
 #include <vector>
 
+class QUrl;
 class TDataBanker;
 class TFModSoundManager;
 class TFModSoundSource;
+class TWorldSend;
 
 namespace Ui {
 class TDlgEnding;
@@ -44,6 +48,10 @@ public:
     void SetScoreLine(const QString& strLine);
     // False: finishing closes the screen and leaves the program running.
     void SetEndsProgram(bool bEnds) { m_bEndsProgram = bEnds; }
+
+    // The offer to send the game's replay to the world table at Server under strName.
+    void OfferWorldSend(const QUrl& Server, const QByteArray& Replay, const QString& strName);
+    TWorldSend* GetWorldSend() const { return m_pWorldSend; }
 
     int GetStep() const { return m_nStep; }
     bool IsRunning() const { return m_bRunning; }
@@ -89,4 +97,5 @@ private:
     std::vector<TRows> m_vecForeRows;     // where the picture has anything to show
     int m_nComposedTop = NOT_COMPOSED;    // the picture's top on the canvas now
     QTimer m_Timer;
+    TWorldSend* m_pWorldSend = nullptr;  // a child, when offered
 };

@@ -5,8 +5,11 @@
 #include "ui/TGameStyle.h"
 #include "ui/TPadNavigation.h"
 #include "ui/TReplayPicker.h"
+#include "ui/TWorldTable.h"
 #include "ui/WindowNames.h"
 
+#include "core/Replay.h"
+#include "store/PlayerSettings.h"
 #include "store/ReplayShelf.h"
 
 #include <QHeaderView>
@@ -45,6 +48,17 @@ TFormScores::TFormScores(QWidget* pOwner, const TGameDriver& Driver)
     connect(m_pUi->ButtonWatch, &QPushButton::clicked, this, &TFormScores::ButtonWatchClick);
     connect(m_pUi->ButtonWatchLast, &QPushButton::clicked, this, &TFormScores::ButtonWatchLastClick);
     connect(m_pUi->ButtonClose, &QPushButton::clicked, this, &TFormScores::reject);
+    connect(m_pUi->ButtonSend, &QPushButton::clicked, this, &TFormScores::ButtonSendClick);
+    const TPlayerSettings Settings(TPlayerSettings::DefaultFile(), TKeptFiles::SayOnStandardError);
+    QString strError;
+    const QUrl Server = TWorldTable::ServerOf(Settings, strError);
+    if (!strError.isEmpty())
+        TKeptFiles::SayOnStandardError(strError.toStdString());
+    if (!Server.isEmpty()) {
+        m_pWorld = new TWorldTable(Server, this);
+        m_strWorldName = TWorldTable::NameOf(Settings);
+    }
+    m_pUi->ButtonSend->setVisible(m_pWorld != nullptr);
     Fill();
 }
 
@@ -90,6 +104,15 @@ const TBestScores::TEntry* TFormScores::SelectedEntry() const
     return &m_vecRows[static_cast<size_t>(nRow)].Entry;
 }
 
+const TFormScores::TRow* TFormScores::PlayableRow() const
+{
+    const int nRow = m_pUi->TableScores->currentRow();
+    if (nRow < 0 || nRow >= static_cast<int>(m_vecRows.size()))
+        return nullptr;
+    const TRow& Row = m_vecRows[static_cast<size_t>(nRow)];
+    return !Row.strReplay.isEmpty() && Row.strWhyNot.isEmpty() ? &Row : nullptr;
+}
+
 void TFormScores::SelectionChanged()
 {
     const int nRow = m_pUi->TableScores->currentRow();
@@ -108,7 +131,35 @@ void TFormScores::SelectionChanged()
             strHint = "Enter or Watch plays this game again.";
     }
     m_pUi->ButtonWatch->setEnabled(bWatch);
+    m_pUi->ButtonSend->setEnabled(bWatch && !m_bSending);
     m_pUi->LabelHint->setText(strHint);
+}
+
+// The replay is read again and checked before it goes: the server plays it whole, so a file that
+// changed since the list was made is not worth its time.
+void TFormScores::ButtonSendClick()
+{
+    const TRow* pRow = PlayableRow();
+    if (!m_pWorld || !pRow || m_bSending)
+        return;
+    QString strWhy;
+    const std::shared_ptr<const TReplay> pReplay = TReplayPicker::Load(pRow->strReplay, m_Driver, strWhy);
+    if (!pReplay) {
+        m_pUi->LabelHint->setText("That replay cannot be sent: " + strWhy + ".");
+        return;
+    }
+    const std::vector<uint8_t> Bytes = TReplayFile::Serialize(*pReplay);
+    m_bSending = true;
+    m_pUi->ButtonSend->setEnabled(false);
+    m_pUi->LabelHint->setText("Sending to " + m_pWorld->GetServer().host() + "...");
+    m_pWorld->Submit(QByteArray(reinterpret_cast<const char*>(Bytes.data()), static_cast<int>(Bytes.size())),
+                     m_strWorldName, [this](const TWorldTable::TSubmitted& Result) {
+                         m_bSending = false;
+                         SelectionChanged();
+                         m_pUi->LabelHint->setText(
+                             Result.bOk ? QString("World table: rank %1, score %2").arg(Result.nRank).arg(Result.nScore)
+                                        : "Not sent: " + Result.strError);
+                     });
 }
 
 void TFormScores::ButtonWatchClick()

@@ -2,8 +2,10 @@
 // The best scores window (X role drelk2-scores), opened from the start-up window: the ten best
 // games (score, level, date), each marked when its replay is kept and whether this game can play
 // it, opening on the best. Enter or Watch plays the chosen game's replay, Watch the last game the
-// newest replay; the window then closes with RESULT_WATCH and the replay to play. Escape, Close
-// or the pad's Back close it. The table and the replays are only read.
+// newest replay; the window then closes with RESULT_WATCH and the replay to play. With a world
+// table set (server= in the settings), Send to the world table sends the chosen game's replay
+// there and the hint line tells the rank. Escape, Close or the pad's Back close it. The table and
+// the replays are only read.
 
 #include "core/Replay.h"
 #include "input/Gamepad.h"
@@ -16,6 +18,7 @@
 #include <vector>
 
 class TGameDriver;
+class TWorldTable;
 
 namespace Ui {
 class TFormScores;
@@ -46,6 +49,7 @@ protected:
 private slots:
     void ButtonWatchClick();
     void ButtonWatchLastClick();
+    void ButtonSendClick();
     void SelectionChanged();
 
 private:
@@ -58,6 +62,8 @@ private:
     };
     void Fill();
     void Watch(const QString& strPath);
+    // The chosen row, when it has a replay this game can play; else null.
+    const TRow* PlayableRow() const;
 
     std::unique_ptr<Ui::TFormScores> m_pUi;
     const TGameDriver& m_Driver;
@@ -65,4 +71,8 @@ private:
     QString m_strLast;
     std::shared_ptr<const TReplay> m_pReplay;
     QString m_strReplayPath;
+    // The world table the settings name, made once the window opens; null without one.
+    TWorldTable* m_pWorld = nullptr;
+    QString m_strWorldName;
+    bool m_bSending = false;
 };
