@@ -4,19 +4,74 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 namespace {
 // Half way: a stick or trigger pushed this far acts as a button held.
 constexpr Sint16 AXIS_PRESSED = 16384;
 
+// The buttons that are one of the pad's buttons each, as SDL names them.
+const std::pair<SDL_GameControllerButton, TGamepad::TButton> PLAIN_BUTTONS[] = {
+    {SDL_CONTROLLER_BUTTON_A, TGamepad::PAD_FIRE},
+    {SDL_CONTROLLER_BUTTON_START, TGamepad::PAD_START},
+    {SDL_CONTROLLER_BUTTON_BACK, TGamepad::PAD_BACK},
+    {SDL_CONTROLLER_BUTTON_DPAD_DOWN, TGamepad::PAD_DOWN},
+    {SDL_CONTROLLER_BUTTON_B, TGamepad::PAD_EAST},
+    {SDL_CONTROLLER_BUTTON_X, TGamepad::PAD_WEST},
+    {SDL_CONTROLLER_BUTTON_Y, TGamepad::PAD_NORTH},
+    {SDL_CONTROLLER_BUTTON_LEFTSHOULDER, TGamepad::PAD_LEFT_SHOULDER},
+    {SDL_CONTROLLER_BUTTON_RIGHTSHOULDER, TGamepad::PAD_RIGHT_SHOULDER},
+};
+
 const SDL_GameControllerButton OTHER_BUTTONS[] = {
-    SDL_CONTROLLER_BUTTON_B,         SDL_CONTROLLER_BUTTON_X,          SDL_CONTROLLER_BUTTON_Y,
-    SDL_CONTROLLER_BUTTON_GUIDE,     SDL_CONTROLLER_BUTTON_LEFTSTICK,  SDL_CONTROLLER_BUTTON_RIGHTSTICK,
-    SDL_CONTROLLER_BUTTON_LEFTSHOULDER, SDL_CONTROLLER_BUTTON_RIGHTSHOULDER, SDL_CONTROLLER_BUTTON_DPAD_DOWN,
-    SDL_CONTROLLER_BUTTON_MISC1,     SDL_CONTROLLER_BUTTON_PADDLE1,    SDL_CONTROLLER_BUTTON_PADDLE2,
-    SDL_CONTROLLER_BUTTON_PADDLE3,   SDL_CONTROLLER_BUTTON_PADDLE4,    SDL_CONTROLLER_BUTTON_TOUCHPAD,
+    SDL_CONTROLLER_BUTTON_GUIDE,   SDL_CONTROLLER_BUTTON_LEFTSTICK, SDL_CONTROLLER_BUTTON_RIGHTSTICK,
+    SDL_CONTROLLER_BUTTON_MISC1,   SDL_CONTROLLER_BUTTON_PADDLE1,   SDL_CONTROLLER_BUTTON_PADDLE2,
+    SDL_CONTROLLER_BUTTON_PADDLE3, SDL_CONTROLLER_BUTTON_PADDLE4,   SDL_CONTROLLER_BUTTON_TOUCHPAD,
+};
+
+// The printed names, a column a type: Xbox (and any other make), PlayStation, Nintendo. SDL
+// names a Nintendo pad's buttons by their labels, so its A is the button printed A.
+const char* const LABELS[TGamepad::PAD_OTHER][3] = {
+    {"Left", "Left", "Left"},
+    {"Right", "Right", "Right"},
+    {"Up", "Up", "Up"},
+    {"A", "Cross", "A"},
+    {"Start", "Options", "+"},
+    {"Back", "Share", "-"},
+    {"Down", "Down", "Down"},
+    {"B", "Circle", "B"},
+    {"X", "Square", "X"},
+    {"Y", "Triangle", "Y"},
+    {"LB", "L1", "L"},
+    {"RB", "R1", "R"},
 };
 }  // namespace
+
+const char* TGamepad::Label(TButton nButton, TType nType)
+{
+    if (nButton < 0 || nButton >= PAD_OTHER)
+        return "other";
+    const int nColumn = nType == TYPE_PLAYSTATION ? 1 : nType == TYPE_NINTENDO ? 2 : 0;
+    return LABELS[nButton][nColumn];
+}
+
+TGamepad::TType TGamepad::GetType() const
+{
+    if (m_vecControllers.empty())
+        return TYPE_NONE;
+    switch (SDL_GameControllerGetType(m_vecControllers.front().pController)) {
+    case SDL_CONTROLLER_TYPE_XBOX360:
+    case SDL_CONTROLLER_TYPE_XBOXONE: return TYPE_XBOX;
+    case SDL_CONTROLLER_TYPE_PS3:
+    case SDL_CONTROLLER_TYPE_PS4:
+    case SDL_CONTROLLER_TYPE_PS5: return TYPE_PLAYSTATION;
+    case SDL_CONTROLLER_TYPE_NINTENDO_SWITCH_PRO:
+    case SDL_CONTROLLER_TYPE_NINTENDO_SWITCH_JOYCON_LEFT:
+    case SDL_CONTROLLER_TYPE_NINTENDO_SWITCH_JOYCON_RIGHT:
+    case SDL_CONTROLLER_TYPE_NINTENDO_SWITCH_JOYCON_PAIR: return TYPE_NINTENDO;
+    default: return TYPE_OTHER;
+    }
+}
 
 TGamepad::TGamepad()
 {
@@ -82,15 +137,14 @@ void TGamepad::ReadButtons(bool* pDown) const
         pDown[PAD_RIGHT] |= SDL_GameControllerGetButton(p, SDL_CONTROLLER_BUTTON_DPAD_RIGHT) || nStick >= AXIS_PRESSED;
         pDown[PAD_THRUST] |= SDL_GameControllerGetButton(p, SDL_CONTROLLER_BUTTON_DPAD_UP) ||
                              SDL_GameControllerGetAxis(p, SDL_CONTROLLER_AXIS_TRIGGERRIGHT) >= AXIS_PRESSED;
-        pDown[PAD_FIRE] |= SDL_GameControllerGetButton(p, SDL_CONTROLLER_BUTTON_A) != 0;
-        pDown[PAD_START] |= SDL_GameControllerGetButton(p, SDL_CONTROLLER_BUTTON_START) != 0;
-        pDown[PAD_BACK] |= SDL_GameControllerGetButton(p, SDL_CONTROLLER_BUTTON_BACK) != 0;
+        for (const auto& Plain : PLAIN_BUTTONS)
+            pDown[Plain.second] |= SDL_GameControllerGetButton(p, Plain.first) != 0;
         for (SDL_GameControllerButton nButton : OTHER_BUTTONS)
             pDown[PAD_OTHER] |= SDL_GameControllerGetButton(p, nButton) != 0;
     }
 }
 
-bool TGamepad::Poll(uint64_t nNowMs, std::vector<TButton>& vecPresses)
+bool TGamepad::Poll(uint64_t nNowMs, std::vector<TButton>& vecPresses, std::vector<bool>* pRepeats)
 {
     if (!m_bAvailable)
         return false;
@@ -107,11 +161,15 @@ bool TGamepad::Poll(uint64_t nNowMs, std::vector<TButton>& vecPresses)
             Held.bDown = true;
             Held.nNextMs = nNowMs + static_cast<uint64_t>(m_Repeat.nDelayMs);
             vecPresses.push_back(static_cast<TButton>(i));
+            if (pRepeats)
+                pRepeats->push_back(false);
         } else if (m_Repeat.bOn && nNowMs >= Held.nNextMs) {
             // A late poll repeats once: the game takes one press a tick in any case.
             const uint64_t nInterval = static_cast<uint64_t>(std::max(1, m_Repeat.nIntervalMs));
             Held.nNextMs += ((nNowMs - Held.nNextMs) / nInterval + 1) * nInterval;
             vecPresses.push_back(static_cast<TButton>(i));
+            if (pRepeats)
+                pRepeats->push_back(true);
         }
     }
     return bChanged;

@@ -5,7 +5,11 @@
 //
 //   left stick or D-pad left/right   turn          D-pad up or right trigger   thrust
 //   south button (A)                 fire          Start                       pause
-//   Back                             leave         any other button            other
+//   Back                             leave
+//
+// and, for the player to bind or to move through the windows: D-pad or left stick down, the
+// east, west and north buttons (B, X, Y on Xbox pads), the shoulder buttons; any other button
+// is "other". A button's name on screen follows the pad's type (cross on PlayStation pads).
 //
 // Nothing here waits or spends time between polls: the owner polls, often while a controller is
 // there and seldom otherwise, only to notice one arriving.
@@ -18,7 +22,24 @@ struct _SDL_GameController;
 class TGamepad
 {
 public:
-    enum TButton { PAD_LEFT, PAD_RIGHT, PAD_THRUST, PAD_FIRE, PAD_START, PAD_BACK, PAD_OTHER, PAD_COUNT };
+    enum TButton {
+        PAD_LEFT,
+        PAD_RIGHT,
+        PAD_THRUST,  // up
+        PAD_FIRE,    // the south button
+        PAD_START,
+        PAD_BACK,
+        PAD_DOWN,
+        PAD_EAST,
+        PAD_WEST,
+        PAD_NORTH,
+        PAD_LEFT_SHOULDER,
+        PAD_RIGHT_SHOULDER,
+        PAD_OTHER,
+        PAD_COUNT
+    };
+    // Who made the pad, as far as its buttons' names go.
+    enum TType { TYPE_NONE, TYPE_XBOX, TYPE_PLAYSTATION, TYPE_NINTENDO, TYPE_OTHER };
     // How a held button repeats: after nDelayMs, then every nIntervalMs; or not at all.
     struct TRepeat
     {
@@ -42,11 +63,17 @@ public:
     void SetRepeat(const TRepeat& Repeat) { m_Repeat = Repeat; }
     int CountControllers() const { return static_cast<int>(m_vecControllers.size()); }
     int GetPollInterval() const { return m_vecControllers.empty() ? POLL_MS_IDLE : POLL_MS_ACTIVE; }
+    // The type of the first controller plugged in; TYPE_NONE without one.
+    TType GetType() const;
+    // A button's name as printed on a pad of that type ("A", "Cross", "Options"); without a pad
+    // or of an unknown make, the names of the Xbox layout.
+    static const char* Label(TButton nButton, TType nType);
 
     // Takes in controllers that came, lets go of those gone, and appends the presses since the
     // last poll at nNowMs: a button gone down, or held past the delay and then each interval.
-    // True when a controller came or went.
-    bool Poll(uint64_t nNowMs, std::vector<TButton>& vecPresses);
+    // pRepeats, when given, gets for each press whether it is a repeat of a held button. True
+    // when a controller came or went.
+    bool Poll(uint64_t nNowMs, std::vector<TButton>& vecPresses, std::vector<bool>* pRepeats = nullptr);
 
 private:
     struct TController

@@ -26,6 +26,9 @@ TFModSoundSource* TSoundLoader::CreateSource(TFModSoundManager* pSM, const TData
     DRELK_ASSERT(pDB);
     TFModSoundSource* pSource = pSM->CreateSource();
     DRELK_ASSERT(pSource);
+    // The player turns the music and the effects up and down apart.
+    if (nPlaylist == ID_PLAYLIST_MUSICS)
+        pSource->SetGroup(SOUND_MUSIC);
     const uint8_t* pData = nullptr;
     int32_t nSize = 0;
     if (!pDB->GetSoundBytes(nPlaylist, nItem, pData, nSize))

@@ -18,7 +18,8 @@ public:
     // there but does not decode is named on standard error, once per item in a run, and the
     // source stays silent: the game plays on without that sound. An item that is not there is
     // left out quietly: music is optional, and the bank refuses a file that lacks a sound the
-    // game needs. Without an audio device every source is silent and nothing is said.
+    // game needs. Without an audio device every source is silent and nothing is said. The
+    // music list's pieces play in the music group, every other sound in the effects'.
     static TFModSoundSource* CreateSource(TFModSoundManager* pSM, const TDataBanker* pDB, int32_t nPlaylist,
                                           int32_t nItem, bool bLoop);
 };

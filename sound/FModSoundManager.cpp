@@ -210,8 +210,10 @@ void TFModSoundSource::Play()
 {
     if (!m_pSystem || !m_pSound)
         return;
-    const bool bStarted = m_pSound->pMusic ? m_pSystem->StartStreamPaused(this, m_pSound->pMusic, m_bLoop)
-                                           : m_pSystem->StartPaused(m_nChannel, m_pSound->pChunk, m_bLoop);
+    m_fVolume = 1.0f;
+    const int nVolume = ScaleVolume(m_pSystem->GetGroupVolume(m_nGroup));
+    const bool bStarted = m_pSound->pMusic ? m_pSystem->StartStreamPaused(this, m_pSound->pMusic, m_bLoop, nVolume)
+                                           : m_pSystem->StartPaused(m_nChannel, m_pSound->pChunk, m_bLoop, nVolume);
     // A sound whose start does not decode (an Ogg stream with good headers and damaged audio)
     // is a damaged sound, not a failing device: the source goes quiet.
     if (!bStarted)
@@ -241,10 +243,26 @@ void TFModSoundSource::SetVolume(float fVolume)
 {
     if (!m_pSystem || !m_pSound)
         return;
+    m_fVolume = fVolume > 0.0f ? std::min(fVolume, 1.0f) : 0.0f;  // NaN too
+    ApplyVolume();
+}
+
+void TFModSoundSource::SetGroup(TSoundGroup nGroup)
+{
+    DRELK_ASSERT(nGroup >= 0 && nGroup < SOUND_GROUPS);
+    m_nGroup = nGroup;
+    ApplyVolume();
+}
+
+void TFModSoundSource::ApplyVolume()
+{
+    if (!m_pSystem || !m_pSound)
+        return;
+    const int nVolume = ScaleVolume(m_fVolume * m_pSystem->GetGroupVolume(m_nGroup));
     if (!m_pSound->pMusic)
-        Mix_Volume(m_nChannel, ScaleVolume(fVolume));
+        Mix_Volume(m_nChannel, nVolume);
     else if (m_pSystem->OwnsStream(this))
-        Mix_VolumeMusic(ScaleVolume(fVolume));
+        Mix_VolumeMusic(nVolume);
 }
 
 // Stops this source's playback first: the sound may be freed once nobody holds it.
@@ -375,6 +393,18 @@ void TFModSoundManager::Close()
     m_pOpening.reset();
     m_nDevice = 0;
     s_pOpenManager = nullptr;
+}
+
+void TFModSoundManager::SetGroupVolume(TSoundGroup nGroup, float fVolume)
+{
+    DRELK_ASSERT(nGroup >= 0 && nGroup < SOUND_GROUPS);
+    m_vGroupVolumes[nGroup] = fVolume > 0.0f ? std::min(fVolume, 1.0f) : 0.0f;  // NaN too
+    // Only a device already open has sources to change.
+    if (m_nDeviceState != DEVICE_OPEN)
+        return;
+    for (TFModSoundSource* pSource : m_vecChannelOwners)
+        if (pSource && pSource->m_nGroup == nGroup)
+            pSource->ApplyVolume();
 }
 
 TFModSoundSource* TFModSoundManager::CreateSource()
@@ -534,13 +564,13 @@ void TFModSoundManager::ReleaseSound(TSound* pSound)
     m_mapSounds.erase(it);
 }
 
-// Restarts the chunk on the channel at full volume and pauses it at once. The audio thread is
+// Restarts the chunk on the channel at the volume and pauses it at once. The audio thread is
 // held off meanwhile, so that no sample of the new playback reaches the output before the pause.
 // False when SDL_mixer does not play the chunk.
-bool TFModSoundManager::StartPaused(int nChannel, Mix_Chunk* pChunk, bool bLoop)
+bool TFModSoundManager::StartPaused(int nChannel, Mix_Chunk* pChunk, bool bLoop, int nVolume)
 {
     SDL_LockAudioDevice(m_nDevice);
-    Mix_Volume(nChannel, MIX_MAX_VOLUME);
+    Mix_Volume(nChannel, nVolume);
     const int nResult = Mix_PlayChannel(nChannel, pChunk, bLoop ? -1 : 0);
     if (nResult >= 0) {
         m_Limiter.Watch(nChannel);
@@ -560,14 +590,14 @@ void TFModSoundManager::FreeDecoded(TSound& Sound)
     Sound.pChunk = nullptr;
 }
 
-// The stream restarted for the source and paused at once, at full volume, as a channel's.
+// The stream restarted for the source and paused at once, at the volume, as a channel's.
 // False when SDL_mixer does not start it (its decoder cannot seek to the start); no source then
 // has the stream.
-bool TFModSoundManager::StartStreamPaused(TFModSoundSource* pSource, Mix_Music* pMusic, bool bLoop)
+bool TFModSoundManager::StartStreamPaused(TFModSoundSource* pSource, Mix_Music* pMusic, bool bLoop, int nVolume)
 {
     SDL_LockAudioDevice(m_nDevice);
     Mix_HaltMusic();
-    Mix_VolumeMusic(MIX_MAX_VOLUME);
+    Mix_VolumeMusic(nVolume);
     const int nResult = Mix_PlayMusic(pMusic, bLoop ? -1 : 0);
     if (nResult >= 0)
         Mix_PauseMusic();

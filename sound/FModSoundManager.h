@@ -15,6 +15,10 @@
 // that is not open by then is given up for good: the manager is silent, its sources hold no
 // sound and their calls do nothing, and an open that finishes later is closed again.
 //
+// Each source is in a group, the effects (the default) or the music: what it plays is heard at
+// its own volume times its group's, which the player chooses, so a whole group is turned down
+// at once, playing sources included.
+//
 // Every call comes from one thread; SDL_mixer mixes on its own audio thread.
 
 #include "base/Assert.h"
@@ -32,6 +36,8 @@
 struct Mix_Chunk;
 struct _Mix_Music;
 class TFModSoundManager;
+
+enum TSoundGroup { SOUND_EFFECTS, SOUND_MUSIC, SOUND_GROUPS };
 
 class TFModSoundSource
 {
@@ -53,13 +59,17 @@ public:
     // The same for bytes that stay as they are until this source is gone (the asset bank's): a
     // long image then plays from them, without a copy of its own.
     bool LoadFromLastingMemory(const uint8_t* pData, int32_t nSize, bool bLoop);
-    // Restarts the sound from its beginning, paused, at full volume; nothing without a sound.
+    // Restarts the sound from its beginning, paused, at its full volume (times its group's);
+    // nothing without a sound.
     // A sound that does not start is let go: the source is silent from then on.
     void Play();
     // Un-pauses (true) or pauses (false) the current playback; nothing without one.
     void SetPlaying(bool bPlaying);
-    // 0.0 to 1.0 (clamped); nothing without a playback.
+    // 0.0 to 1.0 (clamped), times the group's; nothing without a playback.
     void SetVolume(float fVolume);
+    // The group the source plays in, its volume applied at once.
+    void SetGroup(TSoundGroup nGroup);
+    TSoundGroup GetGroup() const { return m_nGroup; }
 
     int GetId() const { return m_nId; }
     // True when a sound is loaded, whether playing or not.
@@ -72,12 +82,16 @@ private:
     bool Load(const uint8_t* pData, int32_t nSize, bool bLoop, bool bLasting);
     void ReleaseSound();
     void Detach();
+    // The mixer's volume for this source's playback now.
+    void ApplyVolume();
 
     int m_nId;
     TFModSoundManager* m_pSystem;  // null without a manager or once the manager is gone
     int m_nChannel = -1;           // the mixer channel this source alone plays on; -1 for none
     TSound* m_pSound = nullptr;    // the manager's shared decoded sound; null until loaded
     bool m_bLoop = false;
+    float m_fVolume = 1.0f;  // the source's own, before its group's
+    TSoundGroup m_nGroup = SOUND_EFFECTS;
 };
 
 class TFModSoundManager
@@ -107,6 +121,11 @@ public:
     // True when nothing is heard: the device was given up, or no audio device was found and
     // sound goes to SDL's silent driver. Waits for the device.
     bool IsSilent();
+
+    // A group's volume, 0.0 to 1.0 (clamped; 1 at first): heard at once in every source of the
+    // group. Never waits for the device.
+    void SetGroupVolume(TSoundGroup nGroup, float fVolume);
+    float GetGroupVolume(TSoundGroup nGroup) const { return m_vGroupVolumes[nGroup]; }
 
     // The audio error path: "FMOD error! (nResult)" and SDL's error text on standard error and
     // through the hook (caption "FMOD error!"), then exit status -1.
@@ -143,8 +162,8 @@ private:
     void ReleaseChannel(int nChannel);
     TSound* AcquireSound(const uint8_t* pData, int32_t nSize, bool bLasting);
     void ReleaseSound(TSound* pSound);
-    bool StartPaused(int nChannel, Mix_Chunk* pChunk, bool bLoop);
-    bool StartStreamPaused(TFModSoundSource* pSource, _Mix_Music* pMusic, bool bLoop);
+    bool StartPaused(int nChannel, Mix_Chunk* pChunk, bool bLoop, int nVolume);
+    bool StartStreamPaused(TFModSoundSource* pSource, _Mix_Music* pMusic, bool bLoop, int nVolume);
     bool OwnsStream(const TFModSoundSource* pSource) const { return pSource == m_pStreamOwner; }
     void DropStream(const TFModSoundSource* pSource);
     static void FreeDecoded(TSound& Sound);
@@ -164,4 +183,5 @@ private:
     // Decoded sounds by image size; sources loaded from identical bytes share one.
     std::unordered_multimap<int32_t, std::unique_ptr<TSound>> m_mapSounds;
     const TFModSoundSource* m_pStreamOwner = nullptr;  // whose playback the music stream is
+    float m_vGroupVolumes[SOUND_GROUPS] = {1.0f, 1.0f};
 };

@@ -13,6 +13,11 @@
 namespace {
 const char KEY_MUSIC[] = "music";
 const char KEY_FULL_SCREEN[] = "fullscreen";
+const char KEY_MUSIC_VOLUME[] = "music_volume";
+const char KEY_EFFECTS_VOLUME[] = "effects_volume";
+const char KEY_MAX_FPS[] = "maxfps";
+const char KEY_ATTRACT[] = "attract";
+
 const char GROUP_GENERAL[] = "General";
 
 // "GROUP/KEY" as the file's group and key; "a/b/c" is key "b\c" of group "a", as QSettings
@@ -103,6 +108,16 @@ void SetIn(TPlayerSettings::TText& Text, const QString& strGroup, const QString&
         --itLine;
     it->vecLines.insert(itLine, TPlayerSettings::TLine{strKey, EncodeValue(strValue)});
 }
+
+// Every line of the key goes: a group written twice may hold it twice.
+void RemoveFrom(TPlayerSettings::TText& Text, const QString& strGroup, const QString& strKey)
+{
+    for (TPlayerSettings::TGroup& Group : Text)
+        if (Group.strName == strGroup)
+            Group.vecLines.erase(std::remove_if(Group.vecLines.begin(), Group.vecLines.end(),
+                                                [&](const TPlayerSettings::TLine& Line) { return Line.strKey == strKey; }),
+                                 Group.vecLines.end());
+}
 }  // namespace
 
 QString TPlayerSettings::DefaultFile()
@@ -110,13 +125,13 @@ QString TPlayerSettings::DefaultFile()
     return TKeptFiles::ConfigFolder() + "/drelk2.conf";
 }
 
-TPlayerSettings::TPlayerSettings(const QString& strFile, TKeptFiles::TSay pSay)
+TPlayerSettings::TPlayerSettings(const QString& strFile, TKeptFiles::TSay pSay, TAccess nAccess)
     : m_strFile(strFile), m_strFolder(QFileInfo(strFile).path()), m_pSay(std::move(pSay))
 {
     QString strError;
     // Without a folder that can be written the choices last for the run, without a word: the
     // best scores say already that the home folder keeps nothing.
-    m_bKept = TKeptFiles::PrepareFolder(m_strFolder, strError);
+    m_bKept = nAccess == ACCESS_KEEP && TKeptFiles::PrepareFolder(m_strFolder, strError);
     if (m_bKept)
         TKeptFiles::RemoveLeftovers(m_strFolder, {QFileInfo(strFile).fileName()});
     TLoad nLoad = LoadFile(m_Text, strError);
@@ -180,7 +195,18 @@ QString TPlayerSettings::GetValue(const QString& strKey) const
 void TPlayerSettings::SetValue(const QString& strKey, const QString& strValue)
 {
     const std::pair<QString, QString> Key = SplitKey(strKey);
-    SetIn(m_Text, Key.first, Key.second, strValue);
+    Write([&](TText& Text) { SetIn(Text, Key.first, Key.second, strValue); });
+}
+
+void TPlayerSettings::RemoveValue(const QString& strKey)
+{
+    const std::pair<QString, QString> Key = SplitKey(strKey);
+    Write([&](TText& Text) { RemoveFrom(Text, Key.first, Key.second); });
+}
+
+void TPlayerSettings::Write(const std::function<void(TText&)>& Change)
+{
+    Change(m_Text);
     if (!m_bKept)
         return;
     TKeptFiles::TLock Lock(m_strFolder);
@@ -197,12 +223,23 @@ void TPlayerSettings::SetValue(const QString& strKey, const QString& strValue)
     if (Text.empty())
         Text = m_Text;
     else
-        SetIn(Text, Key.first, Key.second, strValue);
+        Change(Text);
     if (!TKeptFiles::Write(m_strFile, Serialize(Text), strError)) {
         Say("choices are not remembered: " + strError.toStdString());
         return;
     }
     m_Text = Text;
+}
+
+QStringList TPlayerSettings::GetKeys(const QString& strGroup) const
+{
+    QStringList vecKeys;
+    for (const TGroup& Group : m_Text)
+        if (Group.strName == strGroup)
+            for (const TLine& Line : Group.vecLines)
+                if (!Line.strKey.isEmpty() && !vecKeys.contains(Line.strKey))
+                    vecKeys << Line.strKey;
+    return vecKeys;
 }
 
 // "true" or "false" as QSettings writes them; anything else is no choice.
@@ -230,6 +267,52 @@ void TPlayerSettings::SetMusicOn(bool bOn)
 void TPlayerSettings::SetFullScreen(bool bOn)
 {
     SetValue(QString(GROUP_GENERAL) + '/' + KEY_FULL_SCREEN, bOn ? "true" : "false");
+}
+
+// A whole number from 0 to 100; 100 when there is none.
+int TPlayerSettings::ReadPercent(const char* szKey) const
+{
+    bool bNumber = false;
+    const int nValue = GetValue(QString(GROUP_GENERAL) + '/' + szKey).trimmed().toInt(&bNumber);
+    return bNumber && nValue >= 0 && nValue <= 100 ? nValue : 100;
+}
+
+int TPlayerSettings::GetMusicVolume() const
+{
+    return ReadPercent(KEY_MUSIC_VOLUME);
+}
+
+int TPlayerSettings::GetEffectsVolume() const
+{
+    return ReadPercent(KEY_EFFECTS_VOLUME);
+}
+
+bool TPlayerSettings::IsAttractOn() const
+{
+    return ReadFlag(KEY_ATTRACT, true);
+}
+
+void TPlayerSettings::SetMusicVolume(int nPercent)
+{
+    DRELK_ASSERT(nPercent >= 0 && nPercent <= 100);
+    SetValue(QString(GROUP_GENERAL) + '/' + KEY_MUSIC_VOLUME, QString::number(nPercent));
+}
+
+void TPlayerSettings::SetEffectsVolume(int nPercent)
+{
+    DRELK_ASSERT(nPercent >= 0 && nPercent <= 100);
+    SetValue(QString(GROUP_GENERAL) + '/' + KEY_EFFECTS_VOLUME, QString::number(nPercent));
+}
+
+void TPlayerSettings::SetMaxFps(int nMaxFps)
+{
+    DRELK_ASSERT(nMaxFps >= 0);
+    SetValue(QString(GROUP_GENERAL) + '/' + KEY_MAX_FPS, QString::number(nMaxFps));
+}
+
+void TPlayerSettings::SetAttractOn(bool bOn)
+{
+    SetValue(QString(GROUP_GENERAL) + '/' + KEY_ATTRACT, bOn ? "true" : "false");
 }
 
 TPlayerSettings::TText TPlayerSettings::Parse(const QByteArray& Bytes)

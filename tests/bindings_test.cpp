@@ -27,7 +27,7 @@ struct TApplied
     TBindings Bindings;
     std::vector<std::string> vecSaid;
 };
-TApplied Apply(const std::map<QString, QString>& mapSettings)
+TApplied Apply(const std::map<QString, QString>& mapSettings, const QStringList& vecLines = {})
 {
     TApplied Result;
     Result.Bindings.ApplySettings(
@@ -35,8 +35,46 @@ TApplied Apply(const std::map<QString, QString>& mapSettings)
             const auto it = mapSettings.find(strKey);
             return it == mapSettings.end() ? QString() : it->second;
         },
-        [&](const std::string& strLine) { Result.vecSaid.push_back(strLine); });
+        [&](const std::string& strLine) { Result.vecSaid.push_back(strLine); }, vecLines);
     return Result;
+}
+
+// The whole table as its settings lines, "turn_left=Left, Pad Left; ...": two tables are the same
+// when these are.
+std::string Table(const TBindings& Bindings)
+{
+    std::string strTable;
+    for (const TBindings::TBinding& Binding : Bindings.GetBindings())
+        strTable += std::string(Binding.szName) + "=" + Bindings.SettingsLine(Binding.nCommand).toStdString() + "; ";
+    return strTable;
+}
+
+// The lines of the commands that are not at their defaults, as the controls window writes them.
+std::map<std::string, std::string> OwnLines(const TBindings& Bindings)
+{
+    std::map<std::string, std::string> mapLines;
+    for (const TBindings::TBinding& Binding : Bindings.GetBindings())
+        if (!Bindings.IsDefault(Binding.nCommand))
+            mapLines[std::string("keys/") + Binding.szName] = Bindings.SettingsLine(Binding.nCommand).toStdString();
+    return mapLines;
+}
+
+std::map<QString, QString> AsSettings(const std::map<std::string, std::string>& mapLines)
+{
+    std::map<QString, QString> mapSettings;
+    for (const auto& Line : mapLines)
+        mapSettings[QString::fromStdString(Line.first)] = QString::fromStdString(Line.second);
+    return mapSettings;
+}
+
+using TInput = TBindings::TInput;
+TInput Key(int nKey)
+{
+    return {false, nKey};
+}
+TInput Pad(TGamepad::TButton nButton)
+{
+    return {true, nButton};
 }
 
 TCommand CommandOfKey(const TBindings& Bindings, int nKey)
@@ -84,7 +122,10 @@ TEST(BindingsTest, ThePlayersOwnBindingsAreTakenAndABadOneIsNamedWithTheDefaultK
         {"none", {}, Qt::Key_Space, CMD_FIRE, {}},
         {"a key of its own", {{"keys/fire", "Ctrl"}}, Qt::Key_Control, CMD_FIRE, {}},
         {"the default key gone with it", {{"keys/fire", "Ctrl"}}, Qt::Key_Space, CMD_COUNT, {}},
-        {"two keys and a pad button", {{"keys/thrust", " W ,Up, pad a"}}, Qt::Key_W, CMD_THRUST, {}},
+        {"two keys and a pad button", {{"keys/thrust", " W ,Up, pad y"}}, Qt::Key_W, CMD_THRUST, {}},
+        // Fire comes after thrust in the table: its button is found all the same.
+        {"a pad button of a command further down", {{"keys/thrust", "W, Pad A"}}, Qt::Key_W, CMD_COUNT,
+         {"settings: keys/thrust: Pad A is fire's; Up, Pad Up kept"}},
         {"two commands swap keys", {{"keys/fire", "P"}, {"keys/pause", "Space"}}, Qt::Key_P, CMD_FIRE, {}},
         {"an unknown name", {{"keys/fire", "Space, Warp"}}, Qt::Key_Space, CMD_FIRE,
          {"settings: keys/fire: 'Warp' is not a key or a pad button; Space, Pad A kept"}},
@@ -94,6 +135,8 @@ TEST(BindingsTest, ThePlayersOwnBindingsAreTakenAndABadOneIsNamedWithTheDefaultK
          {"settings: keys/music: '' is not a key or a pad button; M kept"}},
         {"a key another command has", {{"keys/fire", "Left"}}, Qt::Key_Left, CMD_TURN_LEFT,
          {"settings: keys/fire: Left is turn_left's; Space, Pad A kept"}},
+        {"a key of a command further down the table", {{"keys/fire", "Esc"}}, Qt::Key_Escape, CMD_LEAVE,
+         {"settings: keys/fire: Esc is leave's; Space, Pad A kept"}},
         {"a pad button another command has", {{"keys/music", "Pad Start"}}, Qt::Key_M, CMD_MUSIC,
          {"settings: keys/music: Pad Start is pause's; M kept"}},
         // Fire's line is bad, so Space stays fire's, and pause's line then shares it.
@@ -103,6 +146,17 @@ TEST(BindingsTest, ThePlayersOwnBindingsAreTakenAndABadOneIsNamedWithTheDefaultK
          CMD_PAUSE,
          {"settings: keys/fire: 'Warp' is not a key or a pad button; Space, Pad A kept",
           "settings: keys/pause: Space is fire's; P, Pad Start kept"}},
+        {"no key for music, a pad button instead", {{"keys/music", "None, Pad Y"}}, Qt::Key_M, CMD_COUNT, {}},
+        {"none and a key at once", {{"keys/music", "None, N"}}, Qt::Key_M, CMD_MUSIC,
+         {"settings: keys/music: 'None, N' names keys and none at once; M kept"}},
+        {"leave without a key", {{"keys/leave", "None"}}, Qt::Key_Escape, CMD_LEAVE,
+         {"settings: keys/leave: leave must keep a key; Esc, Q, Pad Back kept"}},
+        {"pause without a pad button", {{"keys/pause", "P, Pad None"}}, Qt::Key_P, CMD_PAUSE,
+         {"settings: keys/pause: pause must keep a pad button; P, Pad Start kept"}},
+        // Leave's line is refused, so Esc is leave's again, and fire's line then shares it.
+        {"a lock-out that makes a conflict", {{"keys/leave", "None"}, {"keys/fire", "Esc"}}, Qt::Key_Escape, CMD_LEAVE,
+         {"settings: keys/leave: leave must keep a key; Esc, Q, Pad Back kept",
+          "settings: keys/fire: Esc is leave's; Space, Pad A kept"}},
     };
     for (const auto& Case : CASES) {
         SCOPED_TRACE(Case.szCase);
@@ -121,6 +175,109 @@ TEST(BindingsTest, ThePlayersOwnBindingsAreTakenAndABadOneIsNamedWithTheDefaultK
     EXPECT_TRUE(Swapped.vecSaid.empty());
     EXPECT_EQ(CommandOfButton(Swapped.Bindings, TGamepad::PAD_FIRE), CMD_THRUST);
     EXPECT_EQ(CommandOfButton(Swapped.Bindings, TGamepad::PAD_THRUST), CMD_FIRE);
+}
+
+TEST(BindingsTest, ALineForNoCommandIsNamed)
+{
+    const TApplied Applied = Apply({{"keys/fire", "Ctrl"}}, {"fire", "warp"});
+    EXPECT_EQ(CommandOfKey(Applied.Bindings, Qt::Key_Control), CMD_FIRE);
+    EXPECT_EQ(Applied.vecSaid, std::vector<std::string>{"settings: keys/warp: not a command; the commands are turn_left, "
+                                                        "turn_right, thrust, fire, pause, music, leave, full_screen, faster"});
+}
+
+// The controls window's changes: a key or button moves to the command given it, and leave and
+// pause never lose their last key or pad button.
+TEST(BindingsTest, AKeyMovesToTheCommandGivenItAndNoChangeLocksThePlayerOut)
+{
+    enum TDo { ASSIGN, CLEAR };
+    struct TStep
+    {
+        TDo nDo;
+        TCommand nCommand;
+        TBindings::TSlot nSlot;
+        TInput Input;
+    };
+    // The changes, in order -> the table after them (lines of the commands changed), and the
+    // refusal of the last one ("" when it was done).
+    const struct
+    {
+        const char* szCase;
+        std::vector<TStep> vecSteps;
+        std::map<std::string, std::string> mapAfter;
+        const char* szRefused;
+    } CASES[] = {
+        {"a free key replaces the first", {{ASSIGN, CMD_FIRE, TBindings::SLOT_KEY, Key(Qt::Key_Control)}},
+         {{"keys/fire", "Ctrl, Pad A"}}, ""},
+        {"a second key beside the first", {{ASSIGN, CMD_FIRE, TBindings::SLOT_OTHER_KEYS, Key(Qt::Key_Control)}},
+         {{"keys/fire", "Space, Ctrl, Pad A"}}, ""},
+        {"the other keys replaced together", {{ASSIGN, CMD_LEAVE, TBindings::SLOT_OTHER_KEYS, Key(Qt::Key_X)}},
+         {{"keys/leave", "Esc, X, Pad Back"}}, ""},
+        {"a key given in the pad's slot is a key", {{ASSIGN, CMD_MUSIC, TBindings::SLOT_PAD, Key(Qt::Key_N)}},
+         {{"keys/music", "N, Pad None"}}, ""},
+        {"a button given in a key's slot is the pad's", {{ASSIGN, CMD_MUSIC, TBindings::SLOT_KEY, Pad(TGamepad::PAD_NORTH)}},
+         {{"keys/music", "M, Pad Y"}}, ""},
+        {"another command's key moves, leaving it none", {{ASSIGN, CMD_THRUST, TBindings::SLOT_KEY, Key(Qt::Key_Space)}},
+         {{"keys/thrust", "Space, Pad Up"}, {"keys/fire", "None, Pad A"}}, ""},
+        {"another command's button moves", {{ASSIGN, CMD_MUSIC, TBindings::SLOT_PAD, Pad(TGamepad::PAD_FIRE)}},
+         {{"keys/music", "M, Pad A"}, {"keys/fire", "Space, Pad None"}}, ""},
+        {"leave's second key may go", {{ASSIGN, CMD_FIRE, TBindings::SLOT_KEY, Key(Qt::Key_Q)}},
+         {{"keys/fire", "Q, Pad A"}, {"keys/leave", "Esc, Pad Back"}}, ""},
+        {"leave's last key may not",
+         {{ASSIGN, CMD_FIRE, TBindings::SLOT_KEY, Key(Qt::Key_Q)}, {ASSIGN, CMD_MUSIC, TBindings::SLOT_KEY, Key(Qt::Key_Escape)}},
+         {{"keys/fire", "Q, Pad A"}, {"keys/leave", "Esc, Pad Back"}}, "leave must keep a key"},
+        {"pause's only key may not go", {{ASSIGN, CMD_FIRE, TBindings::SLOT_KEY, Key(Qt::Key_P)}}, {}, "pause must keep a key"},
+        {"pause's only button may not go", {{ASSIGN, CMD_FIRE, TBindings::SLOT_PAD, Pad(TGamepad::PAD_START)}}, {},
+         "pause must keep a pad button"},
+        {"leave's key moves within its own row", {{ASSIGN, CMD_LEAVE, TBindings::SLOT_KEY, Key(Qt::Key_Q)}},
+         {{"keys/leave", "Q, Pad Back"}}, ""},
+        {"a key a command has already stays", {{ASSIGN, CMD_FIRE, TBindings::SLOT_KEY, Key(Qt::Key_Space)}}, {}, ""},
+        {"leave given another key first, then Esc may go",
+         {{ASSIGN, CMD_LEAVE, TBindings::SLOT_OTHER_KEYS, Key(Qt::Key_X)}, {ASSIGN, CMD_FIRE, TBindings::SLOT_KEY, Key(Qt::Key_Escape)}},
+         {{"keys/leave", "X, Pad Back"}, {"keys/fire", "Esc, Pad A"}}, ""},
+        {"a key cleared, the next one first", {{CLEAR, CMD_LEAVE, TBindings::SLOT_KEY, {}}}, {{"keys/leave", "Q, Pad Back"}}, ""},
+        {"the other keys cleared", {{CLEAR, CMD_LEAVE, TBindings::SLOT_OTHER_KEYS, {}}}, {{"keys/leave", "Esc, Pad Back"}}, ""},
+        {"a pad slot cleared", {{CLEAR, CMD_FIRE, TBindings::SLOT_PAD, {}}}, {{"keys/fire", "Space, Pad None"}}, ""},
+        {"the only key cleared", {{CLEAR, CMD_FULL_SCREEN, TBindings::SLOT_KEY, {}}}, {{"keys/full_screen", "None, Pad None"}}, ""},
+        {"pause's key not cleared", {{CLEAR, CMD_PAUSE, TBindings::SLOT_KEY, {}}}, {}, "pause must keep a key"},
+        {"leave's button not cleared", {{CLEAR, CMD_LEAVE, TBindings::SLOT_PAD, {}}}, {}, "leave must keep a pad button"},
+        {"no key at all", {{ASSIGN, CMD_FIRE, TBindings::SLOT_KEY, Key(Qt::Key_unknown)}}, {},
+         "that is not a key or a button the game can tell apart"},
+        {"a key with a modifier", {{ASSIGN, CMD_FIRE, TBindings::SLOT_KEY, Key(Qt::Key_A | Qt::ControlModifier)}}, {},
+         "that is not a key or a button the game can tell apart"},
+    };
+    for (const auto& Case : CASES) {
+        SCOPED_TRACE(Case.szCase);
+        TBindings Bindings;
+        QString strWhy;
+        bool bDone = true;
+        for (const TStep& Step : Case.vecSteps) {
+            const std::string strBefore = Table(Bindings);
+            strWhy.clear();
+            bDone = Step.nDo == ASSIGN ? Bindings.Assign(Step.nCommand, Step.nSlot, Step.Input, strWhy)
+                                       : Bindings.Clear(Step.nCommand, Step.nSlot, strWhy);
+            if (!bDone) {
+                EXPECT_EQ(Table(Bindings), strBefore) << "a refused change changed the table";
+            }
+        }
+        EXPECT_EQ(bDone, std::string(Case.szRefused).empty());
+        EXPECT_EQ(strWhy.toStdString(), Case.szRefused);
+        EXPECT_EQ(OwnLines(Bindings), Case.mapAfter);
+        // The table is always one a player can use: no key or button twice.
+        std::map<TInput, int> mapSeen;
+        for (const TBindings::TBinding& Binding : Bindings.GetBindings()) {
+            for (int nKey : Binding.vecKeys)
+                EXPECT_EQ(++mapSeen[Key(nKey)], 1) << TBindings::KeyName(nKey).toStdString();
+            for (TGamepad::TButton nButton : Binding.vecButtons)
+                EXPECT_EQ(++mapSeen[Pad(nButton)], 1) << TBindings::ButtonName(nButton).toStdString();
+        }
+        // What the window writes reads back as the same table, said nothing.
+        const TApplied Read = Apply(AsSettings(OwnLines(Bindings)));
+        EXPECT_EQ(Table(Read.Bindings), Table(Bindings));
+        EXPECT_TRUE(Read.vecSaid.empty());
+        // And Reset brings every default back.
+        Bindings.Reset();
+        EXPECT_EQ(Table(Bindings), Table(TBindings()));
+    }
 }
 
 TEST(BindingsTest, TheStatusLineAndTheHelpComeFromTheTable)

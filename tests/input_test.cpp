@@ -60,8 +60,17 @@ TEST_F(InputTest, EachControlGivesItsCommand)
         {"A", [&](bool b) { Virtual.Button(SDL_CONTROLLER_BUTTON_A, b); }, {TGamepad::PAD_FIRE}},
         {"Start", [&](bool b) { Virtual.Button(SDL_CONTROLLER_BUTTON_START, b); }, {TGamepad::PAD_START}},
         {"Back", [&](bool b) { Virtual.Button(SDL_CONTROLLER_BUTTON_BACK, b); }, {TGamepad::PAD_BACK}},
-        {"B", [&](bool b) { Virtual.Button(SDL_CONTROLLER_BUTTON_B, b); }, {TGamepad::PAD_OTHER}},
-        {"left shoulder", [&](bool b) { Virtual.Button(SDL_CONTROLLER_BUTTON_LEFTSHOULDER, b); }, {TGamepad::PAD_OTHER}},
+        {"D-pad down", [&](bool b) { Virtual.Button(SDL_CONTROLLER_BUTTON_DPAD_DOWN, b); }, {TGamepad::PAD_DOWN}},
+        {"stick down", [&](bool b) { Virtual.Axis(SDL_CONTROLLER_AXIS_LEFTY, b ? 30000 : 0); }, {}},
+        {"B", [&](bool b) { Virtual.Button(SDL_CONTROLLER_BUTTON_B, b); }, {TGamepad::PAD_EAST}},
+        {"X", [&](bool b) { Virtual.Button(SDL_CONTROLLER_BUTTON_X, b); }, {TGamepad::PAD_WEST}},
+        {"Y", [&](bool b) { Virtual.Button(SDL_CONTROLLER_BUTTON_Y, b); }, {TGamepad::PAD_NORTH}},
+        {"left shoulder", [&](bool b) { Virtual.Button(SDL_CONTROLLER_BUTTON_LEFTSHOULDER, b); },
+         {TGamepad::PAD_LEFT_SHOULDER}},
+        {"right shoulder", [&](bool b) { Virtual.Button(SDL_CONTROLLER_BUTTON_RIGHTSHOULDER, b); },
+         {TGamepad::PAD_RIGHT_SHOULDER}},
+        {"guide", [&](bool b) { Virtual.Button(SDL_CONTROLLER_BUTTON_GUIDE, b); }, {TGamepad::PAD_OTHER}},
+        {"left stick pressed", [&](bool b) { Virtual.Button(SDL_CONTROLLER_BUTTON_LEFTSTICK, b); }, {TGamepad::PAD_OTHER}},
     };
     uint64_t nNow = 100;
     for (const auto& Case : CASES) {
@@ -88,6 +97,18 @@ TEST_F(InputTest, AHeldButtonRepeatsAfterTheDelayAtTheRateAsAKeyDoes)
             vecPressedAt.push_back(nNow);
     // Down at 1000, then after the 500 ms delay every 40 ms.
     EXPECT_EQ(vecPressedAt, (std::vector<uint64_t>{1000, 1500, 1540, 1580, 1620, 1660, 1700}));
+    // Each press says whether it is a repeat: a window waiting for a button takes only a fresh one.
+    TPresses vecPresses;
+    std::vector<bool> vecRepeats;
+    m_Pad.Poll(1740, vecPresses, &vecRepeats);
+    EXPECT_EQ(vecRepeats, std::vector<bool>{true});
+    Virtual.Button(SDL_CONTROLLER_BUTTON_B, true);
+    vecPresses.clear();
+    vecRepeats.clear();
+    m_Pad.Poll(1750, vecPresses, &vecRepeats);
+    EXPECT_EQ(vecPresses, TPresses{TGamepad::PAD_EAST});
+    EXPECT_EQ(vecRepeats, std::vector<bool>{false});
+    Virtual.Button(SDL_CONTROLLER_BUTTON_B, false);
     // A poll that comes late gives one press, and the rate goes on from there.
     EXPECT_EQ(Poll(1900).size(), 1u);
     EXPECT_TRUE(Poll(1910).empty());
@@ -130,4 +151,29 @@ TEST_F(InputTest, ControllersComeAndGoWhileTheGameRuns)
     TVirtualPad Again;
     Again.Button(SDL_CONTROLLER_BUTTON_BACK, true);
     EXPECT_EQ(Poll(60), TPresses{TGamepad::PAD_BACK});
+}
+
+TEST_F(InputTest, ButtonsAreNamedAsThePadPrintsThem)
+{
+    // Without a pad the names are the Xbox layout's; SDL's virtual pad is of no known make.
+    EXPECT_EQ(m_Pad.GetType(), TGamepad::TYPE_NONE);
+    TVirtualPad Virtual;
+    Poll(0);
+    EXPECT_EQ(m_Pad.GetType(), TGamepad::TYPE_OTHER);
+    // The button, the make -> the name on the button.
+    const struct
+    {
+        TGamepad::TButton nButton;
+        TGamepad::TType nType;
+        const char* szLabel;
+    } CASES[] = {
+        {TGamepad::PAD_FIRE, TGamepad::TYPE_NONE, "A"},          {TGamepad::PAD_FIRE, TGamepad::TYPE_XBOX, "A"},
+        {TGamepad::PAD_FIRE, TGamepad::TYPE_PLAYSTATION, "Cross"}, {TGamepad::PAD_EAST, TGamepad::TYPE_PLAYSTATION, "Circle"},
+        {TGamepad::PAD_WEST, TGamepad::TYPE_PLAYSTATION, "Square"}, {TGamepad::PAD_NORTH, TGamepad::TYPE_PLAYSTATION, "Triangle"},
+        {TGamepad::PAD_START, TGamepad::TYPE_PLAYSTATION, "Options"}, {TGamepad::PAD_BACK, TGamepad::TYPE_XBOX, "Back"},
+        {TGamepad::PAD_START, TGamepad::TYPE_NINTENDO, "+"},       {TGamepad::PAD_LEFT_SHOULDER, TGamepad::TYPE_NINTENDO, "L"},
+        {TGamepad::PAD_RIGHT_SHOULDER, TGamepad::TYPE_OTHER, "RB"}, {TGamepad::PAD_OTHER, TGamepad::TYPE_XBOX, "other"},
+    };
+    for (const auto& Case : CASES)
+        EXPECT_STREQ(TGamepad::Label(Case.nButton, Case.nType), Case.szLabel) << Case.nButton << " " << Case.nType;
 }

@@ -66,6 +66,8 @@ TEST(SoundLoaderTest, AnUndecodableSoundIsNamedOnceAndLeftSilent)
         } else {
             EXPECT_EQ(strSaid, "");
         }
+        // The music list's pieces are turned up and down with the music, the rest with the effects.
+        EXPECT_EQ(pSource->GetGroup(), Case.nPlaylist == ID_PLAYLIST_MUSICS ? SOUND_MUSIC : SOUND_EFFECTS);
         // What the game does with a source, with or without a sound.
         pSource->Play();
         pSource->SetPlaying(true);

@@ -353,3 +353,41 @@ TEST(SimToolTest, AHungSoundServerDoesNotHoldTheRun)
     EXPECT_EQ(Hung.strOut.substr(strSaid.size()), Silent.strOut);
     EXPECT_GE(Server.Connections(), 1);
 }
+
+// The demo the build recorded from assets/demo.keys: this build plays it as it was recorded, and
+// it is a demo worth watching, which a change of the rules may spoil without breaking it
+// (tools/make-demo-keys.py then writes the keys anew).
+TEST(DemoTest, TheShippedDemoVerifiesAndIsWorthWatching)
+{
+    const TCommandResult Verified = Sim("--replay " + ShellQuote(DRELK_DEMO_FILE) + " --verify");
+    ASSERT_EQ(Verified.nExitCode, 0) << Verified.strOut;
+    EXPECT_NE(Verified.strOut.find("replay verified: "), std::string::npos) << Verified.strOut;
+    const TCommandResult Run = Sim("--replay " + ShellQuote(DRELK_DEMO_FILE) + " --every 100");
+    ASSERT_EQ(Run.nExitCode, 0) << Run.strOut;
+    const std::vector<json> vecLines = Lines(Run.strOut);
+    ASSERT_GE(vecLines.size(), 2u);
+    const json& Last = vecLines.back();
+    // Long enough to watch, and still playing at its end.
+    EXPECT_GE(Last["tick"].get<int>(), 4500);
+    EXPECT_GE(Last["ships"].get<int>(), 1);
+    // It clears rocks all the way through: the score rises in most of its seconds' stretches of
+    // five, and a level is cleared.
+    int nRising = 0, nStretches = 0;
+    for (size_t i = 5; i < vecLines.size(); i += 5, ++nStretches)
+        nRising += vecLines[i]["score"].get<int>() > vecLines[i - 5]["score"].get<int>();
+    EXPECT_GE(nRising * 3, nStretches * 2) << nRising << " of " << nStretches;
+    EXPECT_GE(Last["level"].get<int>(), 2);
+    // The ship moves about the field and fires.
+    float fMinX = 1e9f, fMaxX = -1e9f, fMinY = 1e9f, fMaxY = -1e9f;
+    size_t nFiring = 0;
+    for (const json& Line : vecLines) {
+        fMinX = std::min(fMinX, Line["ship"]["x"].get<float>());
+        fMaxX = std::max(fMaxX, Line["ship"]["x"].get<float>());
+        fMinY = std::min(fMinY, Line["ship"]["y"].get<float>());
+        fMaxY = std::max(fMaxY, Line["ship"]["y"].get<float>());
+        const json& Missiles = Line["missiles"];
+        nFiring += std::any_of(Missiles.begin(), Missiles.end(), [](const json& m) { return m["alive"].get<bool>(); });
+    }
+    EXPECT_GE(std::max(fMaxX - fMinX, fMaxY - fMinY), 10.0f);
+    EXPECT_GE(nFiring * 2, vecLines.size()) << nFiring << " of " << vecLines.size() << " looks show a missile";
+}

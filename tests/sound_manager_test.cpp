@@ -470,6 +470,64 @@ TEST_F(SoundOutputTest, VolumeScalesTheSamples)
     }
 }
 
+// The player's two volumes: a source is heard at its own volume times its group's, and a group
+// turned down turns down what already plays in it, the music stream included.
+TEST_F(SoundOutputTest, GroupVolumesMultiplyEachSourcesOwnAndActAtOnce)
+{
+    auto OneSide = [](int nFrames, int16_t nLevel, TSide eSide) {
+        std::vector<int16_t> vecSamples(static_cast<size_t>(nFrames) * 2, 0);
+        for (size_t i = (eSide == LEFT ? 0 : 1); i < vecSamples.size(); i += 2)
+            vecSamples[i] = nLevel;
+        return MakeWav(vecSamples, 2, RATE);
+    };
+    auto Levels = [this] {
+        Mix(4 * BUFFER);
+        const std::vector<TFrame> vecTail = Tail(BUFFER);
+        return vecTail.empty() ? std::make_pair(-1, -1) : std::make_pair<int, int>(vecTail.back().nLeft, vecTail.back().nRight);
+    };
+    // An effect on the left, a long piece of music (the stream) on the right.
+    TSourcePtr pEffect = Load(OneSide(BUFFER, 10000, LEFT), true);
+    TSourcePtr pMusic(m_pSM->CreateSource());
+    pMusic->SetGroup(SOUND_MUSIC);
+    const std::vector<uint8_t> vecMusic = OneSide(static_cast<int>(TFModSoundManager::STREAM_BYTES / 4) + RATE, 8000, RIGHT);
+    ASSERT_TRUE(pMusic->LoadFromMemory(vecMusic.data(), static_cast<int32_t>(vecMusic.size()), false, true));
+    pEffect->SetPlaying(true);
+    pMusic->SetPlaying(true);
+    EXPECT_EQ(Levels(), std::make_pair(10000, 8000));
+    // Groups, own volumes -> what is heard (v is v * 128 of 128 on the mixer's scale).
+    const struct
+    {
+        float fEffects, fMusic, fEffectOwn, fMusicOwn;
+        std::pair<int, int> Heard;
+    } CASES[] = {
+        {0.5f, 1.0f, 1.0f, 1.0f, {5000, 8000}},
+        {0.5f, 1.0f, 0.5f, 1.0f, {2500, 8000}},  // 0.25: 32/128
+        {1.0f, 0.25f, 1.0f, 1.0f, {10000, 2000}},
+        {1.0f, 0.25f, 1.0f, 0.5f, {10000, 1000}},  // 0.125: 16/128
+        {0.0f, 0.0f, 1.0f, 1.0f, {0, 0}},
+        {2.0f, -1.0f, 1.0f, 1.0f, {10000, 0}},  // clamped
+    };
+    for (const auto& Case : CASES) {
+        m_pSM->SetGroupVolume(SOUND_EFFECTS, Case.fEffects);
+        m_pSM->SetGroupVolume(SOUND_MUSIC, Case.fMusic);
+        pEffect->SetVolume(Case.fEffectOwn);
+        pMusic->SetVolume(Case.fMusicOwn);
+        EXPECT_EQ(Levels(), Case.Heard) << Case.fEffects << " " << Case.fMusic << " " << Case.fEffectOwn << " "
+                                        << Case.fMusicOwn;
+    }
+    // A sound started again starts at its full volume times its group's.
+    m_pSM->SetGroupVolume(SOUND_EFFECTS, 0.5f);
+    m_pSM->SetGroupVolume(SOUND_MUSIC, 0.5f);
+    pEffect->SetVolume(0.2f);
+    pEffect->Play();
+    pEffect->SetPlaying(true);
+    EXPECT_EQ(Levels().first, 5000);
+    // A source moved to the music group takes its volume.
+    pEffect->SetGroup(SOUND_MUSIC);
+    m_pSM->SetGroupVolume(SOUND_EFFECTS, 0.0f);
+    EXPECT_EQ(Levels(), std::make_pair(5000, 4000));
+}
+
 TEST_F(SoundOutputTest, LoopingSoundPlaysOnPastItsLength)
 {
     constexpr int LENGTH = 3000;

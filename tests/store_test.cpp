@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QTemporaryDir>
 
@@ -704,6 +705,67 @@ TEST_F(SettingsTest, ValuesReadBackAsTheyWereSet)
     EXPECT_EQ(Again.GetValue("keys/absent"), "");
     EXPECT_TRUE(ReadFileAt(m_strFile).contains("[keys]\nturn_left=Left\npad\\fire=A\n"));
     EXPECT_TRUE(m_vecSaid.empty());
+}
+
+TEST_F(SettingsTest, TheOptionsWindowsChoicesReadBackAndAnUnreadableOneIsTheDefault)
+{
+    {
+        TPlayerSettings Fresh = Open();
+        EXPECT_EQ(Fresh.GetMusicVolume(), 100);
+        EXPECT_EQ(Fresh.GetEffectsVolume(), 100);
+        EXPECT_TRUE(Fresh.IsAttractOn());
+        Fresh.SetMusicVolume(35);
+        Fresh.SetEffectsVolume(0);
+        Fresh.SetAttractOn(false);
+        Fresh.SetMaxFps(120);
+    }
+    TPlayerSettings Again = Open();
+    EXPECT_EQ(Again.GetMusicVolume(), 35);
+    EXPECT_EQ(Again.GetEffectsVolume(), 0);
+    EXPECT_FALSE(Again.IsAttractOn());
+    EXPECT_EQ(Again.GetMaxFps(), "120");
+    EXPECT_EQ(ReadFileAt(m_strFile),
+              "[General]\nmusic_volume=35\neffects_volume=0\nattract=false\nmaxfps=120\n");
+    // A value written by hand that cannot be read is no choice.
+    const char* const UNREADABLE[] = {"-1", "101", "loud", "", "50%"};
+    for (const char* szValue : UNREADABLE) {
+        WriteFileAt(m_strFile, QString("[General]\nmusic_volume=%1\nattract=%1\n").arg(szValue).toUtf8());
+        TPlayerSettings Hand = Open();
+        EXPECT_EQ(Hand.GetMusicVolume(), 100) << szValue;
+        EXPECT_TRUE(Hand.IsAttractOn()) << szValue;
+    }
+    EXPECT_TRUE(m_vecSaid.empty());
+}
+
+TEST_F(SettingsTest, ARemovedKeyIsGoneFromTheFileAndAnotherGamesChoicesStay)
+{
+    WriteFileAt(m_strFile, "[keys]\nfire=Ctrl\n; mine\nwarp=W\nfire=Alt\n");
+    TPlayerSettings First = Open();
+    TPlayerSettings Second = Open();
+    EXPECT_EQ(First.GetKeys("keys"), (QStringList{"fire", "warp"}));
+    Second.SetValue("keys/thrust", "W");
+    First.RemoveValue("keys/fire");
+    EXPECT_EQ(First.GetValue("keys/fire"), "");
+    EXPECT_EQ(ReadFileAt(m_strFile), "[keys]\n; mine\nwarp=W\nthrust=W\n");
+    EXPECT_EQ(Open().GetKeys("keys"), (QStringList{"warp", "thrust"}));
+    EXPECT_EQ(Open().GetKeys("nothing"), QStringList());
+}
+
+TEST_F(SettingsTest, OnlyReadingMakesMovesAndWritesNothing)
+{
+    const QString strMissing = m_Dir.path() + "/elsewhere/drelk2/drelk2.conf";
+    TPlayerSettings Missing(strMissing, [this](const std::string& s) { m_vecSaid.push_back(s); },
+                            TPlayerSettings::ACCESS_READ);
+    EXPECT_TRUE(Missing.IsMusicOn());
+    EXPECT_FALSE(QFileInfo::exists(m_Dir.path() + "/elsewhere"));
+    // A damaged file is read as far as it goes and left where it is.
+    WriteFileAt(m_strFile, QByteArray("[keys]\nfire=Ctrl\n") + QByteArray(TPlayerSettings::MAX_FILE_BYTES, 'x'));
+    TPlayerSettings Damaged(m_strFile, [this](const std::string& s) { m_vecSaid.push_back(s); },
+                            TPlayerSettings::ACCESS_READ);
+    EXPECT_EQ(Damaged.GetValue("keys/fire"), "Ctrl");
+    EXPECT_EQ(QDir(m_strFolder).entryList(QDir::Files), QStringList{"drelk2.conf"});
+    ASSERT_EQ(m_vecSaid.size(), 1u);
+    EXPECT_NE(m_vecSaid[0].find("read as far as it can be"), std::string::npos) << m_vecSaid[0];
 }
 
 TEST_F(SettingsTest, TwoGamesChangingChoicesKeepBoth)

@@ -13,12 +13,15 @@ STATUS_TEXT = "ESC/Q=exit    LEFT/RIGHT=rotate    UP=engine    SPACE-bar=shot   
 KEYS = {"turn_left": "Left", "turn_right": "Right", "thrust": "Up", "fire": "space", "pause": "p", "music": "m",
         "leave": "Escape", "full_screen": "F11", "faster": "f"}
 
-# Each window tells itself apart by its X window role (WM_WINDOW_ROLE); all three carry TITLE.
+# Each window tells itself apart by its X window role (WM_WINDOW_ROLE); all carry TITLE.
 ROLE_STARTUP = "drelk2-startup"
 ROLE_GAME = "drelk2-game"
 ROLE_ENDING = "drelk2-ending"
+ROLE_SCORES = "drelk2-scores"
+ROLE_CONTROLS = "drelk2-controls"
+ROLE_OPTIONS = "drelk2-options"
 
-STARTUP_SIZE = (400, 256)
+STARTUP_SIZE = (400, 290)
 STARTUP_PICTURE = (6, 7, 387, 206)  # left, top, width, height inside the start-up window
 ENDING_SIZE = (512, 340)
 

@@ -183,10 +183,13 @@ void TDlgEnding::reject()
     Finish();
 }
 
-// The music is not stopped: it ends with the program.
+// The music is not stopped: it ends with the program, or with the screen.
 void TDlgEnding::Finish()
 {
     m_bRunning = false;
     m_Timer.stop();
-    QCoreApplication::exit(0);
+    if (m_bEndsProgram)
+        QCoreApplication::exit(0);
+    else
+        QDialog::done(0);
 }

@@ -1,9 +1,10 @@
 #pragma once
 // The ending screen: a borderless 512 x 340 window on which the credits picture climbs one pixel
 // every 50 ms over the scaled background, to the ending music. Any key, any click or a close
-// request ends the program with status 0; so does the screen itself after 1000 steps. With a
-// world table set, the screen also offers to send the game there (TWorldSend), which takes its
-// own keys and button.
+// request ends the program with status 0; so does the screen itself after 1000 steps. After a
+// replay watched from the start-up window it ends only itself, and the player is back there.
+// With a world table set, the screen also offers to send the game there (TWorldSend), which
+// takes its own keys and button.
 
 #include "input/Gamepad.h"
 
@@ -45,6 +46,9 @@ public:
     // A line across the top of the background (the game's score and the best), under the
     // climbing picture, which it leaves whole. Set before the screen shows.
     void SetScoreLine(const QString& strLine);
+    // False: finishing closes the screen and leaves the program running.
+    void SetEndsProgram(bool bEnds) { m_bEndsProgram = bEnds; }
+
     // The offer to send the game's replay to the world table at Server under strName.
     void OfferWorldSend(const QUrl& Server, const QByteArray& Replay, const QString& strName);
     TWorldSend* GetWorldSend() const { return m_pWorldSend; }
@@ -83,6 +87,7 @@ private:
 
     std::unique_ptr<Ui::TDlgEnding> m_pUi;
     bool m_bRunning = false;
+    bool m_bEndsProgram = true;
     int m_nStep = 0;
     std::unique_ptr<TFModSoundSource> m_pSnd;
     QImage m_BmpCanvas;

@@ -5,6 +5,7 @@
 #include "ui/TGameEnding.h"
 #include "ui/TGameViewer.h"
 #include "ui/TPlayerAway.h"
+#include "ui/TReplayPicker.h"
 #include "ui/TWindowShape.h"
 #include "ui/WindowNames.h"
 #include "ui_TFormMain.h"
@@ -18,6 +19,7 @@
 #include <Inventor/Qt/SoQt.h>
 #include <Inventor/nodes/SoSeparator.h>
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QMessageBox>
@@ -29,6 +31,8 @@
 #include <cstdlib>
 
 namespace {
+const char DEMO_STATUS[] = "DEMO    any key, click or pad button: back to the start-up window";
+
 // Closes on any key, as its text says, not only on Enter, Space or Escape.
 class TAnyKeyCloses : public QObject
 {
@@ -64,14 +68,26 @@ TFormMain::TFormMain(const TOptions& Options)
     connect(m_pAway, &TPlayerAway::Away, this, &TFormMain::PauseForAbsence);
     m_pInput = new TCommandInput(m_Bindings, this);
     connect(m_pInput, &TCommandInput::Command, this, &TFormMain::OnCommand);
+    NewSession();
+}
+
+// A fresh loop for the next game or replay.
+void TFormMain::NewSession()
+{
+    delete m_pLoop;
     m_pLoop = new TGameLoop(m_Driver, this);
     connect(m_pLoop, &TGameLoop::GameOver, this, [this] { m_pEnding->GameOver(); });
-    connect(m_pLoop, &TGameLoop::ReplayOver, this, &TFormMain::ExitGame);
+    connect(m_pLoop, &TGameLoop::ReplayOver, this, [this] { m_nSession == SESSION_DEMO ? EndDemo() : ExitGame(); });
     connect(m_pLoop, &TGameLoop::PlaybackChanged, this, &TFormMain::ShowStatus);
+    m_bLeaving = false;
+    m_pShape->Resume();
 }
 
 TFormMain::~TFormMain()
 {
+    qApp->removeEventFilter(this);
+    // The start-up window's music goes before the sound manager.
+    m_pSplash.reset();
     // The loop and the viewer let go of the scene before the driver drops the game.
     delete m_pLoop;
     m_pLoop = nullptr;
@@ -90,21 +106,20 @@ bool TFormMain::FormCreate(int& nExitCode)
             RefuseData(strReason, nExitCode);
             return false;
         }
+        m_nSession = SESSION_REPLAY;
         if (!StartReplay(nExitCode))
             return false;
-    } else {
-        // A file that is not there, or is no data file at all, is refused before any window;
-        // the whole check waits until the start-up window is on screen.
-        std::string strError;
-        if (!TDataBanker::Glance(DataFile(), strError)) {
-            RefuseData(NamingTheFile(strError), nExitCode);
-            return false;
-        }
-        if (!RunSplash(nExitCode))
-            return false;
+        InitGame();
+        return true;
     }
-    InitGame();
-    return true;
+    // A file that is not there, or is no data file at all, is refused before any window;
+    // the whole check waits until the start-up window is on screen.
+    std::string strError;
+    if (!TDataBanker::Glance(DataFile(), strError)) {
+        RefuseData(NamingTheFile(strError), nExitCode);
+        return false;
+    }
+    return RunStartUp(nExitCode);
 }
 
 std::string TFormMain::DataFile() const
@@ -132,10 +147,19 @@ bool TFormMain::OpenData(std::string& strReason)
     }
     m_pSettings = std::make_unique<TPlayerSettings>();
     m_Bindings.ApplySettings([this](const QString& strKey) { return m_pSettings->GetValue(strKey); },
-                             TKeptFiles::SayOnStandardError);
+                             TKeptFiles::SayOnStandardError, m_pSettings->GetKeys("keys"));
+    ApplyVolumes(false);
     m_Driver.SetEffectsDetail(EffectsDetail());
     m_pEnding = std::make_unique<TGameEnding>(m_Driver);
     return true;
+}
+
+// The player's volumes, or none while a demo plays silent.
+void TFormMain::ApplyVolumes(bool bSilent)
+{
+    TFModSoundManager* pSound = m_Driver.GetSound();
+    pSound->SetGroupVolume(SOUND_MUSIC, bSilent ? 0.0f : static_cast<float>(m_pSettings->GetMusicVolume()) / 100.0f);
+    pSound->SetGroupVolume(SOUND_EFFECTS, bSilent ? 0.0f : static_cast<float>(m_pSettings->GetEffectsVolume()) / 100.0f);
 }
 
 void TFormMain::RefuseData(const std::string& strReason, int& nExitCode)
@@ -157,24 +181,25 @@ void TFormMain::ShowBadDataFile()
     Box.exec();
 }
 
-// True when the player chose Start; the chosen size is then the window's. False, with the exit
-// status, when the player left or the data file was refused.
-bool TFormMain::RunSplash(int& nExitCode)
+// The start-up window, made once and kept while replays and the demo play from it; it shows
+// before the data file is read, which is read and checked whole once the window is on screen.
+void TFormMain::MakeSplash()
 {
-    auto pSplash = std::make_unique<TFormSplash>(this);
-    TFormSplash* pWindow = pSplash.get();
-    std::string strRefused;
-    connect(pWindow, &TFormSplash::Drawn, this, [this, pWindow, &strRefused] {
+    m_pSplash = std::make_unique<TFormSplash>(this);
+    TFormSplash* pWindow = m_pSplash.get();
+    connect(pWindow, &TFormSplash::Drawn, this, [this, pWindow] {
         if (m_nSplashShownMs < 0)
             m_nSplashShownMs = m_Clock.elapsed();
-        // Once the window is on screen: the data file read and checked whole, then its music,
-        // and the sound device and the pads once it has settled (SDL starts its parts from one
-        // thread at a time). Gone with the window when the player leaves first.
-        QTimer::singleShot(0, pWindow, [this, pWindow, &strRefused] {
-            if (!OpenData(strRefused)) {
+        // Once the window is on screen: the data file read and checked whole, then its music and
+        // what the player has (scores, replays, keys, choices), and the sound device and the
+        // pads once it has settled (SDL starts its parts from one thread at a time). Gone with
+        // the window when the player leaves first.
+        QTimer::singleShot(0, pWindow, [this, pWindow] {
+            if (!OpenData(m_strRefused)) {
                 pWindow->done(TFormSplash::RESULT_CANCEL);
                 return;
             }
+            pWindow->SetPlayer({&m_Driver, m_pSettings.get(), &m_Bindings, &m_Pad});
             pWindow->DataOpened(m_Driver.GetBank(), m_Driver.GetSound());
             QTimer::singleShot(0, this, [this] {
                 LoadGl();
@@ -184,33 +209,137 @@ bool TFormMain::RunSplash(int& nExitCode)
         });
     });
     connect(&m_Pad, &TPadInput::Pressed, pWindow, &TFormSplash::PadPressed);
-    const int nResult = pSplash->exec();
-    // Started before the check came round: it comes now.
-    if (strRefused.empty() && nResult == TFormSplash::RESULT_OK)
-        OpenData(strRefused);
-    if (!strRefused.empty()) {
-        pSplash.reset();
-        RefuseData(strRefused, nExitCode);
-        return false;
+    connect(pWindow, &TFormSplash::Idle, this, &TFormMain::OnIdle);
+}
+
+// The start-up window until a game, a replay or the demo starts. False, with the exit status,
+// when the player left or the data file was refused.
+bool TFormMain::RunStartUp(int& nExitCode)
+{
+    if (!m_pSplash)
+        MakeSplash();
+    for (;;) {
+        const int nResult = m_pSplash->exec();
+        // Started before the check came round: it comes now.
+        if (m_strRefused.empty() && nResult == TFormSplash::RESULT_OK)
+            OpenData(m_strRefused);
+        if (!m_strRefused.empty()) {
+            m_pSplash.reset();
+            RefuseData(m_strRefused, nExitCode);
+            return false;
+        }
+        switch (nResult) {
+        case TFormSplash::RESULT_OK: StartGame(); return true;
+        case TFormSplash::RESULT_WATCH:
+            if (StartWatching(*m_pSplash->GetReplay(), m_pSplash->GetReplayPath(), SESSION_WATCH))
+                return true;
+            break;
+        case TFormSplash::RESULT_DEMO:
+            if (m_pDemo && StartWatching(*m_pDemo, QString(), SESSION_DEMO))
+                return true;
+            break;
+        default: nExitCode = 0; return false;
+        }
     }
-    if (nResult != TFormSplash::RESULT_OK) {
-        nExitCode = 0;
-        return false;
-    }
+}
+
+// The player pressed Start: the chosen size is the window's.
+void TFormMain::StartGame()
+{
+    m_nSession = SESSION_GAME;
     m_nStartMs = m_Clock.elapsed();
-    m_pShape->SetChosenSize(QSize(pSplash->GetResolution().first, pSplash->GetResolution().second));
+    m_pShape->SetChosenSize(QSize(m_pSplash->GetResolution().first, m_pSplash->GetResolution().second));
     // The game opens where the player looked.
-    m_pShape->SetScreen(pSplash->screen());
+    m_pShape->SetScreen(m_pSplash->screen());
     // A window whose counters would lie off screen is no choice: the screen is used whole.
     m_pShape->SetFullScreen(m_Options.bFullScreen || m_pSettings->IsFullScreen() || !m_pShape->FitsScreen());
     // The start-up window and its music go now: the game needs the memory more.
-    pSplash.reset();
+    m_pSplash.reset();
     m_Driver.GetBank()->ReleaseSound(ID_PLAYLIST_MUSICS, ID_MUSIC_SPLASH);
+    NewSession();
+    m_Driver.SetEffectsDetail(EffectsDetail());
     m_Driver.Start(m_Options.nLevel);
     // The music as the player left it last time: a command of the game's, so the replay has it.
     if (m_Driver.IsMusicOn() != m_pSettings->IsMusicOn())
         m_Driver.Command(CMD_MUSIC);
+    InitGame();
+}
+
+// A replay watched from the start-up window, or the demo, in a window of the size chosen there;
+// the start-up window waits, hidden, to come back. False, said, when it cannot be played.
+bool TFormMain::StartWatching(const TReplay& Replay, const QString& strPath, TSession nSession)
+{
+    m_Driver.SetEffectsDetail(EffectsDetail());
+    std::string strError;
+    if (!m_Driver.StartReplay(Replay, strError)) {
+        std::fprintf(stderr, "drelk2: %s: %s\n", qPrintable(strPath), strError.c_str());
+        return false;
+    }
+    m_nSession = nSession;
+    m_nStartMs = m_Clock.elapsed();
+    m_pShape->SetChosenSize(QSize(m_pSplash->GetResolution().first, m_pSplash->GetResolution().second));
+    m_pShape->SetScreen(m_pSplash->screen());
+    // The demo stays in its window; a replay watched is shown as the player plays.
+    const bool bFullScreen = nSession == SESSION_WATCH && (m_Options.bFullScreen || m_pSettings->IsFullScreen());
+    m_pShape->SetFullScreen(bFullScreen || !m_pShape->FitsScreen());
+    // A player who switched the music off hears no demo.
+    ApplyVolumes(nSession == SESSION_DEMO && !m_pSettings->IsMusicOn());
+    NewSession();
+    InitGame();
+    if (nSession == SESSION_DEMO)
+        qApp->installEventFilter(this);
     return true;
+}
+
+// The start-up window was left untouched: the demo, when there is one and it is wanted.
+void TFormMain::OnIdle()
+{
+    if (!m_pSettings || !m_pSettings->IsAttractOn())
+        return;
+    QString strPath;
+    m_pDemo = TReplayPicker::Demo(m_Driver, strPath);
+    if (m_pDemo)
+        m_pSplash->StartDemo();
+}
+
+// Any key, click or pad button, the player away, or the demo's end: the start-up window comes
+// back as it was, first, and the view goes after.
+void TFormMain::EndDemo()
+{
+    if (m_bLeaving)
+        return;
+    m_bLeaving = true;
+    qApp->removeEventFilter(this);
+    disconnect(&m_Pad, &TPadInput::Pressed, this, &TFormMain::EndDemo);
+    m_pShape->Stop();
+    m_pLoop->Stop();
+    m_Driver.Leave();
+    hide();
+    QTimer::singleShot(0, this, &TFormMain::BackToStartUp);
+}
+
+bool TFormMain::eventFilter(QObject* pWatched, QEvent* pEvent)
+{
+    const QEvent::Type nType = pEvent->type();
+    if (m_nSession == SESSION_DEMO && !m_bLeaving &&
+        (nType == QEvent::KeyPress || nType == QEvent::MouseButtonPress || nType == QEvent::ShortcutOverride)) {
+        // The press ends the demo and does nothing else.
+        if (nType != QEvent::ShortcutOverride)
+            EndDemo();
+        pEvent->accept();
+        return true;
+    }
+    return QWidget::eventFilter(pWatched, pEvent);
+}
+
+void TFormMain::BackToStartUp()
+{
+    ApplyVolumes(false);
+    // While the start-up window shows again.
+    QTimer::singleShot(0, this, &TFormMain::ReleaseView);
+    int nExitCode = 0;
+    if (!RunStartUp(nExitCode))
+        QCoreApplication::exit(nExitCode);
 }
 
 // The GL library and its driver, which only the game's viewer draws through, are loaded while
@@ -255,7 +384,10 @@ void TFormMain::InitGame()
     setFocusProxy(m_pViewer->getGLWidget());
     m_pViewer->getGLWidget()->setFocus();
     activateWindow();
-    connect(&m_Pad, &TPadInput::Pressed, m_pInput, &TCommandInput::PadPressed);
+    if (m_nSession == SESSION_DEMO)
+        connect(&m_Pad, &TPadInput::Pressed, this, &TFormMain::EndDemo);
+    else
+        connect(&m_Pad, &TPadInput::Pressed, m_pInput, &TCommandInput::PadPressed);
     m_pLoop->SetViewer(m_pViewer);
     // Only the game and the store: the display may be gone by then.
     m_pSessionEnd = std::make_unique<TSessionEnd::THook>([this] { m_pEnding->Leave(); });
@@ -279,6 +411,9 @@ void TFormMain::CreateViewer()
     m_pViewer->setAutoRedraw(FALSE);
     m_pViewer->viewAll();
     TSceneView::PlaceCamera(m_pViewer->getCamera());
+    // The viewer follows its panel's resizes; a panel that keeps the size an earlier viewer had
+    // sends none.
+    m_pViewer->getWidget()->setGeometry(m_pUi->PanelView->rect());
 }
 
 // Frames at the rate of the screen the window is on, or the player's cap.
@@ -309,19 +444,26 @@ int TFormMain::MaxFps() const
     return 0;
 }
 
-// How many sparks and fragments the settings ask for (a bad word named, and the default kept).
-TEffectsDetail TFormMain::EffectsDetail() const
+// How many sparks and fragments the settings ask for (a bad word named, once, and the default
+// kept). Read again for each game or replay: the options may have changed it meanwhile.
+TEffectsDetail TFormMain::EffectsDetail()
 {
     const QString strValue = m_pSettings->GetValue("effects").trimmed();
     TEffectsDetail nDetail = TFxDebris::DEFAULT_DETAIL;
-    if (!strValue.isEmpty() && !TFxDebris::ParseDetail(strValue.toStdString(), nDetail))
+    if (!strValue.isEmpty() && !TFxDebris::ParseDetail(strValue.toStdString(), nDetail) && !m_bEffectsSaid) {
+        m_bEffectsSaid = true;
         TKeptFiles::SayOnStandardError("settings: effects: '" + strValue.left(40).toStdString() +
                                        "' is not low, normal or high; normal kept");
+    }
     return nDetail;
 }
 
 void TFormMain::ShowStatus()
 {
+    if (m_nSession == SESSION_DEMO) {
+        m_pUi->LabelStatus->setText(DEMO_STATUS);
+        return;
+    }
     if (!m_Driver.IsReplaying()) {
         m_pUi->LabelStatus->setText(m_Bindings.StatusLine());
         return;
@@ -354,6 +496,8 @@ void TFormMain::PauseForAbsence()
 {
     if (m_bLeaving || !m_Driver.GetGame())
         return;
+    if (m_nSession == SESSION_DEMO)
+        return EndDemo();
     const bool bPlaying = m_Driver.IsReplaying() ? !m_pLoop->IsReplayPaused() : m_Driver.IsRunning();
     if (bPlaying)
         m_pLoop->GameCommand(CMD_PAUSE);
@@ -378,13 +522,18 @@ void TFormMain::ShowEnding()
 {
     ReleaseView();
     disconnect(&m_Pad, &TPadInput::Pressed, m_pInput, &TCommandInput::PadPressed);
-    m_pEnding->ShowEnding(this, m_Pad);
+    const bool bWatched = m_nSession == SESSION_WATCH;
+    m_pEnding->ShowEnding(this, m_Pad, !bWatched);
+    if (bWatched)
+        BackToStartUp();
 }
 
 // The field's drawing area, its GL context and the renderer's textures and buffers: the ending
 // screen needs the memory more.
 void TFormMain::ReleaseView()
 {
+    if (!m_pViewer)
+        return;
     setFocusProxy(nullptr);
     m_pLoop->SetViewer(nullptr);
     QWidget* pView = m_pViewer->getWidget();
@@ -398,7 +547,9 @@ void TFormMain::ReleaseView()
 void TFormMain::closeEvent(QCloseEvent* pEvent)
 {
     pEvent->ignore();
-    if (m_Driver.GetScene())
+    if (m_nSession == SESSION_DEMO)
+        EndDemo();
+    else if (m_Driver.GetScene())
         ExitGame();
 }
 

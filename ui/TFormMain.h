@@ -4,6 +4,11 @@
 // replay), owns the viewer and the parts that each do one job of the window, and sends each
 // command where it belongs; it holds no rule of the game.
 //
+// What plays in it, one after the other: a replay watched from the start-up window or the demo
+// (the start-up window left untouched) bring the player back to the start-up window, a replay
+// through its ending screen, the demo at any key, click or pad button; a game, or the replay
+// the command line names, ends the program through the ending screen.
+//
 //   TWindowShape    the window's shape and place, full screen
 //   TPlayerAway     the player going away, which pauses the game
 //   TCommandInput   keys and pad presses turned into commands through the binding table
@@ -23,6 +28,7 @@
 #include <string>
 
 class TCommandInput;
+class TFormSplash;
 class TGameEnding;
 class TGameViewer;
 class TPlayerAway;
@@ -78,19 +84,32 @@ public:
 protected:
     // A close request (the window manager, Alt+F4) leaves the game as Escape does.
     void closeEvent(QCloseEvent* pEvent) override;
+    // While the demo plays: any key or click ends it.
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
 private:
+    // What the window plays.
+    enum TSession { SESSION_GAME, SESSION_REPLAY, SESSION_WATCH, SESSION_DEMO };
+
     std::string DataFile() const;
     std::string NamingTheFile(const std::string& strError) const;
     bool OpenData(std::string& strReason);
     void RefuseData(const std::string& strReason, int& nExitCode);
-    bool RunSplash(int& nExitCode);
+    void MakeSplash();
+    bool RunStartUp(int& nExitCode);
+    void StartGame();
+    bool StartWatching(const TReplay& Replay, const QString& strPath, TSession nSession);
+    void OnIdle();
+    void EndDemo();
+    void BackToStartUp();
+    void NewSession();
+    void ApplyVolumes(bool bSilent);
     static void LoadGl();
     bool StartReplay(int& nExitCode);
     void InitGame();
     void CreateViewer();
     void PaceFrames();
-    TEffectsDetail EffectsDetail() const;
+    TEffectsDetail EffectsDetail();
     int MaxFps() const;
     void ShowStatus();
     void PauseForAbsence();
@@ -110,11 +129,16 @@ private:
     TCommandInput* m_pInput = nullptr;
     TGameLoop* m_pLoop = nullptr;
     std::unique_ptr<TGameEnding> m_pEnding;
+    std::unique_ptr<TFormSplash> m_pSplash;
+    TSession m_nSession = SESSION_GAME;
+    std::shared_ptr<const TReplay> m_pDemo;
+    std::string m_strRefused;  // why the data file cannot serve, once read whole
     // While a game runs: a session ended from outside (a signal, the display gone) keeps its
     // score and its replay first.
     std::unique_ptr<TSessionEnd::THook> m_pSessionEnd;
     QElapsedTimer m_Clock;  // since the window was made
     bool m_bLeaving = false;
+    bool m_bEffectsSaid = false;
     qint64 m_nSplashShownMs = -1;
     qint64 m_nStartMs = -1;      // when the player pressed Start (or the replay began)
     qint64 m_nLoopStartMs = -1;  // when the window's ticks and frames began

@@ -102,12 +102,13 @@ void TGameEnding::OfferWorldSend(TDlgEnding& Ending) const
                           TWorldTable::NameOf(Settings));
 }
 
-void TGameEnding::ShowEnding(QWidget* pOwner, TPadInput& Pad)
+void TGameEnding::ShowEnding(QWidget* pOwner, TPadInput& Pad, bool bEndsProgram)
 {
     TDlgEnding Ending(pOwner, m_Driver.GetBank(), m_Driver.GetSound());
     Ending.SetScoreLine(ScoreLine());
+    Ending.SetEndsProgram(bEndsProgram);
     OfferWorldSend(Ending);
     QObject::connect(&Pad, &TPadInput::Pressed, &Ending, &TDlgEnding::PadPressed);
-    // The ending screen ends the program when it finishes.
+    // The ending screen ends the program when it finishes, or returns.
     Ending.exec();
 }

@@ -32,8 +32,8 @@ public:
     void Leave();
     // The ending screen's line: the score and the best, or that it is a new best.
     QString ScoreLine() const;
-    // The ending screen, modal, with the pad's presses; it ends the program.
-    void ShowEnding(QWidget* pOwner, TPadInput& Pad);
+    // The ending screen, modal, with the pad's presses; it ends the program unless told not to.
+    void ShowEnding(QWidget* pOwner, TPadInput& Pad, bool bEndsProgram = true);
 
 private:
     void RecordScore();

@@ -1,6 +1,6 @@
 #pragma once
-// What drelk2 --help tells beyond the options: the keys, where the data file is looked for and
-// the exit statuses.
+// What drelk2 --help tells beyond the options: the keys in force (the settings file only read),
+// where the data file is looked for and the exit statuses.
 
 #include <string>
 

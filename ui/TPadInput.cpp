@@ -28,12 +28,16 @@ void TPadInput::Start()
 void TPadInput::Poll()
 {
     std::vector<TGamepad::TButton> vecPresses;
+    std::vector<bool> vecRepeats;
     // A controller that comes brings the desktop's repeat as it is now.
-    if (m_pPad->Poll(static_cast<uint64_t>(m_Clock.elapsed()), vecPresses))
+    if (m_pPad->Poll(static_cast<uint64_t>(m_Clock.elapsed()), vecPresses, &vecRepeats))
         m_pPad->SetRepeat(DesktopKeyRepeat());
     m_Timer.start(m_pPad->GetPollInterval());
-    for (TGamepad::TButton nButton : vecPresses)
-        emit Pressed(nButton);
+    for (size_t i = 0; i < vecPresses.size(); ++i) {
+        m_bRepeat = vecRepeats[i];
+        emit Pressed(vecPresses[i]);
+    }
+    m_bRepeat = false;
 }
 
 TGamepad::TRepeat TPadInput::DesktopKeyRepeat()

@@ -26,6 +26,11 @@ public:
     // The desktop's key repeat (the X keyboard extension's); X's defaults without a display.
     static TGamepad::TRepeat DesktopKeyRepeat();
 
+    // While Pressed is being emitted: the press is a held button's repeat.
+    bool IsRepeat() const { return m_bRepeat; }
+    // The make of the first pad plugged in, for naming its buttons.
+    TGamepad::TType GetPadType() const { return m_pPad ? m_pPad->GetType() : TGamepad::TYPE_NONE; }
+
 signals:
     void Pressed(TGamepad::TButton nButton);
 
@@ -36,4 +41,5 @@ private:
     std::unique_ptr<TGamepad> m_pPad;
     QTimer m_Timer;
     QElapsedTimer m_Clock;
+    bool m_bRepeat = false;
 };

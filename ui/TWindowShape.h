@@ -39,6 +39,8 @@ public:
     void Place();
     // From now on the window is left as it is: it is on its way out.
     void Stop() { m_bStopped = true; }
+    // It comes back, for another game or replay.
+    void Resume() { m_bStopped = false; }
 
     // Where a window of the chosen size goes on a screen (its geometry on the desktop, origin
     // included): the whole screen in full screen, else centred, rounding toward zero as the

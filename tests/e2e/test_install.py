@@ -18,7 +18,8 @@ METAINFO = "example.c_seed_391c2180.drelk2.metainfo.xml"
 ICON_SIZES = (16, 32, 48, 64, 128, 256)
 ICONS = [f"share/icons/hicolor/{n}x{n}/apps/drelk2.png" for n in ICON_SIZES]
 # The game's files under the install prefix.
-GAME_FILES = {"games/drelk2", "share/games/drelk2/Drelk_II.bin", "share/applications/drelk2.desktop",
+GAME_FILES = {"games/drelk2", "share/games/drelk2/Drelk_II.bin", "share/games/drelk2/demo.drelk2-replay",
+              "share/applications/drelk2.desktop",
               f"share/metainfo/{METAINFO}", "share/man/man6/drelk2.6", *ICONS}
 TOOL_FILES = {"bin/drelk2-bank", "bin/drelk2-sim", "share/man/man1/drelk2-bank.1", "share/man/man1/drelk2-sim.1"}
 SCORES_FILES = {"bin/drelk2-scores", "share/man/man1/drelk2-scores.1"}

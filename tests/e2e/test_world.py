@@ -15,6 +15,7 @@ import pytest
 import drelk2_window as facts
 from drelk2_player import home_environment, start_playing, wait_for
 from drelk2_scores import Service, scores, request
+from test_menus import keep_a_game
 
 CHROMIUM_FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
                   "--disable-background-networking", "--disable-component-update", "--disable-sync"]
@@ -141,3 +142,21 @@ def test_a_server_that_does_not_answer_costs_a_line_and_seconds_never_the_score(
     os.remove(os.path.join(home, ".config", "drelk2", "drelk2.conf"))
     unset = drelk2_run(drelk2, home, "--submit", "last")
     assert unset.returncode == 4 and "server=URL" in unset.stderr, unset.stderr
+
+
+def test_the_best_game_is_sent_from_the_scores_window_with_the_score_it_reached(start_game, drelk2, home, table):
+    score, level = keep_a_game(drelk2, home)
+    set_server(home, table.url, name="Best Scores")
+    game = start_game(sound=False, env={"DRELK2_ATTRACT_SECONDS": "600"})
+    game.wait_window(role=facts.ROLE_STARTUP)
+    game.key("alt+b")
+    game.wait_window(role=facts.ROLE_SCORES)
+    game.key("alt+s")
+    wait_for(lambda: scores(table.url), "no game in the table after Alt+S in the scores window", 30)
+    time.sleep(0.5)
+    game.screenshot("best scores after sending")
+    game.key("Escape")
+    wait_for(lambda: not game.windows(role=facts.ROLE_SCORES), "the scores window did not close", 5)
+    game.key("alt+e")
+    assert game.wait_exit() == 0
+    assert [(r["name"], r["score"], r["level"]) for r in scores(table.url)] == [("Best Scores", score, level)]
