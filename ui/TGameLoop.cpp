@@ -24,6 +24,9 @@
 #include <cmath>
 
 namespace {
+// Frames drawn unseen before play, with and without what is rehearsed: enough for the scene
+// library to cache what stays the same.
+constexpr int REHEARSED_FRAMES = 3;
 constexpr size_t HISTOGRAM_BINS = 2001;  // 0.1 ms each, the last for 200 ms and more
 // With vertical sync the timer comes a little before the refresh and the swap waits for it:
 // frames lock to the screen instead of now and then missing a refresh.
@@ -139,13 +142,26 @@ void TGameLoop::Rehearse()
     if (!m_pViewer || !pScene)
         return;
     const SbBool bNotify = m_pSceneSensor->isScheduled();
+    // The scene library caches the parts that stay the same after they have been drawn a few
+    // times unchanged: each draw here is written as a frame writes it (what moves, moved), so
+    // those caches are made now and not at the third frame of play.
+    // The software renderer takes the window's size from the frames shown: two are, the game as
+    // it starts, so that the rehearsal is drawn at the size play will be and nothing is made
+    // again at the first frames of play.
+    for (int i = 0; i < 2; ++i) {
+        m_Driver.Present(0.0);
+        m_pViewer->DrawUnseen(true);
+    }
     pScene->Rehearse(true);
-    // The scene library caches what stays the same from frame to frame after a few frames:
-    // those are drawn here too.
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < REHEARSED_FRAMES; ++i) {
+        m_Driver.Present(0.0);
         m_pViewer->DrawUnseen();
+    }
     pScene->Rehearse(false);
-    m_pViewer->DrawUnseen();
+    for (int i = 0; i < REHEARSED_FRAMES; ++i) {
+        m_Driver.Present(0.0);
+        m_pViewer->DrawUnseen();
+    }
     if (!bNotify)
         m_pSceneSensor->unschedule();
 }

@@ -54,13 +54,15 @@ void TGameViewer::redraw()
         --m_nFramesOwed;
 }
 
-void TGameViewer::DrawUnseen()
+void TGameViewer::DrawUnseen(bool bShow)
 {
     QGLWidget* pArea = qobject_cast<QGLWidget*>(getGLWidget());
     if (!pArea || !hasNormalGLArea())
         return;
     pArea->makeCurrent();
     getSceneManager()->render(TRUE, TRUE);
+    if (bShow)
+        pArea->swapBuffers();
     // The work done now, not at the next frame's swap.
     glFinish();
 }

@@ -25,7 +25,9 @@ public:
     bool OwesFrame() const { return m_nFramesOwed > 0; }
     // The scene drawn once into the back buffer and never shown: what it holds is made ready in
     // the renderer (textures loaded, its programs built) before a frame must show it.
-    void DrawUnseen();
+    // bShow: swapped onto the screen after all (the scene as it is, the renderer then learns
+    // the window's size).
+    void DrawUnseen(bool bShow = false);
 
 protected:
     void sizeChanged(const SbVec2s& Size) override;
