@@ -62,11 +62,13 @@ portable: build
 fuzz: san
 	tests/fuzz/run-fuzzers.sh $(SANBUILD) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
-# The Google Benchmarks, then the game window measured under a private Xvfb (WINDOW_SECONDS a case).
+# The Google Benchmarks, the game window measured under a private Xvfb (WINDOW_SECONDS a case), then
+# the world table's service on SQLite and PostgreSQL.
 WINDOW_SECONDS ?= 30
 bench: build-tests
 	tools/run-benchmarks.sh $(BUILD)
 	tools/measure-window.py $(BUILD) $(WINDOW_SECONDS)
+	tools/bench-scores.py $(BUILD)
 
 install: build
 	cmake --install $(BUILD)

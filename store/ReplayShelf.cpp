@@ -123,6 +123,18 @@ QString TReplayShelf::Last() const
     return vecNames.isEmpty() ? QString() : m_strFolder + '/' + vecNames.front();
 }
 
+QString TReplayShelf::Resolve(const QString& strName, QString& strError) const
+{
+    if (strName.isEmpty())
+        strError = "no replay named";
+    if (strName != "last" && strName != "best")
+        return strName;
+    const QString strPath = strName == "last" ? Last() : Best();
+    if (strPath.isEmpty())
+        strError = "no replay kept in " + m_strFolder + (strName == "best" ? " for a listed best score" : "");
+    return strPath;
+}
+
 QString TReplayShelf::Best() const
 {
     return Best(TBestScores(TBestScores::DefaultFolder(), TKeptFiles::SayOnStandardError, TBestScores::ACCESS_SHOW)

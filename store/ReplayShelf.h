@@ -45,6 +45,9 @@ public:
     // table of best scores is read for it (and only read).
     QString Best(const std::vector<TBestScores::TEntry>& vecBest) const;
     QString Best() const;
+    // The file a player names: "last", "best", or a path as it is. Empty, with the line to say,
+    // when the shelf holds no such game.
+    QString Resolve(const QString& strName, QString& strError) const;
 
 private:
     // The replays there, newest first.

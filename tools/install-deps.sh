@@ -10,11 +10,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 # What the tests use besides building: the sanitizer build and fuzzing, the benchmarks, the
-# end-to-end tests' X tools, and the checks of the Debian packages.
+# end-to-end tests' X tools, the world table's database server and browser, and the checks of
+# the Debian packages.
 TEST_TOOLS=(
   clang libclang-rt-14-dev libbenchmark-dev
   xdotool x11-utils imagemagick gdb python3-pytest python3-xlib python3-numpy
-  desktop-file-utils appstream lintian man-db strace
+  postgresql-15 postgresql-client-15 chromium
+  desktop-file-utils appstream lintian man-db strace systemd
 )
 
 # What the replays' checks across compilers and processors build with (tools/check-portable.sh).

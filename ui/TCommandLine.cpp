@@ -5,6 +5,7 @@
 #include "store/ReplayShelf.h"
 #include "ui/THelpText.h"
 #include "ui/TScoresListing.h"
+#include "ui/TWorldCommands.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -17,15 +18,11 @@ namespace {
 // The replay --replay names (a file, 'last' or 'best'), read whole; false with one line said.
 bool LoadReplay(const QString& strName, TFormMain::TOptions& Options)
 {
-    const TReplayShelf Shelf;
-    QString strPath = strName;
-    if (strName == "last" || strName == "best") {
-        strPath = strName == "last" ? Shelf.Last() : Shelf.Best();
-        if (strPath.isEmpty()) {
-            std::fprintf(stderr, "drelk2: no replay kept in %s%s\n", qPrintable(Shelf.GetFolder()),
-                         strName == "best" ? " for a listed best score" : "");
-            return false;
-        }
+    QString strWhy;
+    const QString strPath = TReplayShelf().Resolve(strName, strWhy);
+    if (strPath.isEmpty()) {
+        std::fprintf(stderr, "drelk2: %s\n", qPrintable(strWhy));
+        return false;
     }
     auto pReplay = std::make_shared<TReplay>();
     std::string strError;
@@ -69,6 +66,7 @@ bool Parse(const QStringList& vecArgs, TCommandLine& Line, int& nExitCode)
     const QCommandLineOption Replay("replay", "Play a replay in the game window: a file, 'last' (the last game) or "
                                               "'best' (the best score's).", "REPLAY");
     Parser.addOptions({Help, Version, Data, Level, Stats, FullScreen, Scores, MaxFps, Replay});
+    const TWorldCommands World(Parser);
     if (!Parser.parse(vecArgs)) {
         std::fprintf(stderr, "drelk2: %s (see --help)\n", qPrintable(Parser.errorText()));
         nExitCode = TCommandLine::EXIT_USAGE;
@@ -95,6 +93,8 @@ bool Parse(const QStringList& vecArgs, TCommandLine& Line, int& nExitCode)
         nExitCode = 0;
         return false;
     }
+    if (World.Run(nExitCode))
+        return false;
     int nLevel = 1;
     if (!ReadNumber(Parser, Level, 1, TRules::MAX_LEVEL, nLevel)) {
         nExitCode = TCommandLine::EXIT_USAGE;

@@ -2,6 +2,7 @@
 
 #include "ui_TDlgEnding.h"
 
+#include "ui/TWorldSend.h"
 #include "ui/WindowNames.h"
 
 #include "base/Assert.h"
@@ -147,8 +148,16 @@ std::vector<TDlgEnding::TRows> TDlgEnding::OpaqueRows(const QImage& Picture)
     return vecRows;
 }
 
-void TDlgEnding::keyPressEvent(QKeyEvent* /*pEvent*/)
+void TDlgEnding::OfferWorldSend(const QUrl& Server, const QByteArray& Replay, const QString& strName)
 {
+    if (!m_pWorldSend)
+        m_pWorldSend = new TWorldSend(this, Server, Replay, strName);
+}
+
+void TDlgEnding::keyPressEvent(QKeyEvent* pEvent)
+{
+    if (m_pWorldSend && m_pWorldSend->TakeKey(*pEvent))
+        return;
     Finish();
 }
 
@@ -162,8 +171,10 @@ void TDlgEnding::closeEvent(QCloseEvent* /*pEvent*/)
     Finish();
 }
 
-void TDlgEnding::PadPressed(TGamepad::TButton /*nButton*/)
+void TDlgEnding::PadPressed(TGamepad::TButton nButton)
 {
+    if (m_pWorldSend && m_pWorldSend->TakePad(nButton))
+        return;
     Finish();
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 // The ending screen: a borderless 512 x 340 window on which the credits picture climbs one pixel
 // every 50 ms over the scaled background, to the ending music. Any key, any click or a close
-// request ends the program with status 0; so does the screen itself after 1000 steps.
+// request ends the program with status 0; so does the screen itself after 1000 steps. With a
+// world table set, the screen also offers to send the game there (TWorldSend), which takes its
+// own keys and button.
 
 #include "input/Gamepad.h"
 
@@ -12,9 +14,11 @@
 #include <memory>
 #include <vector>
 
+class QUrl;
 class TDataBanker;
 class TFModSoundManager;
 class TFModSoundSource;
+class TWorldSend;
 
 namespace Ui {
 class TDlgEnding;
@@ -41,6 +45,9 @@ public:
     // A line across the top of the background (the game's score and the best), under the
     // climbing picture, which it leaves whole. Set before the screen shows.
     void SetScoreLine(const QString& strLine);
+    // The offer to send the game's replay to the world table at Server under strName.
+    void OfferWorldSend(const QUrl& Server, const QByteArray& Replay, const QString& strName);
+    TWorldSend* GetWorldSend() const { return m_pWorldSend; }
 
     int GetStep() const { return m_nStep; }
     bool IsRunning() const { return m_bRunning; }
@@ -85,4 +92,5 @@ private:
     std::vector<TRows> m_vecForeRows;     // where the picture has anything to show
     int m_nComposedTop = NOT_COMPOSED;    // the picture's top on the canvas now
     QTimer m_Timer;
+    TWorldSend* m_pWorldSend = nullptr;  // a child, when offered
 };

@@ -2,11 +2,13 @@
 
 #include "ui/TDlgEnding.h"
 #include "ui/TPadInput.h"
+#include "ui/TWorldTable.h"
 
 #include "core/GameDriver.h"
 #include "core/Replay.h"
 #include "store/BestScores.h"
 #include "store/KeptFiles.h"
+#include "store/PlayerSettings.h"
 #include "store/ReplayShelf.h"
 
 #include <QObject>
@@ -80,10 +82,31 @@ QString TGameEnding::ScoreLine() const
     return strLine;
 }
 
+// A game played here that scored, with a world table set: the screen offers to send it.
+void TGameEnding::OfferWorldSend(TDlgEnding& Ending) const
+{
+    if (m_Driver.IsReplaying() || m_Driver.GetScore() <= 0)
+        return;
+    const TReplay Record = m_Driver.GetRecord();
+    if (Record.nTicks > TReplay::MAX_TICKS)
+        return;
+    const TPlayerSettings Settings(TPlayerSettings::DefaultFile(), TKeptFiles::SayOnStandardError);
+    QString strError;
+    const QUrl Server = TWorldTable::ServerOf(Settings, strError);
+    if (!strError.isEmpty())
+        TKeptFiles::SayOnStandardError(strError.toStdString());
+    if (Server.isEmpty())
+        return;
+    const std::vector<uint8_t> Bytes = TReplayFile::Serialize(Record);
+    Ending.OfferWorldSend(Server, QByteArray(reinterpret_cast<const char*>(Bytes.data()), static_cast<int>(Bytes.size())),
+                          TWorldTable::NameOf(Settings));
+}
+
 void TGameEnding::ShowEnding(QWidget* pOwner, TPadInput& Pad)
 {
     TDlgEnding Ending(pOwner, m_Driver.GetBank(), m_Driver.GetSound());
     Ending.SetScoreLine(ScoreLine());
+    OfferWorldSend(Ending);
     QObject::connect(&Pad, &TPadInput::Pressed, &Ending, &TDlgEnding::PadPressed);
     // The ending screen ends the program when it finishes.
     Ending.exec();

@@ -2,7 +2,8 @@
 // The end of a game: its score among the best and its replay on the shelf, recorded once when
 // the game is over (so that they survive whatever ends the program after) and the replay again
 // when the player leaves, with what the game did until then; then the ending screen with the
-// game's score line. A replay played back records nothing.
+// game's score line, and the offer to send the game to the world table when one is set. A replay
+// played back records nothing.
 
 #include <QDateTime>
 #include <QString>
@@ -11,6 +12,7 @@
 
 class QWidget;
 class TBestScores;
+class TDlgEnding;
 class TGameDriver;
 class TPadInput;
 class TReplayShelf;
@@ -36,6 +38,7 @@ public:
 private:
     void RecordScore();
     void KeepReplay();
+    void OfferWorldSend(TDlgEnding& Ending) const;
 
     TGameDriver& m_Driver;
     std::unique_ptr<TBestScores> m_pScores;

@@ -20,6 +20,7 @@ std::string THelpText::Epilogue()
         "  1    no X display, or the X display went away\n"
         "  2    a bad command line\n"
         "  3    a replay that cannot be read, or was made with other rules or another data file\n"
+        "  4    --submit or --world: no world table set, or it did not answer or took nothing\n"
         "  255  a missing or bad data file, or an audio library error\n";
     return strText;
 }

@@ -21,6 +21,9 @@ ICONS = [f"share/icons/hicolor/{n}x{n}/apps/drelk2.png" for n in ICON_SIZES]
 GAME_FILES = {"games/drelk2", "share/games/drelk2/Drelk_II.bin", "share/applications/drelk2.desktop",
               f"share/metainfo/{METAINFO}", "share/man/man6/drelk2.6", *ICONS}
 TOOL_FILES = {"bin/drelk2-bank", "bin/drelk2-sim", "share/man/man1/drelk2-bank.1", "share/man/man1/drelk2-sim.1"}
+SCORES_FILES = {"bin/drelk2-scores", "share/man/man1/drelk2-scores.1"}
+# The world table's systemd unit, as debhelper installs it.
+SCORES_UNIT = "lib/systemd/system/drelk2-scores.service"
 # Lintian's tags for what the distribution's build flags and strip bring, whatever their level.
 BUILD_FLAG_TAGS = ("hardening-", "binary-has-unneeded-section", "unstripped-binary-or-object",
                    "debug-file-with-no-debug-symbols", "binary-compiled-with-profiling-enabled")
@@ -47,7 +50,7 @@ def test_make_install_puts_each_file_in_its_place(build_dir, tmp_path):
     prefix = tmp_path / "prefix"
     run("cmake", "--install", build_dir, "--prefix", str(prefix), check=True)
     # Exactly what is shipped: no test, benchmark or build tool.
-    assert installed_files(prefix) == GAME_FILES | TOOL_FILES
+    assert installed_files(prefix) == GAME_FILES | TOOL_FILES | SCORES_FILES
 
 
 def test_the_data_file_is_looked_for_beside_the_program_then_in_the_data_folder(build_dir, tmp_path):
@@ -87,9 +90,9 @@ def packages(build_dir):
     print(f"packages built in {time.monotonic() - started:.0f} s")
     found = {name: glob.glob(os.path.join(out, pattern))
              for name, pattern in (("game", "drelk2_*.deb"), ("tools", "drelk2-tools_*.deb"),
-                                   ("dbgsym", "drelk2*-dbgsym_*.deb"), ("changes", "drelk2_*.changes"),
-                                   ("buildinfo", "drelk2_*.buildinfo"))}
-    assert [len(found[k]) for k in ("game", "tools", "dbgsym", "changes", "buildinfo")] == [1, 1, 2, 1, 1], found
+                                   ("scores", "drelk2-scores_*.deb"), ("dbgsym", "drelk2*-dbgsym_*.deb"),
+                                   ("changes", "drelk2_*.changes"), ("buildinfo", "drelk2_*.buildinfo"))}
+    assert [len(found[k]) for k in ("game", "tools", "scores", "dbgsym", "changes", "buildinfo")] == [1, 1, 1, 3, 1, 1], found
     return {k: v if k == "dbgsym" else v[0] for k, v in found.items()}
 
 
@@ -99,7 +102,7 @@ def unpack(deb, root):
 
 
 def test_lintian_finds_no_error_no_warning_and_nothing_of_the_build_flags(packages):
-    debs = [packages["game"], packages["tools"], *packages["dbgsym"]]
+    debs = [packages["game"], packages["tools"], packages["scores"], *packages["dbgsym"]]
     report = run("lintian", "--pedantic", "--display-info", *debs, packages["changes"], packages["buildinfo"])
     tags = [line for line in report.stdout.splitlines() if line[:2] in ("E:", "W:", "I:", "P:", "X:")]
     bad = [line for line in tags if line[:2] in ("E:", "W:") or any(t in line for t in BUILD_FLAG_TAGS)]
@@ -118,6 +121,13 @@ def test_each_package_holds_its_files(packages):
     assert listing(packages["game"]) == compressed | game_docs
     tool_files = {f + ".gz" if "/man/" in f else f for f in TOOL_FILES}
     assert listing(packages["tools"]) == tool_files | {d.format("drelk2-tools") for d in docs}
+    scores_files = {f + ".gz" if "/man/" in f else f for f in SCORES_FILES}
+    scores_listing = {f for f in listing(packages["scores"])}
+    assert scores_listing == scores_files | {d.format("drelk2-scores") for d in docs} | {SCORES_UNIT[len("lib/"):]}, \
+        scores_listing
+    scores_depends = run("dpkg-deb", "-f", packages["scores"], "Depends").stdout
+    for library in ("libmicrohttpd12", "libsqlite3-0", "libpq5", "drelk2 (= "):
+        assert library in scores_depends, scores_depends
 
     fields = {name: {field: run("dpkg-deb", "-f", packages[name], field).stdout.strip()
                      for field in ("Section", "Depends")} for name in ("game", "tools")}
@@ -127,7 +137,7 @@ def test_each_package_holds_its_files(packages):
 
 
 def test_icons_entry_metainfo_and_manual_pages_pass_their_validators(packages, tmp_path):
-    root = unpack(packages["tools"], unpack(packages["game"], tmp_path / "root"))
+    root = unpack(packages["scores"], unpack(packages["tools"], unpack(packages["game"], tmp_path / "root")))
     for size, icon in zip(ICON_SIZES, ICONS):
         assert run("identify", "-format", "%wx%h", str(root / "usr" / icon)).stdout == f"{size}x{size}"
     entry = run("desktop-file-validate", str(root / "usr/share/applications/drelk2.desktop"))
@@ -136,10 +146,19 @@ def test_icons_entry_metainfo_and_manual_pages_pass_their_validators(packages, t
     assert metainfo.returncode == 0, metainfo.stdout
     assert not [line for line in metainfo.stdout.splitlines() if line[:2] in ("E:", "W:")], metainfo.stdout
     pages = glob.glob(str(root / "usr/share/man/man*/*.gz"))
-    assert len(pages) == 3
+    assert len(pages) == 4
     for page in pages:
         shown = run("man", "--warnings", "-l", page, env=dict(os.environ, MANWIDTH="80", MANPAGER="cat"))
         assert shown.returncode == 0 and not shown.stderr and "drelk2" in shown.stdout, (page, shown.stderr)
+    # The unit as systemd reads it; the program it starts and its page are in the unpacked tree,
+    # not installed.
+    unit = run("systemd-analyze", "verify", str(root / SCORES_UNIT))
+    assert not [line for line in unit.stderr.splitlines()
+                if "/usr/bin/drelk2-scores is not executable" not in line and "man drelk2-scores(1)" not in line], \
+        unit.stderr
+    unit_text = (root / SCORES_UNIT).read_text()
+    for setting in ("DynamicUser=yes", "ProtectSystem=strict", "NoNewPrivileges=yes", "StateDirectory=drelk2-scores"):
+        assert setting in unit_text
     copyright_text = (root / "usr/share/doc/drelk2/copyright").read_text()
     assert "License: Expat" in copyright_text and "fluid-soundfont-gm" in copyright_text
 
