@@ -18,7 +18,7 @@
 #include <vector>
 
 namespace {
-constexpr double EXPLOSION_INTERVAL = 0.025;
+constexpr double ROCK_EXPLOSION_INTERVAL = 0.025;
 
 // The index list every rock shares, made once.
 const std::vector<int32_t>& MeshIndices()
@@ -45,7 +45,7 @@ TAsteroidShape::TAsteroidShape(SoGroup* pRoot, TFModSoundManager* pSM, const TDa
     m_pSnd = TSoundLoader::CreateSource(pSM, pDB, ID_PLAYLIST_SOUNDS, TAsteroid::ClassOf(Rock.GetType()).nIdSound, false);
     DRELK_ASSERT(m_pSnd);
     // A sibling of the rock, so it stays on show after the rock is hidden.
-    m_pExplosion = TFxExplosion::FromBank(pRoot, Timers, m_pSnd, pDB, EXPLOSION_INTERVAL, Rock.GetBlastAngle(),
+    m_pExplosion = TFxExplosion::FromBank(pRoot, Timers, m_pSnd, pDB, ROCK_EXPLOSION_INTERVAL, Rock.GetBlastAngle(),
                                           Rock.GetBlastScale());
 }
 

@@ -14,7 +14,7 @@
 #include <Inventor/nodes/SoTransform.h>
 
 namespace {
-constexpr double EXPLOSION_INTERVAL = 0.05;
+constexpr double SHIP_EXPLOSION_INTERVAL = 0.05;
 }  // namespace
 
 TShipShape::TShipShape(SoGroup* pRoot, TFModSoundManager* pSM, const TDataBanker* pDB, TFxTimers& Timers,
@@ -38,7 +38,7 @@ TShipShape::TShipShape(SoGroup* pRoot, TFModSoundManager* pSM, const TDataBanker
     m_pSndShot.reset(NewSource(pSM, pDB, ID_SOUND_LASER));
     // A sibling of the ship, not part of it: it stays where it is placed.
     m_pExplosion = TFxExplosion::FromBank(pRoot, Timers, NewSource(pSM, pDB, ID_SOUND_EXPLOSION_10), pDB,
-                                          EXPLOSION_INTERVAL, Ship.GetBlastAngle(), Ship.GetBlastScale());
+                                          SHIP_EXPLOSION_INTERVAL, Ship.GetBlastAngle(), Ship.GetBlastScale());
     SoTexture2* pTex = pDB->GetTexture(ID_PLAYLIST_BITMAPS, ID_BMP_ENGINE);
     DRELK_ASSERT(pTex);
     // Under the ship's own root after its transform: the flame moves, turns and scales with the

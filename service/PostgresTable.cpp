@@ -8,7 +8,7 @@
 #include <cstring>
 
 namespace {
-constexpr const char* SCHEMA =
+constexpr const char* SCHEMA_FOR_POSTGRES =
     "CREATE TABLE IF NOT EXISTS scores ("
     " id BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY,"
     " name TEXT NOT NULL,"
@@ -119,7 +119,7 @@ bool TPostgresTable::Prepare(std::string& strError)
 {
     if (!Command(SCHEMA_LOCK, strError))
         return false;
-    const bool bMade = Command(SCHEMA, strError) && Command(TableSql::INDEX, strError);
+    const bool bMade = Command(SCHEMA_FOR_POSTGRES, strError) && Command(TableSql::INDEX, strError);
     std::string strUnlock;
     Command(SCHEMA_UNLOCK, strUnlock);
     if (!bMade)

@@ -5,7 +5,7 @@
 #include <sqlite3.h>
 
 namespace {
-constexpr const char* SCHEMA =
+constexpr const char* SCHEMA_FOR_SQLITE =
     "CREATE TABLE IF NOT EXISTS scores ("
     " id INTEGER PRIMARY KEY AUTOINCREMENT,"
     " name TEXT NOT NULL,"
@@ -90,7 +90,7 @@ std::unique_ptr<TSqliteTable> TSqliteTable::Open(const std::string& strPath, std
     sqlite3_extended_result_codes(pTable->m_pDb, 1);
     // A kept answer is a synced commit; the log keeps readers and the writer apart.
     if (!pTable->Exec("PRAGMA journal_mode=WAL", strError) || !pTable->Exec("PRAGMA synchronous=FULL", strError) ||
-        !pTable->Exec(SCHEMA, strError) || !pTable->Exec(TableSql::INDEX, strError)) {
+        !pTable->Exec(SCHEMA_FOR_SQLITE, strError) || !pTable->Exec(TableSql::INDEX, strError)) {
         strError = strPath + ": " + strError;
         return nullptr;
     }

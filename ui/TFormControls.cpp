@@ -13,7 +13,7 @@
 #include <QKeyEvent>
 
 namespace {
-constexpr int ROW_HEIGHT = 22;
+constexpr int CONTROLS_ROW_HEIGHT = 22;
 const TBindings::TSlot COLUMN_SLOTS[] = {TBindings::SLOT_KEY, TBindings::SLOT_OTHER_KEYS, TBindings::SLOT_PAD};
 
 const char* PadMake(TGamepad::TType nType)
@@ -38,7 +38,7 @@ TFormControls::TFormControls(QWidget* pOwner, TBindings& Bindings, TPlayerSettin
     TGameStyle::Apply(this, pOwner, WindowNames::ROLE_CONTROLS);
     QTableWidget* pTable = m_pUi->TableKeys;
     pTable->setRowCount(CMD_COUNT);
-    pTable->verticalHeader()->setDefaultSectionSize(ROW_HEIGHT);
+    pTable->verticalHeader()->setDefaultSectionSize(CONTROLS_ROW_HEIGHT);
     pTable->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     pTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     QStringList vecLabels;
@@ -46,7 +46,7 @@ TFormControls::TFormControls(QWidget* pOwner, TBindings& Bindings, TPlayerSettin
         vecLabels << Binding.szLabel;
     pTable->setVerticalHeaderLabels(vecLabels);
     pTable->verticalHeader()->setMinimumWidth(110);
-    pTable->setFixedHeight(pTable->horizontalHeader()->sizeHint().height() + CMD_COUNT * ROW_HEIGHT + 2);
+    pTable->setFixedHeight(pTable->horizontalHeader()->sizeHint().height() + CMD_COUNT * CONTROLS_ROW_HEIGHT + 2);
     for (int nRow = 0; nRow < CMD_COUNT; ++nRow)
         for (int nColumn = 0; nColumn < pTable->columnCount(); ++nColumn)
             pTable->setItem(nRow, nColumn, new QTableWidgetItem);

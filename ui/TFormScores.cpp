@@ -16,7 +16,7 @@
 #include <QKeyEvent>
 
 namespace {
-constexpr int ROW_HEIGHT = 20;
+constexpr int SCORES_ROW_HEIGHT = 20;
 enum { COLUMN_PLACE, COLUMN_SCORE, COLUMN_LEVEL, COLUMN_DATE, COLUMN_REPLAY };
 
 QTableWidgetItem* Cell(const QString& strText, Qt::Alignment nAlign = Qt::AlignRight | Qt::AlignVCenter)
@@ -35,13 +35,13 @@ TFormScores::TFormScores(QWidget* pOwner, const TGameDriver& Driver)
     m_pUi->setupUi(this);
     TGameStyle::Apply(this, pOwner, WindowNames::ROLE_SCORES);
     QTableWidget* pTable = m_pUi->TableScores;
-    pTable->verticalHeader()->setDefaultSectionSize(ROW_HEIGHT);
+    pTable->verticalHeader()->setDefaultSectionSize(SCORES_ROW_HEIGHT);
     pTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     pTable->horizontalHeader()->setStretchLastSection(true);
     const int vWidths[] = {30, 80, 56, 140};
     for (int i = 0; i < 4; ++i)
         pTable->setColumnWidth(i, vWidths[i]);
-    pTable->setFixedHeight(pTable->horizontalHeader()->sizeHint().height() + TBestScores::MAX_ENTRIES * ROW_HEIGHT + 2);
+    pTable->setFixedHeight(pTable->horizontalHeader()->sizeHint().height() + TBestScores::MAX_ENTRIES * SCORES_ROW_HEIGHT + 2);
     pTable->installEventFilter(this);
     connect(pTable, &QTableWidget::itemSelectionChanged, this, &TFormScores::SelectionChanged);
     connect(pTable, &QTableWidget::itemDoubleClicked, this, &TFormScores::ButtonWatchClick);

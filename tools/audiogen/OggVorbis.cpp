@@ -8,7 +8,7 @@
 
 namespace {
 
-struct TFileCloser
+struct TStdioCloser
 {
     void operator()(FILE* p) const { std::fclose(p); }
 };
@@ -118,7 +118,7 @@ bool TOggVorbis::Write(const std::string& strPath, const TWave& Wave, double dQu
                    std::to_string(Wave.nRate) + " Hz, quality " + std::to_string(dQuality);
         return false;
     }
-    std::unique_ptr<FILE, TFileCloser> pFile(std::fopen(strPath.c_str(), "wb"));
+    std::unique_ptr<FILE, TStdioCloser> pFile(std::fopen(strPath.c_str(), "wb"));
     bool bOk = pFile && Encoder.WriteHeaders(pFile.get());
     const size_t nBlock = 4096;
     for (size_t nFrom = 0; bOk && nFrom < Wave.Frames(); nFrom += nBlock)

@@ -10,11 +10,11 @@ namespace {
 // Ten minutes of stereo: far longer than any sound of the game, small enough to hold in memory.
 constexpr sf_count_t MAX_SAMPLES = 10 * 60 * 48000 * 2;
 
-struct TFileCloser
+struct TSndFileCloser
 {
     void operator()(SNDFILE* p) const { sf_close(p); }
 };
-using TSoundFile = std::unique_ptr<SNDFILE, TFileCloser>;
+using TSoundFile = std::unique_ptr<SNDFILE, TSndFileCloser>;
 
 bool IsRegularFile(const std::string& strPath)
 {
