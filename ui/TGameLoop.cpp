@@ -13,6 +13,8 @@
 #include <Inventor/nodes/SoTransform.h>
 #include <Inventor/sensors/SoNodeSensor.h>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QScreen>
 #include <QWindow>
 
@@ -27,6 +29,9 @@ namespace {
 // Frames drawn unseen before play, with and without what is rehearsed: enough for the scene
 // library to cache what stays the same.
 constexpr int REHEARSED_FRAMES = 3;
+// How long the rehearsal waits for the window to come on screen: a window manager maps a new
+// window within a few frames; past this the rehearsal is drawn without it.
+constexpr qint64 EXPOSE_WAIT_MS = 500;
 constexpr size_t HISTOGRAM_BINS = 2001;  // 0.1 ms each, the last for 200 ms and more
 // With vertical sync the timer comes a little before the refresh and the swap waits for it:
 // frames lock to the screen instead of now and then missing a refresh.
@@ -147,8 +152,13 @@ void TGameLoop::Rehearse()
     // those caches are made now and not at the third frame of play.
     // The software renderer takes the window's size from the frames shown: two are, the game as
     // it starts, so that the rehearsal is drawn at the size play will be and nothing is made
-    // again at the first frames of play.
-    for (int i = 0; i < 2; ++i) {
+    // again at the first frames of play. They need the window on screen: it is waited for, the
+    // player's input left for the game.
+    QElapsedTimer Waited;
+    Waited.start();
+    while (!m_pViewer->IsExposed() && Waited.elapsed() < EXPOSE_WAIT_MS)
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents, 10);
+    for (int i = 0; i < 2 && m_pViewer->IsExposed(); ++i) {
         m_Driver.Present(0.0);
         m_pViewer->DrawUnseen(true);
     }

@@ -6,6 +6,7 @@
 
 #include <QGLWidget>
 #include <QWidget>
+#include <QWindow>
 
 #include <GL/gl.h>
 
@@ -54,6 +55,13 @@ void TGameViewer::redraw()
         --m_nFramesOwed;
 }
 
+bool TGameViewer::IsExposed() const
+{
+    const QWidget* pArea = getGLWidget();
+    const QWindow* pWindow = pArea ? pArea->windowHandle() : nullptr;
+    return pWindow && pWindow->isExposed();
+}
+
 void TGameViewer::DrawUnseen(bool bShow)
 {
     QGLWidget* pArea = qobject_cast<QGLWidget*>(getGLWidget());
@@ -61,7 +69,7 @@ void TGameViewer::DrawUnseen(bool bShow)
         return;
     pArea->makeCurrent();
     getSceneManager()->render(TRUE, TRUE);
-    if (bShow)
+    if (bShow && IsExposed())
         pArea->swapBuffers();
     // The work done now, not at the next frame's swap.
     glFinish();

@@ -25,9 +25,11 @@ public:
     bool OwesFrame() const { return m_nFramesOwed > 0; }
     // The scene drawn once into the back buffer and never shown: what it holds is made ready in
     // the renderer (textures loaded, its programs built) before a frame must show it.
-    // bShow: swapped onto the screen after all (the scene as it is, the renderer then learns
-    // the window's size).
+    // bShow: swapped onto the screen after all, when the view is on screen (the scene as it
+    // is; the renderer then learns the window's size).
     void DrawUnseen(bool bShow = false);
+    // The view's window is on screen: a frame swapped shows.
+    bool IsExposed() const;
 
 protected:
     void sizeChanged(const SbVec2s& Size) override;
