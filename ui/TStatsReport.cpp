@@ -8,8 +8,11 @@ void TStatsReport::Print(const TFormMain& Form)
 {
     const TFormMain::TStats Stats = Form.GetStats();
     const double dSeconds = static_cast<double>(Stats.nPlayMs) / 1000.0;
-    std::fprintf(stderr, "drelk2: start-up window drawn after %lld ms\n", static_cast<long long>(Stats.nSplashShownMs));
-    std::fprintf(stderr, "drelk2: first game frame %lld ms after Start\n", static_cast<long long>(Stats.nFirstFrameMs));
+    // A replay or --level has no start-up window, a game left before its first frame no frame.
+    if (Stats.nSplashShownMs >= 0)
+        std::fprintf(stderr, "drelk2: start-up window drawn after %lld ms\n", static_cast<long long>(Stats.nSplashShownMs));
+    if (Stats.nFirstFrameMs >= 0)
+        std::fprintf(stderr, "drelk2: first game frame %lld ms after Start\n", static_cast<long long>(Stats.nFirstFrameMs));
     std::fprintf(stderr, "drelk2: %.1f s played: %llu ticks (%.1f a second), %llu frames (%.1f a second), %llu ticks dropped\n",
                  dSeconds, static_cast<unsigned long long>(Stats.nTicks),
                  dSeconds > 0 ? static_cast<double>(Stats.nTicks) / dSeconds : 0.0,
