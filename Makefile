@@ -50,7 +50,7 @@ test: build-tests san
 # The sanitizer build takes the main build's data file and generated art.
 san: build-tests
 	cmake -S . -B $(SANBUILD) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
-	  -DDRELK_SANITIZE=ON -DDRELK_FUZZ=ON -DDRELK_UNITY_BUILD=OFF -DDRELK_DATA_FILE=$(abspath $(BUILD))/Drelk_II.bin \
+	  -DDRELK_SANITIZE=ON -DDRELK_FUZZ=ON -DDRELK_DATA_FILE=$(abspath $(BUILD))/Drelk_II.bin \
 	  -DDRELK_GEN_DIR=$(abspath $(BUILD))/gen
 	cmake --build $(SANBUILD) -j$(JOBS)
 
