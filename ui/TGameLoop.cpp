@@ -156,8 +156,10 @@ void TGameLoop::Rehearse()
     // player's input left for the game.
     QElapsedTimer Waited;
     Waited.start();
+    m_bRehearsing = true;
     while (!m_pViewer->IsExposed() && Waited.elapsed() < EXPOSE_WAIT_MS)
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents, 10);
+    m_bRehearsing = false;
     for (int i = 0; i < 2 && m_pViewer->IsExposed(); ++i) {
         m_Driver.Present(0.0);
         m_pViewer->DrawUnseen(true);
@@ -243,6 +245,8 @@ void TGameLoop::Sync()
 
 void TGameLoop::TimerGameTimer()
 {
+    if (m_bRehearsing)
+        return;
     RunTicks();
 }
 
@@ -291,7 +295,7 @@ void TGameLoop::ScheduleFrame()
 
 void TGameLoop::RenderFrame()
 {
-    if (!m_pViewer || m_bStopped)
+    if (!m_pViewer || m_bStopped || m_bRehearsing)
         return;
     const qint64 nStartUs = WallUs();
     // Ticks go first: the frame shows the game as it is now, between the last tick and the next.

@@ -128,6 +128,8 @@ private:
     bool m_bReplayPaused = false;
     bool m_bStopped = false;
     bool m_bRendering = false;
+    // Waiting for the window before the rehearsal: no frame is drawn and no tick run meanwhile.
+    bool m_bRehearsing = false;
     bool m_bGameOverTold = false;
     bool m_bReplayOverTold = false;
     // The pace of frames.
