@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Drelk II needs. Usage: install-deps.sh [build|test|portable]
 #   build  the Build-Depends of debian/control without the test-only ones (build profile
-#          nocheck): enough for the game, its tools, its data file and the Debian packages;
+#          nocheck), and Ninja: enough for the game, its tools, its data file and the Debian
+#          packages;
 #   test   all of debian/control's Build-Depends, and TEST_TOOLS below;
 #   portable  the compilers and emulators of the replays' checks across machines.
 # debian/control is the one list of build packages. Does nothing when all of them are present;
@@ -22,9 +23,12 @@ TEST_TOOLS=(
 # What the replays' checks across compilers and processors build with (tools/check-portable.sh).
 PORTABLE_TOOLS=(g++ clang g++-aarch64-linux-gnu g++-i686-linux-gnu qemu-user bc)
 
+# What `make` builds with besides the package's own build (a new build folder uses Ninja).
+MAKE_TOOLS=(ninja-build)
+
 case "${1:-build}" in
-  build) profile=(-P nocheck); extra=() ;;
-  test) profile=(); extra=("${TEST_TOOLS[@]}") ;;
+  build) profile=(-P nocheck); extra=("${MAKE_TOOLS[@]}") ;;
+  test) profile=(); extra=("${MAKE_TOOLS[@]}" "${TEST_TOOLS[@]}") ;;
   portable) profile=(-P nocheck); extra=("${PORTABLE_TOOLS[@]}") ;;
   *) echo "usage: $0 [build|test|portable]" >&2; exit 2 ;;
 esac
