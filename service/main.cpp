@@ -6,12 +6,12 @@
 //   check      verifies one replay from standard input and prints the verdict (what serve runs,
 //              limited, for each submission)
 
+#include "base/CommandOptions.h"
 #include "core/GameDriver.h"
 #include "service/HttpServer.h"
 #include "service/ReplayVerifier.h"
 #include "service/ScoreService.h"
 
-#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QStringList>
 
@@ -71,11 +71,7 @@ class TOptionParser
 {
 public:
     TOptionParser()
-    {
-        m_Parser.setApplicationDescription(DESCRIPTION);
-        m_Parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-        m_Parser.addPositionalArgument("command", "serve, reverify or check");
-        m_Parser.addOptions({
+        : m_Parser(DESCRIPTION, {
             {"db", "The table: an SQLite file, or postgresql://... (default: drelk2-scores.db).", "FILE|URI"},
             {"listen", "serve: the address and port (default 127.0.0.1:8080; port 0 takes a free one).",
              "ADDR:PORT"},
@@ -92,27 +88,23 @@ public:
             {"check-memory", "Memory one checker may take, in MiB (default 1024).", "N"},
             {"set-aside", "reverify: take the games that no longer verify out of the table."},
             {"identify", "check: print the rules' version and data file's digest a replay must name."},
-        });
-        m_HelpOption = m_Parser.addHelpOption();
-        m_VersionOption = m_Parser.addVersionOption();
+          })
+    {
+        m_Parser.AddPositional("command", "serve, reverify or check");
     }
 
-    enum TParse { PARSE_RUN, PARSE_HELP, PARSE_VERSION, PARSE_FAILED };
+    using TParse = TCommandOptions::TParse;
+    static constexpr TParse PARSE_RUN = TCommandOptions::PARSE_RUN;
+    static constexpr TParse PARSE_HELP = TCommandOptions::PARSE_HELP;
+    static constexpr TParse PARSE_VERSION = TCommandOptions::PARSE_VERSION;
+    static constexpr TParse PARSE_FAILED = TCommandOptions::PARSE_FAILED;
 
     TParse Parse(int argc, char** argv, TOptions& Options, std::string& strError)
     {
-        QStringList Args;
-        for (int i = 0; i < argc; ++i)
-            Args << QString::fromLocal8Bit(argv[i]);
-        if (!m_Parser.parse(Args)) {
-            strError = m_Parser.errorText().toStdString();
-            return PARSE_FAILED;
-        }
-        if (m_Parser.isSet(m_HelpOption))
-            return PARSE_HELP;
-        if (m_Parser.isSet(m_VersionOption))
-            return PARSE_VERSION;
-        const QStringList Positional = m_Parser.positionalArguments();
+        const TParse nParse = m_Parser.Parse(argc, argv, strError);
+        if (nParse != PARSE_RUN)
+            return nParse;
+        const QStringList Positional = m_Parser.Positional();
         if (Positional.size() != 1) {
             strError = Positional.isEmpty() ? "a command is needed: serve, reverify or check"
                                             : "unexpected argument '" + Positional[1].toStdString() + "'";
@@ -125,14 +117,14 @@ public:
         }
         if (!FitsCommand(Options.strCommand, strError))
             return PARSE_FAILED;
-        if (m_Parser.isSet("db"))
+        if (m_Parser.IsSet("db"))
             Options.strDb = Value("db");
-        if (m_Parser.isSet("listen"))
+        if (m_Parser.IsSet("listen"))
             Options.strListen = Value("listen");
-        if (m_Parser.isSet("data"))
+        if (m_Parser.IsSet("data"))
             Options.strData = Value("data");
-        Options.bSetAside = m_Parser.isSet("set-aside");
-        Options.bIdentify = m_Parser.isSet("identify");
+        Options.bSetAside = m_Parser.IsSet("set-aside");
+        Options.bIdentify = m_Parser.IsSet("identify");
         Options.Settings.nCheckers = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
         int nPerAddress = static_cast<int>(Options.Http.nPerAddress);
         const bool bOk = Count("checkers", 1, 256, Options.Settings.nCheckers, strError) &&
@@ -147,7 +139,7 @@ public:
         return bOk ? PARSE_RUN : PARSE_FAILED;
     }
 
-    std::string HelpText() const { return m_Parser.helpText().toStdString(); }
+    std::string HelpText() const { return m_Parser.HelpText(); }
 
 private:
     // Each option belongs to the commands that read it.
@@ -162,7 +154,7 @@ private:
             {"identify", {"check"}},
         };
         for (const auto& Owner : OWNERS) {
-            if (!m_Parser.isSet(Owner.first))
+            if (!m_Parser.IsSet(Owner.first))
                 continue;
             bool bFits = false;
             for (const std::string& strOwner : Owner.second)
@@ -175,26 +167,14 @@ private:
         return true;
     }
 
-    std::string Value(const char* szName) const { return m_Parser.value(szName).toLocal8Bit().toStdString(); }
-
-    bool Count(const char* szName, int nMin, int nMax, int& nValue, std::string& strError) const
+    std::string Value(const char* szName) const { return m_Parser.Value(szName); }
+    template <typename T>
+    bool Count(const char* szName, T nMin, T nMax, T& nValue, std::string& strError) const
     {
-        if (!m_Parser.isSet(szName))
-            return true;
-        bool bOk = false;
-        const int nRead = m_Parser.value(szName).toInt(&bOk);
-        if (!bOk || nRead < nMin || nRead > nMax) {
-            strError = "bad option '--" + std::string(szName) + " " + Value(szName) + "' (a whole number from " +
-                       std::to_string(nMin) + " to " + std::to_string(nMax) + ")";
-            return false;
-        }
-        nValue = nRead;
-        return true;
+        return m_Parser.Count(szName, nMin, nMax, nValue, strError);
     }
 
-    QCommandLineParser m_Parser;
-    QCommandLineOption m_HelpOption{"help"};
-    QCommandLineOption m_VersionOption{"version"};
+    TCommandOptions m_Parser;
 };
 
 // The checker's own run: limits first, the data file, then nothing more opened; the replay from

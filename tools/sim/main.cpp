@@ -7,6 +7,7 @@
 // (median, 99th percentile) and the time of each level start in play (the tick that brings it).
 // --shot renders the last state off screen to a PNG (needs an X display).
 
+#include "base/CommandOptions.h"
 #include "core/GameDriver.h"
 #include "core/Rules.h"
 #include "tools/sim/Autopilot.h"
@@ -19,7 +20,6 @@
 
 #include <Inventor/nodes/SoSeparator.h>
 
-#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QStringList>
 
@@ -64,16 +64,17 @@ struct TOptions
     bool bScene = false;
 };
 
-enum TParse { PARSE_RUN, PARSE_HELP, PARSE_VERSION, PARSE_FAILED };
+using TParse = TCommandOptions::TParse;
+constexpr TParse PARSE_RUN = TCommandOptions::PARSE_RUN;
+constexpr TParse PARSE_HELP = TCommandOptions::PARSE_HELP;
+constexpr TParse PARSE_VERSION = TCommandOptions::PARSE_VERSION;
+constexpr TParse PARSE_FAILED = TCommandOptions::PARSE_FAILED;
 
 class TOptionParser
 {
 public:
     TOptionParser()
-    {
-        m_Parser.setApplicationDescription(DESCRIPTION);
-        m_Parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-        m_Parser.addOptions({
+        : m_Parser(DESCRIPTION, {
             {"data", QString::fromStdString("The data file (default: Drelk_II.bin beside the program, else " +
                                             TGameDriver::DataFilePlaces().back() + ")."),
              "FILE"},
@@ -90,93 +91,69 @@ public:
             {"rules-data", "Print what the rules read from the data file (as a replay names it), in hex, and exit."},
             {"effects", "How many sparks and fragments explosions throw: low, normal (default) or high.", "DETAIL"},
             {"scene", "Build the game's scene and sounds (silent) as the window does, not only its rules; --shot does."},
-        });
-        m_HelpOption = m_Parser.addHelpOption();
-        m_VersionOption = m_Parser.addVersionOption();
+          })
+    {
     }
 
     TParse Parse(int argc, char** argv, TOptions& Options, std::string& strError)
     {
-        QStringList Args;
-        for (int i = 0; i < argc; ++i)
-            Args << QString::fromLocal8Bit(argv[i]);
-        if (!m_Parser.parse(Args)) {
-            strError = m_Parser.errorText().toStdString();
+        const TParse nParse = m_Parser.Parse(argc, argv, strError);
+        if (nParse != PARSE_RUN)
+            return nParse;
+        if (!m_Parser.Positional().isEmpty()) {
+            strError = "unexpected argument '" + m_Parser.Positional().first().toStdString() + "'";
             return PARSE_FAILED;
         }
-        if (m_Parser.isSet(m_HelpOption))
-            return PARSE_HELP;
-        if (m_Parser.isSet(m_VersionOption))
-            return PARSE_VERSION;
-        if (!m_Parser.positionalArguments().isEmpty()) {
-            strError = "unexpected argument '" + m_Parser.positionalArguments().first().toStdString() + "'";
-            return PARSE_FAILED;
-        }
-        if (m_Parser.isSet("data"))
+        if (m_Parser.IsSet("data"))
             Options.strData = Value("data");
         Options.strKeys = Value("keys");
         Options.strShot = Value("shot");
         Options.strReplay = Value("replay");
-        Options.bVerify = m_Parser.isSet("verify");
+        Options.bVerify = m_Parser.IsSet("verify");
         Options.strRecord = Value("record");
-        Options.bBench = m_Parser.isSet("bench");
-        Options.bAutopilot = m_Parser.isSet("autopilot");
-        Options.bRulesData = m_Parser.isSet("rules-data");
-        Options.bScene = m_Parser.isSet("scene") || m_Parser.isSet("shot");
-        if (m_Parser.isSet("effects") && !TFxDebris::ParseDetail(Value("effects"), Options.nEffects)) {
+        Options.bBench = m_Parser.IsSet("bench");
+        Options.bAutopilot = m_Parser.IsSet("autopilot");
+        Options.bRulesData = m_Parser.IsSet("rules-data");
+        Options.bScene = m_Parser.IsSet("scene") || m_Parser.IsSet("shot");
+        if (m_Parser.IsSet("effects") && !TFxDebris::ParseDetail(Value("effects"), Options.nEffects)) {
             strError = "bad option '--effects " + Value("effects") + "' (low, normal or high)";
             return PARSE_FAILED;
         }
         if (!CheckCombination(Options, strError))
             return PARSE_FAILED;
         long nLevel = Options.nLevel;
-        const bool bOk = Count("ticks", 0, Options.nTicks, strError) && Count("every", 1, Options.nEvery, strError) &&
-                         Count("level", 1, nLevel, strError, TRules::MAX_LEVEL);
+        const bool bOk = m_Parser.Count("ticks", 0L, MAX_COUNT, Options.nTicks, strError) &&
+                         m_Parser.Count("every", 1L, MAX_COUNT, Options.nEvery, strError) &&
+                         m_Parser.Count("level", 1L, static_cast<long>(TRules::MAX_LEVEL), nLevel, strError);
         Options.nLevel = static_cast<int>(nLevel);
         return bOk ? PARSE_RUN : PARSE_FAILED;
     }
 
-    std::string HelpText() const { return m_Parser.helpText().toStdString(); }
+    std::string HelpText() const { return m_Parser.HelpText(); }
 
 private:
     bool CheckCombination(const TOptions& Options, std::string& strError) const
     {
-        if (m_Parser.isSet("replay") && Options.strReplay.empty())
+        if (m_Parser.IsSet("replay") && Options.strReplay.empty())
             strError = "--replay needs a file, 'last' or 'best'";
-        else if (!Options.strReplay.empty() && (m_Parser.isSet("keys") || m_Parser.isSet("ticks") || m_Parser.isSet("level")))
+        else if (!Options.strReplay.empty() && (m_Parser.IsSet("keys") || m_Parser.IsSet("ticks") || m_Parser.IsSet("level")))
             strError = "a replay brings its own keys, ticks and level: --replay goes without --keys, --ticks and --level";
-        else if (!Options.strReplay.empty() && m_Parser.isSet("autopilot"))
+        else if (!Options.strReplay.empty() && m_Parser.IsSet("autopilot"))
             strError = "a replay brings its own commands: --replay goes without --autopilot";
         else if (Options.bVerify && Options.strReplay.empty())
             strError = "--verify checks a replay: it needs --replay";
         else if (Options.bVerify && !Options.strRecord.empty())
             strError = "--verify checks a replay as it is: it goes without --record";
-        else if (m_Parser.isSet("record") && Options.strRecord.empty())
+        else if (m_Parser.IsSet("record") && Options.strRecord.empty())
             strError = "--record needs a file";
         return strError.empty();
     }
 
-    std::string Value(const char* szName) const { return m_Parser.value(szName).toLocal8Bit().toStdString(); }
+    std::string Value(const char* szName) const { return m_Parser.Value(szName); }
 
-    // A whole number from nMin to nMax when the option is given; nValue stays as it is when not.
-    bool Count(const char* szName, long nMin, long& nValue, std::string& strError, long nMax = 1000000000L) const
-    {
-        if (!m_Parser.isSet(szName))
-            return true;
-        bool bOk = false;
-        const long nRead = m_Parser.value(szName).toLong(&bOk);
-        if (!bOk || nRead < nMin || nRead > nMax) {
-            strError = "bad option '--" + std::string(szName) + " " + Value(szName) + "' (a whole number from " +
-                       std::to_string(nMin) + " to " + std::to_string(nMax) + ")";
-            return false;
-        }
-        nValue = nRead;
-        return true;
-    }
-
-    QCommandLineParser m_Parser;
-    QCommandLineOption m_HelpOption{"help"};
-    QCommandLineOption m_VersionOption{"version"};
+    // Ticks and steps: a billion is far past any run.
+    static constexpr long MAX_COUNT = 1000000000L;
+    TCommandOptions m_Parser;
 };
 
 void ApplyKeys(TGameDriver& Driver, const std::vector<TCommand>& vecKeys)
