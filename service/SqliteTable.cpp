@@ -178,110 +178,97 @@ TScoreTable::TStore TSqliteTable::Add(const TNewScore& Score, int64_t& nId, int6
     return nStore;
 }
 
+template <typename TBind, typename TOnRow>
+bool TSqliteTable::Query(const char* szSql, const char* szDoing, TBind Bind, TOnRow OnRow, std::string& strError)
+{
+    sqlite3_stmt* pStatement = Statement(szSql, strError);
+    if (!pStatement)
+        return false;
+    TBinding Binding(pStatement);
+    Bind(Binding);
+    int nResult;
+    while ((nResult = Binding.Step()) == SQLITE_ROW)
+        OnRow(pStatement);
+    if (nResult == SQLITE_DONE)
+        return true;
+    strError = Reason(szDoing);
+    return false;
+}
+
 std::optional<bool> TSqliteTable::HasKey(const TGameKey& Key, std::string& strError)
 {
     std::lock_guard<std::mutex> Guard(m_Lock);
-    sqlite3_stmt* pStatement = Statement(TableSql::HAS_KEY, strError);
-    if (!pStatement)
+    bool bFound = false;
+    if (!Query(
+            TableSql::HAS_KEY, "looking the game up", [&](TBinding& Binding) { Binding.Blob("$1", Key); },
+            [&](sqlite3_stmt*) { bFound = true; }, strError))
         return std::nullopt;
-    TBinding Query(pStatement);
-    Query.Blob("$1", Key);
-    const int nResult = Query.Step();
-    if (nResult == SQLITE_ROW || nResult == SQLITE_DONE)
-        return nResult == SQLITE_ROW;
-    strError = Reason("looking the game up");
-    return std::nullopt;
+    return bFound;
 }
 
 bool TSqliteTable::List(int nLimit, std::vector<TScoreRow>& vecRows, std::string& strError)
 {
     std::lock_guard<std::mutex> Guard(m_Lock);
     vecRows.clear();
-    sqlite3_stmt* pStatement = Statement(TableSql::LIST, strError);
-    if (!pStatement)
-        return false;
-    TBinding Query(pStatement);
-    Query.Int("$1", nLimit);
-    int nResult;
-    while ((nResult = Query.Step()) == SQLITE_ROW) {
-        TScoreRow Row;
-        ReadRow(pStatement, Row);
-        Row.nRank = static_cast<int64_t>(vecRows.size()) + 1;
-        vecRows.push_back(std::move(Row));
-    }
-    if (nResult == SQLITE_DONE)
-        return true;
-    strError = Reason("listing the scores");
-    return false;
+    return Query(
+        TableSql::LIST, "listing the scores", [&](TBinding& Binding) { Binding.Int("$1", nLimit); },
+        [&](sqlite3_stmt* pStatement) {
+            TScoreRow Row;
+            ReadRow(pStatement, Row);
+            Row.nRank = static_cast<int64_t>(vecRows.size()) + 1;
+            vecRows.push_back(std::move(Row));
+        },
+        strError);
 }
 
 bool TSqliteTable::GetReplay(int64_t nId, std::vector<uint8_t>& Replay, std::string& strError)
 {
     std::lock_guard<std::mutex> Guard(m_Lock);
     strError.clear();
-    sqlite3_stmt* pStatement = Statement(TableSql::REPLAY, strError);
-    if (!pStatement)
-        return false;
-    TBinding Query(pStatement);
-    Query.Int("$1", nId);
-    const int nResult = Query.Step();
-    if (nResult == SQLITE_ROW) {
-        const auto* pBytes = static_cast<const uint8_t*>(sqlite3_column_blob(pStatement, 0));
-        Replay.assign(pBytes, pBytes + sqlite3_column_bytes(pStatement, 0));
-        return true;
-    }
-    if (nResult != SQLITE_DONE)
-        strError = Reason("reading the replay");
-    return false;
+    bool bFound = false;
+    return Query(
+               TableSql::REPLAY, "reading the replay", [&](TBinding& Binding) { Binding.Int("$1", nId); },
+               [&](sqlite3_stmt* pStatement) {
+                   const auto* pBytes = static_cast<const uint8_t*>(sqlite3_column_blob(pStatement, 0));
+                   Replay.assign(pBytes, pBytes + sqlite3_column_bytes(pStatement, 0));
+                   bFound = true;
+               },
+               strError) &&
+           bFound;
 }
 
 bool TSqliteTable::ListIds(std::vector<int64_t>& vecIds, std::string& strError)
 {
     std::lock_guard<std::mutex> Guard(m_Lock);
     vecIds.clear();
-    sqlite3_stmt* pStatement = Statement(TableSql::IDS, strError);
-    if (!pStatement)
-        return false;
-    TBinding Query(pStatement);
-    int nResult;
-    while ((nResult = Query.Step()) == SQLITE_ROW)
-        vecIds.push_back(sqlite3_column_int64(pStatement, 0));
-    if (nResult == SQLITE_DONE)
-        return true;
-    strError = Reason("listing the games");
-    return false;
+    return Query(
+        TableSql::IDS, "listing the games", [](TBinding&) {},
+        [&](sqlite3_stmt* pStatement) { vecIds.push_back(sqlite3_column_int64(pStatement, 0)); }, strError);
 }
 
 bool TSqliteTable::GetRow(int64_t nId, TScoreRow& Row, std::string& strError)
 {
     std::lock_guard<std::mutex> Guard(m_Lock);
     strError.clear();
-    sqlite3_stmt* pStatement = Statement(TableSql::ROW, strError);
-    if (!pStatement)
-        return false;
-    TBinding Query(pStatement);
-    Query.Int("$1", nId);
-    const int nResult = Query.Step();
-    if (nResult == SQLITE_ROW) {
-        ReadRow(pStatement, Row);
-        return true;
-    }
-    if (nResult != SQLITE_DONE)
-        strError = Reason("reading the game");
-    return false;
+    bool bFound = false;
+    return Query(
+               TableSql::ROW, "reading the game", [&](TBinding& Binding) { Binding.Int("$1", nId); },
+               [&](sqlite3_stmt* pStatement) {
+                   ReadRow(pStatement, Row);
+                   bFound = true;
+               },
+               strError) &&
+           bFound;
 }
 
 bool TSqliteTable::SetAside(int64_t nId, const std::string& strReason, std::string& strError)
 {
     std::lock_guard<std::mutex> Guard(m_Lock);
-    sqlite3_stmt* pStatement = Statement(TableSql::SET_ASIDE, strError);
-    if (!pStatement)
-        return false;
-    TBinding Update(pStatement);
-    Update.Int("$1", nId);
-    Update.Text("$2", strReason);
-    if (Update.Step() == SQLITE_DONE)
-        return true;
-    strError = Reason("setting the game aside");
-    return false;
+    return Query(
+        TableSql::SET_ASIDE, "setting the game aside",
+        [&](TBinding& Binding) {
+            Binding.Int("$1", nId);
+            Binding.Text("$2", strReason);
+        },
+        [](sqlite3_stmt*) {}, strError);
 }

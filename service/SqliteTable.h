@@ -33,6 +33,10 @@ private:
     // A prepared statement for the text, made once; null with the reason.
     sqlite3_stmt* Statement(const char* szSql, std::string& strError);
     std::string Reason(const char* szDoing) const;
+    // The statement for szSql with Bind's parameters, OnRow given each row it yields; false with
+    // the reason (what was being done) when it could not be prepared or run to its end.
+    template <typename TBind, typename TOnRow>
+    bool Query(const char* szSql, const char* szDoing, TBind Bind, TOnRow OnRow, std::string& strError);
 
     sqlite3* m_pDb = nullptr;
     std::vector<std::pair<const char*, sqlite3_stmt*>> m_vStatements;
