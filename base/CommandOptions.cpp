@@ -1,5 +1,9 @@
 #include "base/CommandOptions.h"
 
+#include <QCoreApplication>
+
+#include <cstdio>
+
 TCommandOptions::TCommandOptions(const char* szDescription, const QList<QCommandLineOption>& Options)
 {
     m_Parser.setApplicationDescription(szDescription);
@@ -49,4 +53,28 @@ bool TCommandOptions::Count(const char* szName, long long nMin, long long nMax, 
     }
     nValue = nRead;
     return true;
+}
+
+bool TCommandOptions::Answer(TParse nParse, int argc, char** argv, const char* szProgram, const char* szVersion,
+                             const std::string& strError, int nUsageExit, int& nExit) const
+{
+    nExit = 0;
+    switch (nParse) {
+    case PARSE_FAILED:
+        std::fprintf(stderr, "%s: %s (see --help)\n", szProgram, strError.c_str());
+        nExit = nUsageExit;
+        return true;
+    case PARSE_HELP: {
+        // Qt words the usage line after the application's own name.
+        QCoreApplication App(argc, argv);
+        std::printf("%s", HelpText().c_str());
+        return true;
+    }
+    case PARSE_VERSION:
+        std::printf("%s %s\n", szProgram, szVersion);
+        return true;
+    case PARSE_RUN:
+        break;
+    }
+    return false;
 }

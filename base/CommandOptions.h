@@ -22,6 +22,12 @@ public:
     // PARSE_FAILED with strError.
     TParse Parse(int argc, char** argv, std::string& strError);
 
+    // What a tool does for all but PARSE_RUN: the refusal on standard error ("PROGRAM: ... (see
+    // --help)", nExit nUsageExit), or the help or version on standard output (nExit 0). False for
+    // PARSE_RUN: the tool goes on.
+    bool Answer(TParse nParse, int argc, char** argv, const char* szProgram, const char* szVersion,
+                const std::string& strError, int nUsageExit, int& nExit) const;
+
     bool IsSet(const char* szName) const { return m_Parser.isSet(szName); }
     // The option's value in the local encoding; empty when it is not given.
     std::string Value(const char* szName) const;

@@ -95,8 +95,6 @@ public:
 
     using TParse = TCommandOptions::TParse;
     static constexpr TParse PARSE_RUN = TCommandOptions::PARSE_RUN;
-    static constexpr TParse PARSE_HELP = TCommandOptions::PARSE_HELP;
-    static constexpr TParse PARSE_VERSION = TCommandOptions::PARSE_VERSION;
     static constexpr TParse PARSE_FAILED = TCommandOptions::PARSE_FAILED;
 
     TParse Parse(int argc, char** argv, TOptions& Options, std::string& strError)
@@ -139,7 +137,7 @@ public:
         return bOk ? PARSE_RUN : PARSE_FAILED;
     }
 
-    std::string HelpText() const { return m_Parser.HelpText(); }
+    const TCommandOptions& Options() const { return m_Parser; }
 
 private:
     // Each option belongs to the commands that read it.
@@ -324,21 +322,10 @@ int main(int argc, char** argv)
     TOptions Options;
     std::string strError;
     TOptionParser Parser;
-    switch (Parser.Parse(argc, argv, Options, strError)) {
-    case TOptionParser::PARSE_FAILED:
-        std::fprintf(stderr, "drelk2-scores: %s (see --help)\n", strError.c_str());
-        return EXIT_USAGE;
-    case TOptionParser::PARSE_HELP: {
-        QCoreApplication App(argc, argv);
-        std::printf("%s", Parser.HelpText().c_str());
-        return 0;
-    }
-    case TOptionParser::PARSE_VERSION:
-        std::printf("drelk2-scores %s\n", DRELK_VERSION);
-        return 0;
-    case TOptionParser::PARSE_RUN:
-        break;
-    }
+    int nExit = 0;
+    if (Parser.Options().Answer(Parser.Parse(argc, argv, Options, strError), argc, argv, "drelk2-scores", DRELK_VERSION,
+                                strError, EXIT_USAGE, nExit))
+        return nExit;
     if (Options.strCommand == "check")
         return RunCheck(Options);
     // Replies to a client that went away fail instead of ending the service.

@@ -66,8 +66,6 @@ struct TOptions
 
 using TParse = TCommandOptions::TParse;
 constexpr TParse PARSE_RUN = TCommandOptions::PARSE_RUN;
-constexpr TParse PARSE_HELP = TCommandOptions::PARSE_HELP;
-constexpr TParse PARSE_VERSION = TCommandOptions::PARSE_VERSION;
 constexpr TParse PARSE_FAILED = TCommandOptions::PARSE_FAILED;
 
 class TOptionParser
@@ -129,7 +127,7 @@ public:
         return bOk ? PARSE_RUN : PARSE_FAILED;
     }
 
-    std::string HelpText() const { return m_Parser.HelpText(); }
+    const TCommandOptions& Options() const { return m_Parser; }
 
 private:
     bool CheckCombination(const TOptions& Options, std::string& strError) const
@@ -408,22 +406,10 @@ int main(int argc, char** argv)
     TOptions Options;
     std::string strError;
     TOptionParser Parser;
-    switch (Parser.Parse(argc, argv, Options, strError)) {
-    case PARSE_FAILED:
-        std::fprintf(stderr, "drelk2-sim: %s (see --help)\n", strError.c_str());
-        return EXIT_USAGE;
-    case PARSE_HELP: {
-        // Qt words the usage line after the application's own name.
-        QCoreApplication App(argc, argv);
-        std::printf("%s", Parser.HelpText().c_str());
-        return 0;
-    }
-    case PARSE_VERSION:
-        std::printf("drelk2-sim %s\n", DRELK_VERSION);
-        return 0;
-    case PARSE_RUN:
-        break;
-    }
+    int nExit = 0;
+    if (Parser.Options().Answer(Parser.Parse(argc, argv, Options, strError), argc, argv, "drelk2-sim", DRELK_VERSION,
+                                strError, EXIT_USAGE, nExit))
+        return nExit;
     TKeyScript Keys;
     if (!Options.strKeys.empty() && !Keys.Load(Options.strKeys, strError)) {
         std::fprintf(stderr, "drelk2-sim: %s\n", strError.c_str());
